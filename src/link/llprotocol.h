@@ -1,0 +1,41 @@
+#pragma once
+
+#include "llprotocolpacket.h"
+
+class CLLProtocolWire;
+class QTextEdit;
+
+// Stop-and-wait exchange of packets over a wire: the sender of a packet waits for an
+// acknowledgement, the receiver answers with one. Synchronous and polling; device debug
+// messages arriving meanwhile are shown and dropped. A short-lived value: every request
+// builds its own.
+class CLLProtocol
+{
+public:
+    enum EReturnCode { RC_OK = 0, RC_FAILED = 3 };
+
+    static constexpr UINT16 kPollSleepMs = 1;
+    static constexpr UINT16 kIdleLimitPolls = 1000;
+    static constexpr UINT16 kChunkRetrySleepMs = 1000;
+    static constexpr int kRepeatAttempts = 3;
+
+    explicit CLLProtocol(CLLProtocolWire& wire) : m_Wire(wire) {}
+    CLLProtocol(CLLProtocolWire& wire, QTextEdit* debugOutput)
+        : m_Wire(wire), m_DebugOutput(debugOutput)
+    {
+    }
+
+    // Receives one packet without acknowledging it; gives up after `timeout` empty polls.
+    [[nodiscard]] EReturnCode RecSinglePacketNoAck(CLLProtocolPacket& packet, UINT16 timeout);
+    // Sends a filled packet and, unless it carries LLF_NO_ACK, waits for its acknowledgement.
+    [[nodiscard]] EReturnCode Send(CLLProtocolPacket& packet);
+    // Receives one packet and acknowledges it.
+    [[nodiscard]] EReturnCode Receive(CLLProtocolPacket& packet);
+
+private:
+    bool sendAttempt(CLLProtocolPacket& packet, int attempts);
+    void drain();
+
+    CLLProtocolWire& m_Wire;
+    QTextEdit* m_DebugOutput = nullptr;
+};

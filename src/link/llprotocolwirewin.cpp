@@ -1,0 +1,99 @@
+#include "llprotocolwirewin.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QSerialPort>
+#include <QThread>
+
+CLLProtocolWireWin::CLLProtocolWireWin(QIODevice* port) : m_Port(port)
+{
+    if (m_Port)
+        pushOutgoing();
+}
+
+void CLLProtocolWireWin::Flush()
+{
+    if (m_Port)
+        pushOutgoing();
+    m_Buffer.clear();
+}
+
+bool CLLProtocolWireWin::Send(const void* data, UINT16 len)
+{
+    if (!data || !m_Port)
+        return false;
+    if (m_Port->write(static_cast<const char*>(data), len) < 0)
+        return false;
+    return pushOutgoing();
+}
+
+const UINT8* CLLProtocolWireWin::Read(UINT16& len)
+{
+    len = m_Buffer.takeKept();
+    if (len)
+        return m_Buffer.data();
+    if (!m_Port)
+        return nullptr;
+    const qint64 available = BytesAvailable();
+    if (available <= 0)
+        return nullptr;
+    const qint64 got = m_Port->read(reinterpret_cast<char*>(m_Buffer.data()),
+                                    qMin<qint64>(available, kMaxRead));
+    if (got <= 0)
+        return nullptr;
+    len = UINT16(got);
+    return m_Buffer.data();
+}
+
+UINT16 CLLProtocolWireWin::PutBack(UINT16 received, UINT16 kept)
+{
+    return m_Buffer.putBack(received, kept);
+}
+
+void CLLProtocolWireWin::Sleep(UINT16 ms)
+{
+    QThread::msleep(ms);
+}
+
+qint64 CLLProtocolWireWin::BytesAvailable()
+{
+    if (!m_Port)
+        return 0;
+    if (m_Port->bytesAvailable() == 0)
+        pullIncoming();
+    return m_Port->bytesAvailable();
+}
+
+// Without an event loop a serial port only takes in bytes inside its waitFor… calls; a zero
+// timeout pulls what is waiting without blocking.
+void CLLProtocolWireWin::pullIncoming()
+{
+    if (!m_Port->isOpen())
+        return;
+    m_Port->waitForReadyRead(0);
+    if (auto* serial = qobject_cast<QSerialPort*>(m_Port)) {
+        // A timeout is sticky until cleared and would make every later check fail.
+        if (serial->error() == QSerialPort::TimeoutError)
+            serial->clearError();
+    }
+}
+
+// write() only queues; push until the port has taken every byte. A vanished device makes
+// waitForBytesWritten fail at once, so this never hangs on an unplugged port.
+bool CLLProtocolWireWin::pushOutgoing()
+{
+    if (!m_Port->isOpen())
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (m_Port->bytesToWrite() > 0) {
+        const qint64 left = kWriteTimeoutMs - clock.elapsed();
+        if (left <= 0 || !m_Port->waitForBytesWritten(int(left))) {
+            qDebug() << "Serial write failed:" << m_Port->errorString();
+            if (auto* serial = qobject_cast<QSerialPort*>(m_Port))
+                serial->clearError();
+            return false;
+        }
+    }
+    return true;
+}
