@@ -1,0 +1,154 @@
+#include "flashimagelist.h"
+
+#include <QDebug>
+#include <QSettings>
+
+#include <array>
+#include <iterator>
+#include <memory>
+
+const CFlashImageList::SResource CFlashImageList::kResources[6] = {
+    {":/Images/Bootloader1.ini", CFlashImage::ESystem100 | CFlashImage::ESystemPlus},
+    {":/Images/Bootloader2.ini", CFlashImage::ESystem100 | CFlashImage::ESystemPlus},
+    {":/Images/Application.ini", CFlashImage::ESystem100},
+    {":/Images/ventaroplus.ini", CFlashImage::ESystemPlus},
+    {":/Images/cc3200.ini", CFlashImage::ESystem100},
+    {":/Images/cc3200_bridge.ini", CFlashImage::ESystem100},
+};
+
+// The images live in a static library, whose resource initialiser the linker would drop
+// unless something refers to it.
+static void registerImageResources()
+{
+    Q_INIT_RESOURCE(images);
+}
+
+namespace {
+
+// QSettings shares one parsed copy of a file among all its live objects, but of the files
+// nobody holds it keeps only a few small ones. One reader per built-in image, alive for the
+// whole process, keeps their parsed copies, so every list after the first costs look-ups
+// instead of parsing about 750 KB of text. The resources never change while the process runs.
+class CPinnedImages
+{
+public:
+    CPinnedImages()
+    {
+        registerImageResources();
+        for (size_t i = 0; i < std::size(CFlashImageList::kResources); ++i) {
+            m_Readers[i] = std::make_unique<QSettings>(
+                QString::fromLatin1(CFlashImageList::kResources[i].path), QSettings::IniFormat);
+        }
+    }
+
+private:
+    std::array<std::unique_ptr<QSettings>, std::size(CFlashImageList::kResources)> m_Readers;
+};
+
+} // namespace
+
+CFlashImageList::CFlashImageList()
+{
+    static const CPinnedImages pinned;
+    for (const SResource& resource : kResources) {
+        const QString path = QString::fromLatin1(resource.path);
+        CFlashImage image;
+        if (loadImage(image, path, resource.system) == ELoadOk)
+            m_Images.append(image);
+        else
+            qDebug() << "CFlashImageList::CFlashImageList: Could not read from Resources: " << path;
+    }
+}
+
+const CFlashImage* CFlashImageList::find(int type, int system) const
+{
+    for (const CFlashImage& image : m_Images) {
+        if (image.m_Type == type && (image.m_System & system) != 0)
+            return &image;
+    }
+    return nullptr;
+}
+
+namespace {
+
+bool inRange(int value, int lo, int hi)
+{
+    return value >= lo && value <= hi;
+}
+
+} // namespace
+
+int CFlashImageList::loadImage(CFlashImage& image, const QString& resourcePath, int system)
+{
+    image.m_System = system;
+    image.m_MemBlocks.clear();
+    QSettings ini(resourcePath, QSettings::IniFormat);
+
+    const QVariant type = ini.value("Type");
+    if (!type.isValid())
+        return ETypeMissing;
+    image.m_Type = type.toInt();
+    if (image.m_Type < CPartitionTable::kMinPartType)
+        return ETypeTooSmall;
+    if (image.m_Type > CPartitionTable::kMaxPartType)
+        return ETypeTooLarge;
+
+    const QVariant mainVer = ini.value("MainVer");
+    if (!mainVer.isValid())
+        return EMainVerMissing;
+    if (!inRange(mainVer.toInt(), 0, 255))
+        return EMainVerRange;
+    image.m_MainVer = UINT8(mainVer.toInt());
+
+    const QVariant subVer = ini.value("SubVer");
+    if (!subVer.isValid())
+        return ESubVerMissing;
+    if (!inRange(subVer.toInt(), 0, 255))
+        return ESubVerRange;
+    image.m_SubVer = UINT8(subVer.toInt());
+
+    const QVariant startAdr = ini.value("StartAdr");
+    if (!startAdr.isValid())
+        return EStartAdrMissing;
+    image.m_StartAdr = startAdr.toInt();
+
+    const QVariant encryption = ini.value("Encryption");
+    if (!encryption.isValid())
+        return EEncryptionMissing;
+    if (!inRange(encryption.toInt(), 0, 1))
+        return EEncryptionRange;
+    image.m_Encryption = encryption.toInt();
+
+    const int blocks = ini.beginReadArray("MemBlocks");
+    if (blocks < 0)
+        return EBlockCountNegative;
+    image.m_MemBlocks.reserve(blocks);
+    for (int i = 0; i < blocks; ++i) {
+        ini.setArrayIndex(i);
+        SMemBlock block;
+        const QVariant memAdr = ini.value("MemAdr");
+        if (!memAdr.isValid())
+            return EMemAdrMissing;
+        block.m_MemAdr = UINT32(memAdr.toInt());
+        const QVariant plainLen = ini.value("PlainLen");
+        if (!plainLen.isValid())
+            return EPlainLenMissing;
+        block.m_PlainLen = UINT32(plainLen.toInt());
+        const QVariant data = ini.value("Data");
+        if (!data.isValid())
+            return EDataMissing;
+        block.m_BlockData = data.toByteArray();
+        const QVariant crc16 = ini.value("CRC16");
+        if (!crc16.isValid())
+            return ECrc16Missing;
+        if (!inRange(crc16.toInt(), 0, 0xFFFF))
+            return ECrc16Range;
+        block.m_CRC16 = UINT16(crc16.toInt());
+        // A negative PlainLen lands here too, as a huge unsigned length.
+        if (block.m_PlainLen > UINT32(block.m_BlockData.size()))
+            return EDataShorterThanPlain;
+        image.m_MemBlocks.append(block);
+    }
+    ini.endArray();
+    return ELoadOk;
+}
