@@ -10,11 +10,20 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
 targets=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
 cmake --build build-fuzz --target $targets
 export QT_QPA_PLATFORM=offscreen
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
+failed=0
 for t in $targets; do
     corpus=fuzz/corpus/${t#fuzz_}
     work=$(mktemp -d)
     [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/ 2>/dev/null || true
     echo "== $t for ${seconds}s"
-    build-fuzz/fuzz/$t -max_total_time="$seconds" -print_final_stats=1 "$work" 2>&1 | tail -n 12
-    rm -rf "$work"
+    if ! build-fuzz/fuzz/$t -max_total_time="$seconds" -print_final_stats=1 \
+            -artifact_prefix="$work/" "$work" >"$work.log" 2>&1; then
+        failed=1
+        cat "$work.log" | grep -v '^#' | tail -n 60
+        mkdir -p fuzz/findings && cp "$work"/crash-* "$work"/leak-* "$work"/timeout-* fuzz/findings/ 2>/dev/null || true
+    fi
+    grep -E '^(Done|stat::number_of_executed_units|stat::average_exec_per_sec)' "$work.log" || true
+    rm -rf "$work" "$work.log"
 done
+exit $failed

@@ -22,8 +22,7 @@ public:
     explicit CLLProtocol(CLLProtocolWire& wire) : m_Wire(wire) {}
     CLLProtocol(CLLProtocolWire& wire, QTextEdit* debugOutput)
         : m_Wire(wire), m_DebugOutput(debugOutput)
-    {
-    }
+    {}
 
     // Receives one packet without acknowledging it; gives up after `timeout` empty polls.
     [[nodiscard]] EReturnCode RecSinglePacketNoAck(CLLProtocolPacket& packet, UINT16 timeout);

@@ -37,8 +37,8 @@ const UINT8* CLLProtocolWireWin::Read(UINT16& len)
     const qint64 available = BytesAvailable();
     if (available <= 0)
         return nullptr;
-    const qint64 got = m_Port->read(reinterpret_cast<char*>(m_Buffer.data()),
-                                    qMin<qint64>(available, kMaxRead));
+    const qint64 got =
+        m_Port->read(reinterpret_cast<char*>(m_Buffer.data()), qMin<qint64>(available, kMaxRead));
     if (got <= 0)
         return nullptr;
     len = UINT16(got);

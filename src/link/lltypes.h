@@ -13,13 +13,22 @@ using INT32 = std::int32_t;
 
 // Little-endian field access for packed device records, independent of the host's byte order.
 namespace le {
-inline UINT16 u16(const UINT8* p) { return UINT16(p[0] | (UINT16(p[1]) << 8)); }
-inline INT16 i16(const UINT8* p) { return INT16(u16(p)); }
+inline UINT16 u16(const UINT8* p)
+{
+    return UINT16(p[0] | (UINT16(p[1]) << 8));
+}
+inline INT16 i16(const UINT8* p)
+{
+    return INT16(u16(p));
+}
 inline UINT32 u32(const UINT8* p)
 {
     return UINT32(p[0]) | (UINT32(p[1]) << 8) | (UINT32(p[2]) << 16) | (UINT32(p[3]) << 24);
 }
-inline INT32 i32(const UINT8* p) { return INT32(u32(p)); }
+inline INT32 i32(const UINT8* p)
+{
+    return INT32(u32(p));
+}
 inline void put16(UINT8* p, UINT16 v)
 {
     p[0] = UINT8(v);

@@ -32,7 +32,10 @@ public:
     void Flush() override { m_Buffer.clear(); }
     bool Send(const void* data, UINT16 len) override;
     const UINT8* Read(UINT16& len) override;
-    UINT16 PutBack(UINT16 received, UINT16 kept) override { return m_Buffer.putBack(received, kept); }
+    UINT16 PutBack(UINT16 received, UINT16 kept) override
+    {
+        return m_Buffer.putBack(received, kept);
+    }
     void Sleep(UINT16 ms) override;
 
     // Peer side: bytes that become readable by the host `delayMs` from now.
@@ -55,7 +58,8 @@ public:
     int readCalls() const { return m_ReadCalls; }
 
 private:
-    struct Delivery {
+    struct Delivery
+    {
         qint64 at;
         QByteArray bytes;
     };

@@ -56,8 +56,10 @@ void ScriptedPeer::hostSent(CLoopbackWire& wire, const QByteArray& bytes)
         HostPacket packet;
         packet.cmd = m_Packet.Cmd();
         packet.flags = m_Packet.Flags();
-        packet.data = QByteArray(reinterpret_cast<const char*>(m_Packet.Data()), m_Packet.DataLen());
-        packet.crcOk = m_Packet.GetReadState() == CLLProtocolPacket::RS_PACKET_COMPLETED_CRC_CORRECT;
+        packet.data =
+            QByteArray(reinterpret_cast<const char*>(m_Packet.Data()), m_Packet.DataLen());
+        packet.crcOk =
+            m_Packet.GetReadState() == CLLProtocolPacket::RS_PACKET_COMPLETED_CRC_CORRECT;
         packet.at = wire.now();
         m_Packet.Reset();
         received << packet;

@@ -18,7 +18,8 @@ QByteArray debugTextPacket(const QByteArray& text, bool terminate = true);
 QByteArray debugNumberPacket(qint32 number);
 
 // A packet the host sent, as the peer parsed it.
-struct HostPacket {
+struct HostPacket
+{
     UINT8 cmd = 0;
     UINT8 flags = 0;
     QByteArray data;
