@@ -1,0 +1,137 @@
+#include "portenumerator.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QSerialPortInfo>
+
+namespace {
+bool parseNumber(const QString& text, int& out)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 0); // 0x0409 and 1033 both read
+    if (ok)
+        out = value;
+    return ok;
+}
+} // namespace
+
+CPortEnumerator::CPortEnumerator(QObject* parent) : QObject(parent)
+{
+    qRegisterMetaType<SPortInfo>();
+    setPortDir(qEnvironmentVariable("VENTARO_PORT_DIR"));
+    m_RealScan.setInterval(kRealPortScanMs);
+    connect(&m_RealScan, &QTimer::timeout, this, [this] {
+        m_Real = realPorts();
+        watchPortDir();
+        rescan();
+    });
+    connect(&m_Watcher, &QFileSystemWatcher::directoryChanged, this, [this] { rescan(); });
+}
+
+void CPortEnumerator::setPortDir(const QString& dir)
+{
+    if (!m_Watcher.directories().isEmpty())
+        m_Watcher.removePaths(m_Watcher.directories());
+    m_PortDir = dir;
+    if (m_Notifying)
+        watchPortDir();
+}
+
+void CPortEnumerator::watchPortDir()
+{
+    if (!m_PortDir.isEmpty() && m_Watcher.directories().isEmpty() && QDir(m_PortDir).exists())
+        m_Watcher.addPath(m_PortDir);
+}
+
+bool CPortEnumerator::readPortFile(const QString& path, SPortInfo& info)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    SPortInfo read;
+    bool hasPort = false, hasVid = false, hasPid = false;
+    const QList<QByteArray> lines = file.read(4096).split('\n');
+    for (const QByteArray& raw : lines) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            continue;
+        const QString key = line.left(eq).trimmed();
+        const QString value = line.mid(eq + 1).trimmed();
+        if (key == QLatin1String("port")) {
+            read.portName = value;
+            hasPort = !value.isEmpty();
+        } else if (key == QLatin1String("vid")) {
+            hasVid = parseNumber(value, read.vendorID);
+        } else if (key == QLatin1String("pid")) {
+            hasPid = parseNumber(value, read.productID);
+        }
+    }
+    if (!hasPort || !hasVid || !hasPid) {
+        qDebug() << "*** ignoring malformed port file" << path;
+        return false;
+    }
+    info = read;
+    return true;
+}
+
+QList<SPortInfo> CPortEnumerator::virtualPorts(const QString& dir)
+{
+    QList<SPortInfo> ports;
+    if (dir.isEmpty())
+        return ports;
+    const QDir folder(dir);
+    const QStringList files = folder.entryList({QStringLiteral("*.port")}, QDir::Files, QDir::Name);
+    for (const QString& name : files) {
+        SPortInfo info;
+        if (readPortFile(folder.filePath(name), info))
+            ports << info;
+    }
+    return ports;
+}
+
+QList<SPortInfo> CPortEnumerator::realPorts()
+{
+    QList<SPortInfo> ports;
+    const auto infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : infos) {
+        SPortInfo port;
+        port.portName = info.portName();
+        port.vendorID = info.hasVendorIdentifier() ? info.vendorIdentifier() : 0;
+        port.productID = info.hasProductIdentifier() ? info.productIdentifier() : 0;
+        ports << port;
+    }
+    return ports;
+}
+
+QList<SPortInfo> CPortEnumerator::getPorts()
+{
+    if (!m_Notifying)
+        m_Real = realPorts();
+    return m_Real + virtualPorts(m_PortDir);
+}
+
+void CPortEnumerator::setUpNotifications()
+{
+    m_Notifying = true;
+    m_Real = realPorts();
+    m_Known = m_Real + virtualPorts(m_PortDir);
+    watchPortDir();
+    m_RealScan.start();
+}
+
+void CPortEnumerator::rescan()
+{
+    const QList<SPortInfo> now = m_Real + virtualPorts(m_PortDir);
+    const QList<SPortInfo> before = m_Known;
+    m_Known = now;
+    for (const SPortInfo& port : before) {
+        if (!now.contains(port))
+            Q_EMIT deviceRemoved(port);
+    }
+    for (const SPortInfo& port : now) {
+        if (!before.contains(port))
+            Q_EMIT deviceDiscovered(port);
+    }
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QFileSystemWatcher>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+// One serial port as discovery sees it.
+struct SPortInfo
+{
+    QString portName; // what connectPort opens: a device name or a full path
+    int vendorID = 0;
+    int productID = 0;
+    bool operator==(const SPortInfo& o) const
+    {
+        return portName == o.portName && vendorID == o.vendorID && productID == o.productID;
+    }
+};
+Q_DECLARE_METATYPE(SPortInfo)
+
+// Follows the serial ports the system adds and removes: real ports from QSerialPortInfo,
+// rescanned every second, plus virtual ports announced as NAME.port files (lines port=PATH,
+// vid=0x0409, pid=0x01D9) in the folder named by VENTARO_PORT_DIR, watched for changes.
+// deviceDiscovered / deviceRemoved are emitted only for real changes.
+class CPortEnumerator : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kRealPortScanMs = 1000;
+    static constexpr int kPortDirPollMs = 1000; // while the folder does not exist
+
+    explicit CPortEnumerator(QObject* parent = nullptr);
+
+    // Folder of virtual ports; defaults to $VENTARO_PORT_DIR (none when unset or empty).
+    void setPortDir(const QString& dir);
+    QString portDir() const { return m_PortDir; }
+
+    virtual QList<SPortInfo> getPorts();
+    virtual void setUpNotifications();
+
+    // Reads one NAME.port file; false (with a log line) when it is malformed.
+    static bool readPortFile(const QString& path, SPortInfo& info);
+    static QList<SPortInfo> virtualPorts(const QString& dir);
+    static QList<SPortInfo> realPorts();
+
+Q_SIGNALS:
+    void deviceDiscovered(const SPortInfo& info);
+    void deviceRemoved(const SPortInfo& info);
+
+protected:
+    // Compares the current ports with the last known list and emits the differences.
+    void rescan();
+
+private:
+    void watchPortDir();
+
+    QString m_PortDir;
+    QList<SPortInfo> m_Known;
+    QList<SPortInfo> m_Real;
+    QFileSystemWatcher m_Watcher;
+    QTimer m_RealScan;
+    bool m_Notifying = false;
+};

@@ -1,0 +1,114 @@
+#include "app/portenumerator.h"
+#include "logcapture.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+
+namespace {
+void announce(const QString& dir, const QString& name, const QString& path,
+              const QString& vid = "0x0409", const QString& pid = "0x01D9")
+{
+    const QString tmp = dir + "/." + name + ".tmp";
+    QFile file(tmp);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QString("port=%1\nvid=%2\npid=%3\n").arg(path, vid, pid).toUtf8());
+    file.close();
+    // rename(2) replaces an existing file atomically, as the simulated unit does.
+    QCOMPARE(::rename(QFile::encodeName(tmp).constData(),
+                      QFile::encodeName(dir + "/" + name + ".port").constData()),
+             0);
+}
+} // namespace
+
+class tst_PortEnumerator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsPortFiles();
+    void noticesVirtualPortsQuickly();
+    void onlyRealChangesAreSignalled();
+};
+
+void tst_PortEnumerator::readsPortFiles()
+{
+    QTemporaryDir dir;
+    announce(dir.path(), "a", "/dev/pts/7");
+    announce(dir.path(), "b", "/dev/pts/9", "1033", "473");
+    QFile bad(dir.path() + "/broken.port");
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("port=/dev/pts/3\nvid=zz\n");
+    bad.close();
+    QFile other(dir.path() + "/notes.txt");
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("port=/dev/pts/4\nvid=0x0409\npid=0x01D9\n");
+    other.close();
+
+    LogCapture log;
+    const auto ports = CPortEnumerator::virtualPorts(dir.path());
+    QCOMPARE(ports.size(), 2);
+    QCOMPARE(ports[0].portName, QString("/dev/pts/7"));
+    QCOMPARE(ports[0].vendorID, 0x0409);
+    QCOMPARE(ports[0].productID, 0x01D9);
+    QCOMPARE(ports[1].vendorID, 1033);
+    QCOMPARE(ports[1].productID, 473);
+    QVERIFY(log.contains("malformed port file"));
+    QVERIFY(CPortEnumerator::virtualPorts(dir.path() + "/missing").isEmpty());
+}
+
+void tst_PortEnumerator::noticesVirtualPortsQuickly()
+{
+    QTemporaryDir dir;
+    CPortEnumerator enumerator;
+    enumerator.setPortDir(dir.path());
+    enumerator.setUpNotifications();
+    QSignalSpy found(&enumerator, &CPortEnumerator::deviceDiscovered);
+    QSignalSpy gone(&enumerator, &CPortEnumerator::deviceRemoved);
+
+    QElapsedTimer clock;
+    clock.start();
+    announce(dir.path(), "unit", "/dev/pts/42");
+    QVERIFY(found.wait(1000));
+    QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(found.takeFirst().at(0).value<SPortInfo>().portName, QString("/dev/pts/42"));
+    QVERIFY(enumerator.getPorts().contains(SPortInfo{"/dev/pts/42", 0x0409, 0x01D9}));
+
+    clock.restart();
+    QVERIFY(QFile::remove(dir.path() + "/unit.port"));
+    QVERIFY(gone.wait(1000));
+    QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(gone.takeFirst().at(0).value<SPortInfo>().portName, QString("/dev/pts/42"));
+}
+
+void tst_PortEnumerator::onlyRealChangesAreSignalled()
+{
+    QTemporaryDir dir;
+    CPortEnumerator enumerator;
+    enumerator.setPortDir(dir.path());
+    announce(dir.path(), "unit", "/dev/pts/42");
+    enumerator.setUpNotifications();
+    QSignalSpy found(&enumerator, &CPortEnumerator::deviceDiscovered);
+    QSignalSpy gone(&enumerator, &CPortEnumerator::deviceRemoved);
+
+    // An unrelated file changing in the folder is no device change.
+    QFile other(dir.path() + "/readme");
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.close();
+    QTest::qWait(1300); // also spans one scan of the real ports
+    QCOMPARE(found.size(), 0);
+    QCOMPARE(gone.size(), 0);
+
+    // The unit restarts on a new pseudo-terminal under the same file name.
+    announce(dir.path(), "unit", "/dev/pts/43");
+    QVERIFY(found.wait(1000));
+    QCOMPARE(gone.size(), 1);
+    QCOMPARE(gone[0].at(0).value<SPortInfo>().portName, QString("/dev/pts/42"));
+    QCOMPARE(found[0].at(0).value<SPortInfo>().portName, QString("/dev/pts/43"));
+}
+
+QTEST_GUILESS_MAIN(tst_PortEnumerator)
+#include "tst_portenumerator.moc"
