@@ -22,8 +22,11 @@ QString writeErrorText(const QIODevice& device)
 }
 
 // Sets the named codec on the stream; an unknown name leaves the stream's default codec.
+// Byte-order marks do not switch the codec: a Latin-1 file may well begin with the bytes
+// FF FE ("\u00ff\u00fe"), which would otherwise be taken for UTF-16.
 void setStreamCodec(QTextStream& stream, const char* codecName)
 {
+    stream.setAutoDetectUnicode(false);
     QTextCodec* codec = codecName ? QTextCodec::codecForName(codecName) : nullptr;
     if (codec)
         stream.setCodec(codec);

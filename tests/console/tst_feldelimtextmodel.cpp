@@ -184,6 +184,9 @@ void TestFelDelimTextModel::load_data()
                                                 "C\n")
                                   << false << std << QStringList()
                                   << Rows{{"\u00e9t\u00e9", "\u00b0C"}} << 2;
+    QTest::addRow("Latin-1 text that looks like a UTF-16 mark")
+        << QByteArray("\xff\xfet\n") << false << std << QStringList() << Rows{{"\u00ff\u00fet"}}
+        << 1;
     // Odd configurations: the quote is tested first, then CR, LF and the delimiter.
     QTest::addRow("delimiter equal to quote")
         << QByteArray("a\"b\n\"c\"\"d\"") << false << QStringLiteral("\"\"") << QStringList()
