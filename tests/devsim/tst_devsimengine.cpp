@@ -1,6 +1,7 @@
 // The simulated unit in-process on the loopback wire, driven through the tool's own link
 // layer (CLLProtocol), as the device object will drive it.
 
+#include "devsimclient.h"
 #include "engine/devsimloopback.h"
 #include "logcapture.h"
 
@@ -9,138 +10,15 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray bytesOf(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
-// One side of the tool: a request and the reply train, through CLLProtocol.
-struct Tool
+// The tool's side on the loopback wire.
+struct LoopbackLine
 {
     CLoopbackWire wire;
-
-    bool send(const QByteArray& data, UINT8 flags = 0)
-    {
-        CLLProtocolPacket p;
-        p.SetPacket(LLC_HLP, flags & LLF_APP, false, flags & LLF_REPEAT, UINT16(data.size()),
-                    data.constData());
-        if (flags & LLF_NO_ACK)
-            p.SetNoAckExpected();
-        CLLProtocol proto(wire);
-        return proto.Send(p) == CLLProtocol::RC_OK;
-    }
-    bool receive(CLLProtocolPacket& p)
-    {
-        CLLProtocol proto(wire);
-        return proto.Receive(p) == CLLProtocol::RC_OK;
-    }
-    // Sends a request and receives `packets` replies; empty on any failure.
-    QVector<QByteArray> exchange(const QByteArray& request, int packets = 1)
-    {
-        QVector<QByteArray> out;
-        if (!send(request, LLF_REPEAT))
-            return out;
-        for (int i = 0; i < packets; ++i) {
-            CLLProtocolPacket p;
-            if (!receive(p))
-                return {};
-            out << QByteArray(reinterpret_cast<const char*>(p.Data()), p.DataLen());
-        }
-        return out;
-    }
-    // Reads a train whose remaining count sits at `offset` (u16 or u32) and whose packets
-    // carry `perPacket` entries each.
-    QVector<QByteArray> train(const QByteArray& request, int offset, int width, int perPacket)
-    {
-        QVector<QByteArray> out;
-        if (!send(request, LLF_REPEAT))
-            return out;
-        for (;;) {
-            CLLProtocolPacket p;
-            if (!receive(p))
-                return {};
-            out << QByteArray(reinterpret_cast<const char*>(p.Data()), p.DataLen());
-            const UINT32 r = width == 2 ? le::u16(p.Data() + offset) : le::u32(p.Data() + offset);
-            if (r <= UINT32(perPacket))
-                return out;
-        }
-    }
 };
-
-UINT32 u32At(const QByteArray& a, int offset)
+struct Tool : LoopbackLine, DevSimClient
 {
-    return le::u32(reinterpret_cast<const UINT8*>(a.constData()) + offset);
-}
-UINT16 u16At(const QByteArray& a, int offset)
-{
-    return le::u16(reinterpret_cast<const UINT8*>(a.constData()) + offset);
-}
-
-// The tool's partition upload: header, 192-byte chunks in 200-byte packets, end.
-struct Block
-{
-    UINT32 adr = 0;
-    UINT32 plainLen = 0;
-    QByteArray data; // padded to a multiple of 8
-    UINT16 crc = 0;
+    Tool() : DevSimClient(LoopbackLine::wire) {}
 };
-
-Block makeBlock(UINT32 adr, UINT32 plainLen, int seed)
-{
-    Block b;
-    b.adr = adr;
-    b.plainLen = plainLen;
-    b.data.resize(int((plainLen + 7) & ~7u));
-    for (int i = 0; i < b.data.size(); ++i)
-        b.data[i] = char((i * 7 + seed) & 0xFF);
-    b.crc = CLLProtocolPacket::CalcCrc16(b.data.constData(), plainLen);
-    return b;
-}
-
-QByteArray partitionHeader(const Block& b, int type, UINT8 mainVer, UINT8 subVer, UINT32 start)
-{
-    QByteArray h(16, '\0');
-    auto* p = reinterpret_cast<UINT8*>(h.data());
-    p[0] = 7;
-    le::put32(p + 1, b.adr);
-    le::put16(p + 5, UINT16(b.plainLen));
-    p[7] = type == 4 ? UINT8(((b.plainLen >> 16) << 4) | 4) : UINT8(type);
-    p[8] = mainVer;
-    p[9] = subVer;
-    le::put32(p + 10, start);
-    le::put16(p + 14, b.crc);
-    return h;
-}
-
-QByteArray dataChunk(const Block& b, int pos, int n)
-{
-    QByteArray c(200, '\0');
-    auto* p = reinterpret_cast<UINT8*>(c.data());
-    p[0] = 8;
-    const int sent = pos + n;
-    p[1] = sent > int(b.plainLen) ? UINT8(sent - int(b.plainLen)) : 0;
-    le::put16(p + 2, UINT16(n));
-    le::put32(p + 4, b.adr + UINT32(pos));
-    std::copy_n(b.data.constData() + pos, n, c.data() + 8);
-    return c;
-}
-
-bool uploadBlock(Tool& tool, const Block& b, int type, UINT8 mainVer, UINT8 subVer)
-{
-    if (!tool.send(partitionHeader(b, type, mainVer, subVer, 1124), LLF_REPEAT))
-        return false;
-    for (int pos = 0; pos < b.data.size(); pos += 192) {
-        const int n = std::min(192, b.data.size() - pos);
-        if (!tool.send(dataChunk(b, pos, n), LLF_REPEAT | LLF_APP))
-            return false;
-    }
-    return tool.send(bytesOf({9}), LLF_REPEAT);
-}
-
 } // namespace
 
 class TestDevSimEngine : public QObject
