@@ -1,0 +1,24 @@
+#pragma once
+
+#include "app/portenumerator.h"
+#include "device/hlprecords.h"
+
+#include <QList>
+#include <QString>
+
+// USB identity of a ventaro unit's virtual serial port.
+constexpr int kDeviceVendorId = 0x0409;
+constexpr int kDeviceProductId = 0x01D9;
+
+// A port belongs to a unit when it carries the unit's vendor and product IDs and its name is
+// not the excluded one (compared without regard to letter case).
+bool isDevicePort(const SPortInfo& port, const QString& excludedName);
+// The port discovery opens: the last device port in enumeration order, or empty.
+QString selectDevicePort(const QList<SPortInfo>& ports, const QString& excludedName);
+
+// "main.sub" with the sub version in two digits: 2 and 4 give "2.04".
+QString versionText(int mainVer, int subVer);
+// Bootloader version, partner letter (A, B, C or -) and X when m_ComPartnerX is set: "2.24.AX".
+QString bootloaderText(const SHLP_IdentData& ident);
+// WiFi module version from the feature bits.
+QString wifiVersionText(const SHLP_IdentData& ident);

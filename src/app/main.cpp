@@ -1,0 +1,84 @@
+#include "app/commandline.h"
+#include "app/maindialognew.h"
+#include "app/messagebox.h"
+#include "app/singleinstance.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QLocale>
+#include <QTranslator>
+
+namespace {
+constexpr const char* kApplicationName = "Korvath Update";
+constexpr const char* kToolCatalogue = "Korvath-update_";
+constexpr const char* kCommonCatalogue = "common_";
+constexpr const char* kTestValuesPath = "F:/Korvath/quorlin70_TestValues.csv";
+constexpr int kExitAlreadyRunning = -1;
+
+void warn(const QString& text)
+{
+    showMessageBox({QMessageBox::Warning, nullptr, QString::fromLatin1(kApplicationName), text,
+                    QMessageBox::Ok, QMessageBox::NoButton});
+}
+
+// Loads both catalogues for `locale`; the common one only when the tool's own loaded.
+bool loadCatalogues(QTranslator& tool, QTranslator& common, const QString& locale)
+{
+    return tool.load(QLatin1String(kToolCatalogue) + locale) &&
+           common.load(QLatin1String(kCommonCatalogue) + locale);
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qSetMessagePattern(QStringLiteral("%{file}:%{line} %{function} [%{category}] %{message}"));
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(kApplicationName));
+
+    const QString systemLocale = QLocale::system().name();
+    qDebug() << "strLocale: " << systemLocale;
+
+    // Both live until the process ends; a missing catalogue leaves the source texts.
+    auto* toolTranslator = new QTranslator;
+    auto* commonTranslator = new QTranslator;
+    (void)toolTranslator->load(QLatin1String(kToolCatalogue) + systemLocale);
+    (void)commonTranslator->load(QLatin1String(kCommonCatalogue) + systemLocale);
+    QApplication::installTranslator(toolTranslator);
+    QApplication::installTranslator(commonTranslator);
+
+    // Held until the process ends.
+    auto* guard = new CSingleInstanceGuard;
+    if (!guard->acquire()) {
+        warn(QApplication::translate(
+            "main", "An instance of Update-ventaro100 or ventaro-Connect is already running.\nIt "
+                    "is not possible to run more than one of those applications at the same "
+                    "time."));
+        return kExitAlreadyRunning;
+    }
+
+    const SStartOptions options = SStartOptions::parse(QApplication::arguments());
+    if (!options.unrecognized.isEmpty()) {
+        warn(QApplication::translate("main", "The command line to start this application "
+                                             "contains unrecognized parameters:\n%1\nThey are "
+                                             "ignored.")
+                 .arg(options.unrecognized));
+    }
+    if (!options.locale.isEmpty() &&
+        !loadCatalogues(*toolTranslator, *commonTranslator, options.locale)) {
+        (void)toolTranslator->load(QLatin1String(kToolCatalogue) + systemLocale);
+        (void)commonTranslator->load(QLatin1String(kCommonCatalogue) + systemLocale);
+        warn(QApplication::translate("main", "Unable to load translations for locale '%1'.")
+                 .arg(options.locale));
+    }
+
+    int exitCode = 0;
+    {
+        CMainDialogNew dialog(options.manufacturing, options.forceBoot, options.forceAppl,
+                              options.fc, options.owner, options.automatic, options.excludedPort,
+                              options.serialPreset, options.debug,
+                              QString::fromLatin1(kTestValuesPath), nullptr);
+        dialog.show();
+        exitCode = app.exec();
+    }
+    return exitCode;
+}

@@ -1,0 +1,320 @@
+#include "maindialognew.h"
+
+#include "app/fanfactory.h"
+#include "app/identityview.h"
+#include "app/portconnector.h"
+#include "app/portenumerator.h"
+#include "device/fan.h"
+#include "device/uitext.h"
+#include "firmware/partitiontable.h"
+
+#include <QCheckBox>
+#include <QDebug>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+namespace {
+// Record sizes of the secondary log, logged at start-up for the service log.
+constexpr int kSecLogEntrySize = 32;
+constexpr int kReportSecLogSize = 166;
+
+constexpr int kHeaderPointSize = 16;
+constexpr int kHeaderWeight = 75;
+constexpr int kDeIceSpacingPx = 5;
+constexpr const char* kToolVersion = "2.24 ";
+constexpr const char* kDeIceStyle = "QCheckBox:checked { background:yellow;}";
+
+// A row of the dialog: a container with its own horizontal layout.
+QHBoxLayout* addRow(QVBoxLayout* column, QWidget*& container)
+{
+    container = new QWidget;
+    auto* row = new QHBoxLayout(container);
+    column->addWidget(container);
+    return row;
+}
+} // namespace
+
+CMainDialogNew::CMainDialogNew(bool manufacturing, bool forceBoot, bool forceAppl, bool fc,
+                               bool owner, bool automatic, QString excludedPort,
+                               QString serialPreset, bool debug, QString testValuesPath,
+                               QWidget* parent)
+    : CMainDialogNew(manufacturing, forceBoot, forceAppl, fc, owner, automatic,
+                     std::move(excludedPort), std::move(serialPreset), debug,
+                     std::move(testValuesPath), parent, nullptr, nullptr)
+{}
+
+CMainDialogNew::CMainDialogNew(bool manufacturing, bool forceBoot, bool forceAppl, bool fc,
+                               bool owner, bool automatic, QString excludedPort,
+                               QString serialPreset, bool debug, QString testValuesPath,
+                               QWidget* parent, std::unique_ptr<CPortEnumerator> enumerator,
+                               std::unique_ptr<CPortConnector> connector)
+    : QDialog(parent), m_Manufacturing(manufacturing), m_ForceBoot(forceBoot),
+      m_ForceAppl(forceAppl), m_Fc(fc), m_Owner(owner), m_AutoStart(automatic),
+      m_AutoExit(automatic), m_ExcludedPort(std::move(excludedPort)),
+      m_SerialPreset(std::move(serialPreset)), m_Debug(debug),
+      m_TestValuesPath(std::move(testValuesPath)), m_Fan(createFan(0)),
+      m_Enumerator(enumerator ? std::move(enumerator) : std::make_unique<CPortEnumerator>()),
+      m_Connector(connector ? std::move(connector) : std::make_unique<CPortConnector>())
+{
+    buildWidgets();
+    nameWidgets();
+
+    qDebug() << "sizeof(SSecLogEntry)" << kSecLogEntrySize;
+    qDebug() << "sizeof(SHLP_ReportSecLog)" << kReportSecLogSize;
+
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+    m_Header->setText(QStringLiteral("Korvath\nUpdate-ventaro") +
+                      tr("-%1").arg(QLatin1String(kToolVersion)));
+    setStatus(uiText(143));
+    showState(EStateIdle);
+
+    connect(m_ButtonBurn, &QPushButton::clicked, this, &CMainDialogNew::on_ButtonBurn_clicked);
+    connect(m_ButtonClose, &QPushButton::clicked, this, &CMainDialogNew::on_ButtonClose_clicked);
+    connect(m_DeIceCheck, &QCheckBox::clicked, this, &CMainDialogNew::on_ButtonDeIce_clicked);
+
+    m_Log->setVisible(m_Manufacturing || m_Debug);
+    m_DebugPanelContainer->setVisible(m_Debug);
+    m_DebugWidgetContainer->setVisible(m_Debug);
+    if (m_Debug)
+        m_Fan->setDebugOutput(m_Log);
+    else
+        resize(kPlainWidth, kPlainHeight);
+
+    fillImageVersions();
+
+    connect(m_Enumerator.get(), &CPortEnumerator::deviceDiscovered, this,
+            &CMainDialogNew::on_DeviceListChanged);
+    connect(m_Enumerator.get(), &CPortEnumerator::deviceRemoved, this,
+            &CMainDialogNew::on_DeviceListChanged);
+    m_Enumerator->setUpNotifications();
+    on_DeviceListChanged();
+
+    connect(m_SerialField, &QLineEdit::textEdited, this, &CMainDialogNew::on_TextEditedIdentData);
+    if (!m_SerialPreset.isEmpty()) {
+        m_SerialField->setText(m_SerialPreset);
+        on_TextEditedIdentData();
+    }
+
+    connect(&m_CurrentInfoTimer, &QTimer::timeout, this, &CMainDialogNew::onTimerCurrentInfo);
+
+    if (m_Manufacturing)
+        m_ButtonBurn->setText(uiText(155));
+    m_DeIceContainer->setVisible(m_Owner);
+    m_DeIceGroup->setVisible(m_Owner);
+    m_DeIceCheck->setStyleSheet(QLatin1String(kDeIceStyle));
+}
+
+// The device object refers to the log area; it goes before the widgets.
+CMainDialogNew::~CMainDialogNew()
+{
+    m_Fan.reset();
+}
+
+void CMainDialogNew::buildWidgets()
+{
+    auto* column = new QVBoxLayout(this);
+    QWidget* container = nullptr;
+
+    m_Header = new QLabel;
+    QFont headerFont = m_Header->font();
+    headerFont.setItalic(true);
+    headerFont.setPointSize(kHeaderPointSize);
+    headerFont.setWeight(kHeaderWeight);
+    m_Header->setFont(headerFont);
+    addRow(column, container)->addWidget(m_Header);
+
+    m_Status = new QLabel;
+    m_Status->setAlignment(Qt::AlignHCenter);
+    addRow(column, container)->addWidget(m_Status);
+
+    auto* debugArea = new QVBoxLayout;
+    m_DebugWidgetContainer = new QWidget;
+    m_Log = new QTextEdit;
+    m_DebugPanelContainer = new QWidget;
+    m_DebugPanelLayout = new QVBoxLayout(m_DebugPanelContainer);
+    m_DebugPanelLayout->setContentsMargins(0, 0, 0, 0);
+    debugArea->addWidget(m_DebugWidgetContainer);
+    debugArea->addWidget(m_Log);
+    debugArea->addWidget(m_DebugPanelContainer);
+    column->addLayout(debugArea);
+
+    addRow(column, container)->addWidget(buildDeviceGroup());
+    addRow(column, m_DeIceContainer)->addWidget(buildDeIceGroup());
+    addRow(column, container)->addWidget(buildSoftwareGroup());
+
+    m_Progress = new QProgressBar;
+    addRow(column, container)->addWidget(m_Progress);
+
+    m_Banner = new QLabel;
+    m_Banner->setAlignment(Qt::AlignHCenter);
+    addRow(column, container)->addWidget(m_Banner);
+
+    m_ButtonBurn = new QPushButton(uiText(128));
+    m_ButtonClose = new QPushButton(uiText(127));
+    QHBoxLayout* buttons = addRow(column, container);
+    buttons->addWidget(m_ButtonBurn);
+    buttons->addWidget(m_ButtonClose);
+}
+
+// Object names for style sheets, accessibility and tests.
+void CMainDialogNew::nameWidgets()
+{
+    const std::pair<QObject*, const char*> names[] = {
+        {m_Header, "Header"},
+        {m_Status, "Status"},
+        {m_DebugWidgetContainer, "DebugWidgetContainer"},
+        {m_Log, "Log"},
+        {m_DebugPanelContainer, "DebugPanelContainer"},
+        {m_DeviceGroup, "DeviceGroup"},
+        {m_SerialField, "SerialNumber"},
+        {m_BoardField, "BoardVersion"},
+        {m_ApplField, "ApplicationVersion"},
+        {m_WifiLabel, "WifiVersionLabel"},
+        {m_WifiField, "WifiVersion"},
+        {m_BootField, "BootloaderVersion"},
+        {m_DeIceContainer, "DeIceContainer"},
+        {m_DeIceGroup, "DeIceGroup"},
+        {m_DeIceCheck, "ButtonDeIce"},
+        {m_ImageApplField, "ImageApplicationVersion"},
+        {m_ImageBootField, "ImageBootloaderVersion"},
+        {m_Progress, "Progress"},
+        {m_Banner, "Banner"},
+        {m_ButtonBurn, "ButtonBurn"},
+        {m_ButtonClose, "ButtonClose"},
+    };
+    for (const auto& [object, name] : names)
+        object->setObjectName(QLatin1String(name));
+}
+
+QWidget* CMainDialogNew::buildDeviceGroup()
+{
+    m_DeviceGroup = new QGroupBox(uiText(130));
+    auto* grid = new QGridLayout(m_DeviceGroup);
+    m_SerialField = new QLineEdit;
+    m_BoardField = new QLineEdit;
+    m_ApplField = new QLineEdit;
+    m_WifiLabel = new QLabel(uiText(124));
+    m_WifiField = new QLineEdit;
+    m_BootField = new QLineEdit;
+    grid->addWidget(new QLabel(uiText(119)), 0, 0);
+    grid->addWidget(m_SerialField, 0, 1);
+    grid->addWidget(new QLabel(uiText(120)), 0, 2);
+    grid->addWidget(m_BoardField, 0, 3);
+    grid->addWidget(new QLabel(uiText(122)), 1, 0);
+    grid->addWidget(m_ApplField, 1, 1);
+    grid->addWidget(m_WifiLabel, 1, 2);
+    grid->addWidget(m_WifiField, 1, 3);
+    grid->addWidget(new QLabel(uiText(123)), 1, 4);
+    grid->addWidget(m_BootField, 1, 5);
+    for (QLineEdit* field : {m_SerialField, m_BoardField, m_ApplField, m_WifiField, m_BootField})
+        field->setEnabled(false);
+    return m_DeviceGroup;
+}
+
+QWidget* CMainDialogNew::buildDeIceGroup()
+{
+    m_DeIceGroup = new QGroupBox(uiText(121));
+    auto* column = new QVBoxLayout(m_DeIceGroup);
+    m_DeIceCheck = new QCheckBox(uiText(177));
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(m_DeIceCheck);
+    row->addStretch();
+    column->addSpacing(kDeIceSpacingPx);
+    column->addLayout(row);
+    column->addSpacing(kDeIceSpacingPx);
+    return m_DeIceGroup;
+}
+
+QWidget* CMainDialogNew::buildSoftwareGroup()
+{
+    auto* group = new QGroupBox(uiText(129));
+    auto* row = new QHBoxLayout(group);
+    m_ImageApplField = new QLineEdit;
+    m_ImageBootField = new QLineEdit;
+    m_ImageApplField->setEnabled(false);
+    m_ImageBootField->setEnabled(false);
+    row->addWidget(new QLabel(uiText(125)));
+    row->addWidget(m_ImageApplField);
+    row->addWidget(new QLabel(uiText(126)));
+    row->addWidget(m_ImageBootField);
+    return group;
+}
+
+void CMainDialogNew::fillImageVersions()
+{
+    UINT8 mainVer = 0, subVer = 0;
+    imageVersion(CPartitionTable::EBootloader1, mainVer, subVer);
+    m_ImageBootField->setText(versionText(mainVer, subVer));
+    imageVersion(CPartitionTable::EApplication, mainVer, subVer);
+    m_ImageApplField->setText(versionText(mainVer, subVer));
+}
+
+void CMainDialogNew::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Shrinks the dialog to the minimum size of its layout; done first so that the placement
+    // below sees the final width.
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    resize(10, 10);
+    if (m_AutoStart) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            QRect placed = frameGeometry();
+            placed.moveTopRight(QPoint(area.right() - kAutoMargin, kAutoMargin));
+            move(placed.topLeft());
+        }
+    }
+}
+
+void CMainDialogNew::reject()
+{
+    if (!m_ButtonClose->isEnabled())
+        return;
+    QDialog::reject();
+}
+
+void CMainDialogNew::on_ButtonClose_clicked()
+{
+    close();
+}
+
+void CMainDialogNew::userInfo(QString strInfo)
+{
+    setStatus(strInfo);
+}
+
+void CMainDialogNew::appendLog(const QString& text, bool repaint)
+{
+    m_Log->append(text);
+    if (repaint)
+        m_Log->repaint();
+}
+
+QString CMainDialogNew::text(int index) const
+{
+    QString out = uiText(index);
+    return out.replace(QLatin1String("%1"), m_Fan->modelName());
+}
+
+void CMainDialogNew::setStatus(const QString& status)
+{
+    m_Status->setText(status);
+    repaint();
+}
+
+int CMainDialogNew::serialFieldValue() const
+{
+    return m_SerialField->text().toInt();
+}

@@ -1,0 +1,170 @@
+#pragma once
+
+#include "app/updateflags.h"
+#include "link/lltypes.h"
+
+#include <QDateTime>
+#include <QDialog>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+class CFanBase;
+class CPortConnector;
+class CPortEnumerator;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTextEdit;
+class QVBoxLayout;
+class QWidget;
+struct SHLP_IdentData;
+
+// The tool's window: finds and identifies the connected unit, shows its identity and the
+// built-in firmware versions, and runs the update. The dialog state (enabled buttons, status
+// line, progress bar, banner) is decided in showState only.
+class CMainDialogNew : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kCurrentInfoPeriodMs = 10000;
+    static constexpr int kExitAfterAutoUpdate = 100;
+    static constexpr int kIdentifyTries = 3;
+    static constexpr int kPlainWidth = 470; // size without -d before the first show shrinks it
+    static constexpr int kPlainHeight = 400;
+    static constexpr int kAutoMargin = 50; // -ap: distance from the top and the right edge
+
+    // manufacturing -m, forceBoot -fb, forceAppl -fa, fc -fc, owner -owner, automatic -ap,
+    // excludedPort -ec, serialPreset -sn, debug -d.
+    CMainDialogNew(bool manufacturing, bool forceBoot, bool forceAppl, bool fc, bool owner,
+                   bool automatic, QString excludedPort, QString serialPreset, bool debug,
+                   QString testValuesPath, QWidget* parent = nullptr);
+    // The same with the port enumerator and the way ports are opened supplied by the caller
+    // (tests and benchmarks run the unit in-process).
+    CMainDialogNew(bool manufacturing, bool forceBoot, bool forceAppl, bool fc, bool owner,
+                   bool automatic, QString excludedPort, QString serialPreset, bool debug,
+                   QString testValuesPath, QWidget* parent,
+                   std::unique_ptr<CPortEnumerator> enumerator,
+                   std::unique_ptr<CPortConnector> connector);
+    ~CMainDialogNew() override;
+
+    // For the debug panels.
+    CFanBase* fan() const { return m_Fan.get(); }
+    bool isPlus() const { return m_Plus; }
+    const QString& testValuesPath() const { return m_TestValuesPath; }
+    // Appends `text` as a new paragraph of the log area; repaints it at once when asked to.
+    void appendLog(const QString& text, bool repaint);
+
+    // Dialog states 0-9 (EDialogState); a larger number acts as 0.
+    void showState(int state);
+    // Chooses the state from the last identification; queues the automatic update once.
+    void refreshState();
+    // Version of the built-in image of `type` for the unit's variant; 0.0 when there is none.
+    virtual void imageVersion(int type, UINT8& mainVer, UINT8& subVer);
+
+    // Read-only views of the decisions, for tests and the debug panels.
+    int comPartner() const { return m_ComPartner; }
+    int serialNumber() const { return m_SerialNumber; }
+    const SUpdateFlags& updateFlags() const { return m_Flags; }
+    bool deIceAvailable() const { return m_DeIceAvailable; }
+    int state() const { return m_State; }
+    CPortEnumerator* portEnumerator() const { return m_Enumerator.get(); }
+
+public slots:
+    void on_ButtonClose_clicked();
+    void on_ButtonBurn_clicked();
+    void on_DeviceListChanged();
+    void on_TextEditedIdentData();
+    bool on_ButtonAppl_clicked();
+    bool on_ButtonCC3200_clicked();
+    bool on_ButtonCC3200bridge_clicked();
+    bool on_ButtonBootLdr_clicked();
+    void reject() override;
+    void onTimerCurrentInfo();
+    void userInfo(QString strInfo);
+    void on_ButtonDeIce_clicked(bool bChecked);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+    // Asks for the identity and updates the fields and flags; true on success.
+    bool identifyDevice();
+
+private:
+    void buildWidgets();
+    void nameWidgets();
+    QWidget* buildDeviceGroup();
+    QWidget* buildDeIceGroup();
+    QWidget* buildSoftwareGroup();
+    void fillImageVersions();
+
+    // Discovery.
+    void switchModel(bool plus);
+    void showIdentity(const SHLP_IdentData& ident);
+    bool applyFlagRules(const SHLP_IdentData& ident);
+    void updateDeIceAvailability(const SHLP_IdentData& ident);
+
+    // A dialog text with the device's model name for every %1.
+    QString text(int index) const;
+    void setStatus(const QString& status);
+    int serialFieldValue() const;
+
+    // Options.
+    bool m_Manufacturing = false;
+    bool m_ForceBoot = false;
+    bool m_ForceAppl = false;
+    bool m_Fc = false;
+    bool m_Owner = false;
+    bool m_AutoStart = false; // cleared once the automatic update has been queued
+    bool m_AutoExit = false;  // exit with kExitAfterAutoUpdate after a successful update
+    QString m_ExcludedPort;
+    QString m_SerialPreset;
+    bool m_Debug = false;
+    QString m_TestValuesPath;
+
+    // Device and discovery.
+    std::unique_ptr<CFanBase> m_Fan;
+    std::unique_ptr<CPortEnumerator> m_Enumerator;
+    std::unique_ptr<CPortConnector> m_Connector;
+    QWidget* m_DebugPanel = nullptr;
+
+    // Decisions of the last identification.
+    SUpdateFlags m_Flags;
+    bool m_Plus = false;
+    bool m_DeIceAvailable = false;
+    int m_SerialNumber = 0;
+    int m_ComPartner = 0;
+    int m_State = EStateIdle;
+
+    QTimer m_CurrentInfoTimer;
+    QDateTime m_ConnectTime;
+
+    // Widgets, top to bottom.
+    QLabel* m_Header = nullptr;
+    QLabel* m_Status = nullptr;
+    QWidget* m_DebugWidgetContainer = nullptr;
+    QTextEdit* m_Log = nullptr;
+    QWidget* m_DebugPanelContainer = nullptr;
+    QVBoxLayout* m_DebugPanelLayout = nullptr;
+    QGroupBox* m_DeviceGroup = nullptr;
+    QLineEdit* m_SerialField = nullptr;
+    QLineEdit* m_BoardField = nullptr;
+    QLineEdit* m_ApplField = nullptr;
+    QLabel* m_WifiLabel = nullptr;
+    QLineEdit* m_WifiField = nullptr;
+    QLineEdit* m_BootField = nullptr;
+    QWidget* m_DeIceContainer = nullptr;
+    QGroupBox* m_DeIceGroup = nullptr;
+    QCheckBox* m_DeIceCheck = nullptr;
+    QLineEdit* m_ImageApplField = nullptr;
+    QLineEdit* m_ImageBootField = nullptr;
+    QProgressBar* m_Progress = nullptr;
+    QLabel* m_Banner = nullptr;
+    QPushButton* m_ButtonBurn = nullptr;
+    QPushButton* m_ButtonClose = nullptr;
+};

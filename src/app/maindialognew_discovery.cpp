@@ -1,0 +1,117 @@
+#include "maindialognew.h"
+
+#include "app/fanfactory.h"
+#include "app/identityview.h"
+#include "app/messagebox.h"
+#include "app/portconnector.h"
+#include "app/portenumerator.h"
+#include "device/fan.h"
+#include "device/uitext.h"
+
+#include <QDebug>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+void CMainDialogNew::on_DeviceListChanged()
+{
+    qDebug() << "*** on_DeviceListChanged(): start";
+    const QString selected = selectDevicePort(m_Enumerator->getPorts(), m_ExcludedPort);
+    if (selected == m_Connector->portName(*m_Fan)) {
+        qDebug() << "*** on_DeviceListChanged(): com port not changed";
+        return;
+    }
+    if (m_Manufacturing) {
+        m_CurrentInfoTimer.stop();
+        m_Log->clear();
+    }
+    if (!m_Connector->connectPort(*m_Fan, selected)) {
+        showState(EStateIdle);
+        qDebug() << "*** on_DeviceListChanged(): failed open com port";
+        return;
+    }
+    for (int attempt = 0; attempt < kIdentifyTries; ++attempt) {
+        if (identifyDevice())
+            break;
+    }
+    qDebug() << "*** on_DeviceListChanged():com partner " << m_ComPartner;
+    if ((m_ComPartner == 0 || m_ComPartner == 3) && m_Manufacturing) {
+        m_CurrentInfoTimer.start(kCurrentInfoPeriodMs);
+        m_ConnectTime = QDateTime::currentDateTime();
+        qDebug() << "*** on_DeviceListChanged(): manu timer started";
+    }
+    qDebug() << "on_DeviceListChanged(): all good";
+    refreshState();
+}
+
+bool CMainDialogNew::identifyDevice()
+{
+    m_Plus = false;
+    m_SerialNumber = 0;
+    m_DeIceAvailable = false;
+    SHLP_IdentData ident;
+    ident.m_Code = 0;
+    if (!m_Fan->getIdentData(ident)) {
+        m_ComPartner = 0;
+        return false;
+    }
+    delete m_DebugPanel;
+    m_DebugPanel = nullptr;
+
+    m_Plus = ident.isModel70();
+    switchModel(m_Plus);
+    showIdentity(ident);
+
+    if (ident.m_ComPartner < 4) {
+        m_ComPartner = ident.m_ComPartner;
+        if (applyFlagRules(ident))
+            return true;
+        // Built-in bootloader images that disagree leave nothing to decide on: the unit counts
+        // as not identified rather than as up to date.
+        m_ComPartner = 0;
+        return false;
+    }
+    setStatus(tr("- Communication failed (corrupted sender address) - "));
+    return false;
+}
+
+void CMainDialogNew::switchModel(bool plus)
+{
+    const int wanted = plus ? 1 : 0;
+    if (m_Fan->modelType() != wanted) {
+        const QString port = m_Connector->portName(*m_Fan);
+        // The old object closes the port before the new one opens it again.
+        m_Fan.reset();
+        m_Fan = createFan(wanted);
+        if (m_Debug)
+            m_Fan->setDebugOutput(m_Log);
+        if (!m_Connector->connectPort(*m_Fan, port))
+            qDebug() << "*** identifyDevice(): unable to reopen" << port << "for"
+                     << m_Fan->modelName();
+    }
+    // The model's debug panel is created here once the debug console exists; the container
+    // stays empty until then.
+}
+
+void CMainDialogNew::showIdentity(const SHLP_IdentData& ident)
+{
+    if (!m_SerialPreset.isEmpty()) {
+        if (m_SerialPreset.toInt() != int(ident.m_SerialNo) && ident.m_SerialNo != 0) {
+            showMessageBox({QMessageBox::Information, this, uiText(152), uiText(153),
+                            QMessageBox::Ok, QMessageBox::NoButton});
+        }
+    } else {
+        m_SerialField->clear();
+        if (ident.m_SerialNo != 0) {
+            m_SerialNumber = int(ident.m_SerialNo);
+            m_SerialField->setText(QString::number(ident.m_SerialNo));
+        }
+    }
+    m_BoardField->setText(QString::number(ident.m_BoardVersion));
+    m_ApplField->setText(versionText(ident.m_ApplMainVer, ident.m_ApplSubVer));
+    m_WifiField->setText(wifiVersionText(ident));
+    m_WifiField->hide();
+    m_WifiLabel->hide();
+    m_BootField->setText(bootloaderText(ident));
+}

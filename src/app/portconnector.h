@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+class CFanBase;
+
+// How discovery opens a port on the device object and asks which port is open. The tool opens
+// serial ports; a test or benchmark maps port names to in-process wires instead.
+class CPortConnector
+{
+public:
+    virtual ~CPortConnector() = default;
+    // As CFanBase::connectPort: an empty name closes; true when the port is open afterwards.
+    virtual bool connectPort(CFanBase& fan, const QString& portName);
+    // The name of the port open on `fan`, or empty.
+    virtual QString portName(const CFanBase& fan) const;
+};

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "device/hlprecords.h"
+
+// Versions compare as main * 100 + sub.
+struct SVersion
+{
+    int mainVer = 0;
+    int subVer = 0;
+    int value() const { return mainVer * 100 + subVer; }
+};
+
+// Versions of the built-in images for the connected unit's variant; 0.0 where there is none.
+struct SImageVersions
+{
+    SVersion boot1;
+    SVersion boot2;
+    SVersion appl;
+};
+
+// What the connected unit needs, decided after each identification.
+struct SUpdateFlags
+{
+    bool notUpdatable = false;
+    bool updateAppl = false;
+    bool updateWifi = false;
+    bool updateBoot = false;
+    bool oldBoot = false;      // the unit's bootloader is a 1.x
+    bool bridgeNeeded = false; // the unit runs application 2.01; cleared only by a finished update
+};
+
+struct SFlagInput
+{
+    SHLP_IdentData ident;
+    bool plus = false;
+    int serialNumber = 0; // as identification stored it; 0 when none
+    SImageVersions images;
+    bool forceBoot = false; // -fb
+    bool forceAppl = false; // -fa
+};
+
+struct SFlagOutcome
+{
+    bool bootImagesOutOfSync = false; // the flags are cleared and identification fails
+    int notUpdatableText = 0;         // uiText index for the not-updatable box, 0 for none
+};
+
+// The update-flag rules: recomputes every flag but bridgeNeeded (which they may only set).
+SFlagOutcome applyUpdateFlagRules(const SFlagInput& in, SUpdateFlags& flags);
+
+// Bootloader and application both at least 1.20: the unit has the de-icing counters.
+bool deIceSupported(const SHLP_IdentData& ident);
+
+// Dialog states (set by CMainDialogNew::showState).
+enum EDialogState {
+    EStateIdle = 0,
+    EStateReady = 1,
+    EStateUpToDate = 2,
+    EStateUpdating = 3,
+    EStateUpdated = 4,
+    EStateSerialNeeded = 5,
+    EStateSerialWritten = 6,
+    EStateApplicationRunning = 7,
+    EStateNotUpdatable = 8,
+    EStateRebootNeeded = 9,
+};
+
+// The state that follows from the last identification: `partner` as stored (0 none) and the
+// serial-number field read as an integer.
+EDialogState chooseState(int partner, const SUpdateFlags& flags, int serialField);
