@@ -16,27 +16,6 @@ int CFan::modelType() const
     return 0;
 }
 
-// The log reports and log retrieval live with the log code; until then they report nothing.
-QString CFan::getPrimaryLog()
-{
-    return QString();
-}
-
-QString CFan::secLogReport(CLogging::EMaxTimeSpan, bool, bool, bool, bool, const QString&)
-{
-    return QString();
-}
-
-bool CFan::getPrimLog(QVector<SPrimLogEntry>&)
-{
-    return false;
-}
-
-bool CFan::getSecLog(QVector<SSecLogEntry>&, CLogging::EMaxTimeSpan, UINT16, UINT16)
-{
-    return false;
-}
-
 bool CFan::getCurrentState(SPrimLogEntry& entry)
 {
     if (!isConnected())

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QVector>
 
 #include <memory>
@@ -25,13 +26,15 @@ struct ModelOnLoopback
         fan.connectWire(std::move(owned));
     }
 
-    // Every request with `code` is answered (after the automatic ACK) by the given packets.
+    // Every request with `code` is answered (after the automatic ACK) by the given packets;
+    // each code keeps its own answer.
     void answer(UINT8 code, const QList<QByteArray>& replies)
     {
-        peer.onPacket = [code, replies](CLoopbackWire& w, const HostPacket& p) {
-            if (p.isAck() || p.code() != code)
+        m_Answers[code] = replies;
+        peer.onPacket = [this](CLoopbackWire& w, const HostPacket& p) {
+            if (p.isAck())
                 return;
-            for (const QByteArray& r : replies)
+            for (const QByteArray& r : m_Answers.value(p.code()))
                 w.deliver(r);
         };
     }
@@ -44,6 +47,9 @@ struct ModelOnLoopback
                 out << p;
         return out;
     }
+
+private:
+    QMap<int, QList<QByteArray>> m_Answers;
 };
 
 // The raw bytes of a record, as a reply payload.
