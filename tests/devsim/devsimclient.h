@@ -105,20 +105,28 @@ inline Block makeBlock(UINT32 adr, UINT32 plainLen, int seed)
     return b;
 }
 
-inline QByteArray partitionHeader(const Block& b, int type, UINT8 mainVer, UINT8 subVer,
-                                  UINT32 start)
+// The 16-byte partition header; a WiFi image (type 4, also the bridge) carries bits 16-19 of
+// the plain length in the type byte's upper nibble.
+inline QByteArray partitionHeader(UINT32 adr, UINT32 plainLen, UINT16 crc, int type, UINT8 mainVer,
+                                  UINT8 subVer, UINT32 start)
 {
     QByteArray h(16, '\0');
     auto* p = reinterpret_cast<UINT8*>(h.data());
     p[0] = 7;
-    le::put32(p + 1, b.adr);
-    le::put16(p + 5, UINT16(b.plainLen));
-    p[7] = type == 4 ? UINT8(((b.plainLen >> 16) << 4) | 4) : UINT8(type);
+    le::put32(p + 1, adr);
+    le::put16(p + 5, UINT16(plainLen));
+    p[7] = type >= 4 ? UINT8(((plainLen >> 16) << 4) | 4) : UINT8(type);
     p[8] = mainVer;
     p[9] = subVer;
     le::put32(p + 10, start);
-    le::put16(p + 14, b.crc);
+    le::put16(p + 14, crc);
     return h;
+}
+
+inline QByteArray partitionHeader(const Block& b, int type, UINT8 mainVer, UINT8 subVer,
+                                  UINT32 start)
+{
+    return partitionHeader(b.adr, b.plainLen, b.crc, type, mainVer, subVer, start);
 }
 
 inline QByteArray dataChunk(const Block& b, int pos, int n)
@@ -134,14 +142,27 @@ inline QByteArray dataChunk(const Block& b, int pos, int n)
     return c;
 }
 
-inline bool uploadBlock(DevSimClient& tool, const Block& b, int type, UINT8 mainVer, UINT8 subVer)
+// One block as the device object uploads it: header, 192-byte chunks, partition end.
+inline bool uploadBlock(DevSimClient& tool, UINT32 adr, UINT32 plainLen, const QByteArray& data,
+                        UINT16 crc, int type, UINT8 mainVer, UINT8 subVer, UINT32 start,
+                        bool encrypted = true)
 {
-    if (!tool.send(partitionHeader(b, type, mainVer, subVer, 1124), LLF_REPEAT))
+    Block b;
+    b.adr = adr;
+    b.plainLen = plainLen;
+    b.data = data;
+    b.crc = crc;
+    if (!tool.send(partitionHeader(b, type, mainVer, subVer, start), LLF_REPEAT))
         return false;
     for (int pos = 0; pos < b.data.size(); pos += 192) {
         const int n = std::min(192, b.data.size() - pos);
-        if (!tool.send(dataChunk(b, pos, n), LLF_REPEAT | LLF_APP))
+        if (!tool.send(dataChunk(b, pos, n), LLF_REPEAT | (encrypted ? LLF_APP : 0)))
             return false;
     }
     return tool.send(bytesOf({9}), LLF_REPEAT);
+}
+
+inline bool uploadBlock(DevSimClient& tool, const Block& b, int type, UINT8 mainVer, UINT8 subVer)
+{
+    return uploadBlock(tool, b.adr, b.plainLen, b.data, b.crc, type, mainVer, subVer, 1124);
 }
