@@ -38,7 +38,8 @@ private slots:
     void flashViolationsRefused();
     void flashRefusedWhileApplicationRuns();
     void swapFlipsPartner();
-    void rebootAfterSwapComesBackAsBootloader();
+    void powerCycle_data();
+    void powerCycle();
     void simulationChangesCurrentState();
     void counterWriteAndRefusal();
     void faults();
@@ -398,20 +399,41 @@ void TestDevSimEngine::swapFlipsPartner()
     QCOMPARE(int(unit.unit().identity().bootSub), 10);
 }
 
-void TestDevSimEngine::rebootAfterSwapComesBackAsBootloader()
+void TestDevSimEngine::powerCycle_data()
 {
+    QTest::addColumn<int>("trigger"); // 0 swap, 1 application upload, 2 the user
+    QTest::addColumn<bool>("toApplication");
+    QTest::addColumn<int>("partnerAfter");
+    QTest::addRow("after a swap") << 0 << false << 2;
+    QTest::addRow("after the application upload") << 1 << false << 1;
+    QTest::addRow("by the user, into the application") << 2 << true << 3;
+}
+
+void TestDevSimEngine::powerCycle()
+{
+    QFETCH(int, trigger);
+    QFETCH(bool, toApplication);
+    QFETCH(int, partnerAfter);
     SDevSimIdentity id;
-    id.partner = 3;
-    id.runningCopy = 1;
+    id.partner = 1;
     SDevSimBehaviour behaviour;
     behaviour.rebootAfterSwapMs = 100;
+    behaviour.rebootAfterUploadMs = 100;
     behaviour.rebootPauseMs = 2000;
+    behaviour.restart = toApplication ? EDevSimRestart::Application : EDevSimRestart::Bootloader;
     CDevSimLoopback unit(id, behaviour);
     Tool tool;
     unit.attach(tool.wire);
 
-    QCOMPARE(tool.exchange(bytesOf({6})).size(), 1);
-    QCOMPARE(int(unit.unit().identity().partner), 3); // the application keeps answering
+    if (trigger == 0) {
+        QCOMPARE(tool.exchange(bytesOf({6})).size(), 1);
+    } else if (trigger == 1) {
+        QVERIFY(tool.send(bytesOf({4}), LLF_REPEAT));
+        QVERIFY(uploadBlock(tool, makeBlock(0x8800, 40, 5), 3, 2, 24));
+        QVERIFY(tool.send(bytesOf({5}), LLF_REPEAT));
+    } else {
+        unit.powerCycle(tool.wire);
+    }
     tool.wire.advance(150);
     QVERIFY(!unit.engine().present());
     QVERIFY(!tool.send(bytesOf({1}))); // unplugged: the write fails
@@ -419,8 +441,9 @@ void TestDevSimEngine::rebootAfterSwapComesBackAsBootloader()
     QVERIFY(unit.engine().present());
     const QVector<QByteArray> ident = tool.exchange(bytesOf({1}));
     QCOMPARE(ident.size(), 1);
-    QCOMPARE(int(ident[0][7]), 2); // the swapped-in bootloader copy answers after the restart
+    QCOMPARE(int(ident[0][7]), partnerAfter);
     QCOMPARE(unit.unit().powerCycles(), 1);
+    QCOMPARE(unit.unit().counters()[3], UINT32(88)); // boot cycles
 }
 
 void TestDevSimEngine::simulationChangesCurrentState()

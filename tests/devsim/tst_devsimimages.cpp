@@ -2,8 +2,8 @@
 // sends them, arrive byte for byte and pass the bootloader's block checks.
 
 #include "devsimclient.h"
-#include "logcapture.h"
 #include "engine/devsimloopback.h"
+#include "logcapture.h"
 
 #include "firmware/flashimagelist.h"
 
