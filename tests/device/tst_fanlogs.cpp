@@ -25,6 +25,7 @@ private slots:
     void secLogTrain();
     void secLogFailures_data();
     void secLogFailures();
+    void endlessTrainIsCutOff();
     void notConnected();
 };
 
@@ -311,6 +312,22 @@ void TestFanLogs::secLogFailures()
     for (const QString& line : lines)
         QCOMPARE(log.countExact(line), 1);
     QCOMPARE(entries.size(), kept);
+}
+
+// A device that keeps announcing more entries than any count can hold does not hold the tool
+// forever: the train ends with false once it exceeds what a 16-bit count can announce.
+void TestFanLogs::endlessTrainIsCutOff()
+{
+    Fan f;
+    const QByteArray packet = primLogPacket(9, primEntries(0, 7));
+    // The request, then every acknowledgement of a reply, is answered by another packet.
+    f.peer.onPacket = [&](CLoopbackWire& w, const HostPacket&) { w.deliver(packet); };
+    QVector<SPrimLogEntry> entries;
+    LogCapture log;
+    QVERIFY(!f.fan.getPrimLog(entries));
+    QCOMPARE(log.countExact("CFan::getPrimLog: Primary log longer than any count can announce"), 1);
+    QVERIFY(entries.size() <= 0xFFFF);
+    QVERIFY(entries.size() > 0xFFFF - 7);
 }
 
 void TestFanLogs::notConnected()
