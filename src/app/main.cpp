@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 #include "app/maindialognew.h"
 #include "app/messagebox.h"
+#include "app/quitonsignal.h"
 #include "app/singleinstance.h"
 
 #include <QApplication>
@@ -71,6 +72,7 @@ int main(int argc, char* argv[])
                  .arg(options.locale));
     }
 
+    CQuitOnSignal quitOnSignal;
     int exitCode = 0;
     {
         CMainDialogNew dialog(options.manufacturing, options.forceBoot, options.forceAppl,

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Ends the event loop (exit code 0) on SIGINT or SIGTERM, so that Ctrl+C in the console or a
+// supervisor's stop closes the window the ordinary way. The handler only writes one byte to a
+// pipe; the quit happens on the GUI thread.
+class CQuitOnSignal : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CQuitOnSignal(QObject* parent = nullptr);
+    ~CQuitOnSignal() override;
+
+    // False when the pipe or the handlers could not be set up (the signals then end the
+    // process as before).
+    bool isInstalled() const { return m_Notifier != nullptr; }
+
+private:
+    static void handler(int signal);
+
+    QSocketNotifier* m_Notifier = nullptr;
+};
