@@ -38,6 +38,9 @@ private slots:
     void flashViolationsRefused();
     void flashRefusedWhileApplicationRuns();
     void swapFlipsPartner();
+    void swapRefusedWhileIdleCopyIncomplete();
+    void badRequestsRecorded_data();
+    void badRequestsRecorded();
     void powerCycle_data();
     void powerCycle();
     void simulationChangesCurrentState();
@@ -397,6 +400,60 @@ void TestDevSimEngine::swapFlipsPartner()
     QCOMPARE(tool.exchange(bytesOf({6})).size(), 1);
     QCOMPARE(int(unit.unit().identity().partner), 1);
     QCOMPARE(int(unit.unit().identity().bootSub), 10);
+}
+
+void TestDevSimEngine::swapRefusedWhileIdleCopyIncomplete()
+{
+    CDevSimLoopback unit; // copy 1 runs
+    Tool tool;
+    unit.attach(tool.wire);
+    const Block b = makeBlock(0, 400, 6);
+    QVERIFY(tool.send(bytesOf({4}), LLF_REPEAT));
+    QVERIFY(tool.send(partitionHeader(b, 2, 2, 24, 1124), LLF_REPEAT));
+    QVERIFY(tool.send(dataChunk(b, 0, 192), LLF_REPEAT)); // the upload stops here
+
+    QVector<QByteArray> reply = tool.exchange(bytesOf({6}));
+    QCOMPARE(reply.size(), 1);
+    QCOMPARE(int(reply[0][1]), 1); // refused: copy 2 is half written
+    QCOMPARE(int(unit.unit().identity().partner), 1);
+    QVERIFY(unit.unit().flash().violations().last().contains("swap refused"));
+
+    // A complete upload makes the copy usable again.
+    QVERIFY(tool.send(bytesOf({4}), LLF_REPEAT));
+    QVERIFY(uploadBlock(tool, b, 2, 2, 24));
+    QVERIFY(tool.send(bytesOf({5}), LLF_REPEAT));
+    reply = tool.exchange(bytesOf({6}));
+    QCOMPARE(reply.size(), 1);
+    QCOMPARE(int(reply[0][1]), 0);
+    QCOMPARE(int(unit.unit().identity().partner), 2);
+}
+
+void TestDevSimEngine::badRequestsRecorded_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QString>("violation");
+    QTest::addRow("unknown code") << bytesOf({99}) << "unknown request code 99";
+    QTest::addRow("short counter request") << bytesOf({27, 39}) << "request 27: 2 bytes, needs 7";
+    QTest::addRow("short sec-log request") << bytesOf({20, 0, 1}) << "request 20: 3 bytes";
+    QTest::addRow("plus-size simulation")
+        << (bytesOf({16}) + QByteArray(29, '\0')) << "simulation values: 30 bytes, expected 22";
+    QTest::addRow("no such vent") << bytesOf({28, 4, 25}) << "move vent 4";
+}
+
+void TestDevSimEngine::badRequestsRecorded()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QString, violation);
+    CDevSimLoopback unit;
+    Tool tool;
+    unit.attach(tool.wire);
+    // Acknowledged at the link level, then ignored: no reply follows.
+    QVERIFY(tool.send(request));
+    tool.wire.advance(3000);
+    QCOMPARE(tool.wire.pending(), 0);
+    const QStringList v = unit.unit().flash().violations();
+    QVERIFY2(!v.isEmpty() && v.last().contains(violation), qPrintable(v.join(" | ")));
+    QCOMPARE(tool.exchange(bytesOf({1})).size(), 1);
 }
 
 void TestDevSimEngine::powerCycle_data()

@@ -197,7 +197,8 @@ void CDevSimEngine::packetComplete(qint64 nowMs)
     m_Rx.Reset();
     if (packet.GetReadState() != CLLProtocolPacket::RS_PACKET_COMPLETED_CRC_CORRECT) {
         ++m_Stats.corrupt;
-        log(QStringLiteral("corrupt packet from the tool (command %1, %2 bytes): not acknowledged")
+        m_Unit.recordViolation(
+            QStringLiteral("corrupt packet from the tool (command %1, %2 bytes): not acknowledged")
                 .arg(packet.Cmd())
                 .arg(packet.DataLen()));
         return;

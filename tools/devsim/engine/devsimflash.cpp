@@ -27,7 +27,7 @@ CDevSimFlash::EResult CDevSimFlash::violation(const QString& text)
     return ERefused;
 }
 
-void CDevSimFlash::refuse(const QString& text)
+void CDevSimFlash::record(const QString& text)
 {
     violation(text);
 }
@@ -98,6 +98,8 @@ CDevSimFlash::EResult CDevSimFlash::header(const UINT8* d, UINT16 len, int runni
         m_SessionImage = m_Images.size() - 1;
     }
     block.appFlag = true;
+    if (type == 1 || type == 2)
+        m_CopyIntact[type - 1] = false; // intact again only when the whole image is in
     m_Images[m_SessionImage].blocks << block;
     m_BlockOpen = true;
     m_LastChunkLen = 0;
@@ -188,6 +190,8 @@ CDevSimFlash::EResult CDevSimFlash::end(const SDevSimFlashedImage** finished)
         for (const auto& b : img.blocks)
             allBlocks = allBlocks && b.complete;
         img.complete = allBlocks;
+        if ((img.type == 1 || img.type == 2) && allBlocks)
+            m_CopyIntact[img.type - 1] = true;
         if (finished && allBlocks)
             *finished = &img;
     }

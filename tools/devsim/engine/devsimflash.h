@@ -46,14 +46,18 @@ public:
     EResult partitionEnd(bool checkCrc);
     // On acceptance `finished` is the image the end request closed (null if none was written).
     EResult end(const SDevSimFlashedImage** finished);
-    // Anything the bootloader refuses outright (flash request while the application runs).
-    void refuse(const QString& violation);
+    // Records bad input that is not a flash step (a flash request while the application runs,
+    // a request too short for its record, a corrupt packet), so every violation is in one list.
+    void record(const QString& violation);
 
     // Called on a power cycle: an upload in progress is lost.
     void reset();
 
     const QVector<SDevSimFlashedImage>& images() const { return m_Images; }
     const QStringList& violations() const { return m_Violations; }
+    // Whether a bootloader copy (1 or 2) holds a complete image: not while it is being
+    // written, nor after an upload into it failed.
+    bool copyIntact(int copy) const { return copy == 1 ? m_CopyIntact[0] : m_CopyIntact[1]; }
     // The last complete image of a partition type, or null.
     const SDevSimFlashedImage* lastComplete(int type) const;
     // Flash content at an address from the complete blocks; false where nothing was written.
@@ -73,4 +77,5 @@ private:
     UINT32 m_LastChunkAdr = 0;
     UINT16 m_LastChunkLen = 0;
     int m_Revision = 0;
+    bool m_CopyIntact[2] = {true, true};
 };

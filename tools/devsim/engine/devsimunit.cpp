@@ -52,6 +52,7 @@ constexpr int kWifiReplySize = 170;
 constexpr int kCounterRecordSize = 7;
 constexpr int kSecLogCntSize = 20;
 constexpr UINT16 kSwapSecurityBits = 0x00A5;
+constexpr UINT8 kSwapRefused = 1;
 constexpr int kCounterBootCycles = 3;
 constexpr int kCounterPrevVersion = 33;
 constexpr int kCounterVersion = 34;
@@ -124,6 +125,12 @@ void CDevSimUnit::log(const QString& line) const
 {
     if (m_Log)
         m_Log(line);
+}
+
+void CDevSimUnit::recordViolation(const QString& text)
+{
+    log(text);
+    m_Flash.record(text);
 }
 
 int CDevSimUnit::bootVersion(int copy) const
@@ -258,7 +265,7 @@ CDevSimUnit::SOutcome CDevSimUnit::handle(const UINT8* d, UINT16 len, UINT8 flag
 {
     SOutcome out;
     if (!d || len == 0) {
-        log(QStringLiteral("request without data ignored"));
+        recordViolation(QStringLiteral("request without data ignored"));
         return out;
     }
     const UINT8 code = d[0];
@@ -268,7 +275,8 @@ CDevSimUnit::SOutcome CDevSimUnit::handle(const UINT8* d, UINT16 len, UINT8 flag
     auto tooShort = [&](int need) {
         if (len >= need)
             return false;
-        log(QStringLiteral("request %1: %2 bytes, needs %3; ignored").arg(code).arg(len).arg(need));
+        recordViolation(
+            QStringLiteral("request %1: %2 bytes, needs %3; ignored").arg(code).arg(len).arg(need));
         return true;
     };
 
@@ -280,7 +288,7 @@ CDevSimUnit::SOutcome CDevSimUnit::handle(const UINT8* d, UINT16 len, UINT8 flag
         if (tooShort(5))
             break;
         if (le::u32(d + 1) == 0) {
-            log(QStringLiteral("serial number 0 ignored"));
+            recordViolation(QStringLiteral("serial number 0 ignored"));
             break;
         }
         m_Id.serial = le::u32(d + 1);
@@ -292,23 +300,9 @@ CDevSimUnit::SOutcome CDevSimUnit::handle(const UINT8* d, UINT16 len, UINT8 flag
     case kPartEnd:
         handleFlash(code, d, len, flags, out);
         break;
-    case kSwap: {
-        QByteArray r = payload(kSwapReply, 4);
-        le::put16(bytes(r) + 2, kSwapSecurityBits);
-        out.replies << r;
-        m_Id.runningCopy = m_Id.runningCopy == 1 ? 2 : 1;
-        const int ver = m_BootVer[size_t(m_Id.runningCopy)];
-        m_Id.bootMain = UINT8(ver / 100);
-        m_Id.bootSub = UINT8(ver % 100);
-        if (bootloaderRuns())
-            m_Id.partner = m_Id.runningCopy;
-        log(QStringLiteral("bootloaders swapped: copy %1 runs, version %2.%3")
-                .arg(m_Id.runningCopy)
-                .arg(m_Id.bootMain)
-                .arg(m_Id.bootSub, 2, 10, QLatin1Char('0')));
-        out.rebootAfterMs = m_Behaviour.rebootAfterSwapMs;
+    case kSwap:
+        swapBootloaders(out);
         break;
-    }
     case kPartTable:
         replyPartitionTable(out);
         break;
@@ -328,9 +322,9 @@ CDevSimUnit::SOutcome CDevSimUnit::handle(const UINT8* d, UINT16 len, UINT8 flag
     case kSimulation: {
         const int need = m_Id.plus() ? kSimulation70Size : kSimulation100Size;
         if (len != need) {
-            log(QStringLiteral("simulation values: %1 bytes, expected %2; ignored")
-                    .arg(len)
-                    .arg(need));
+            recordViolation(QStringLiteral("simulation values: %1 bytes, expected %2; ignored")
+                                .arg(len)
+                                .arg(need));
             break;
         }
         applySimulation(d, len);
@@ -399,7 +393,8 @@ CDevSimUnit::SOutcome CDevSimUnit::handle(const UINT8* d, UINT16 len, UINT8 flag
         if (tooShort(3))
             break;
         if (d[1] >= devsim::kVentCount || d[2] > 31) {
-            log(QStringLiteral("move vent %1 to %2: no such vent or position").arg(d[1]).arg(d[2]));
+            recordViolation(
+                QStringLiteral("move vent %1 to %2: no such vent or position").arg(d[1]).arg(d[2]));
             break;
         }
         m_Live.ventPos[d[1]] = d[2];
@@ -414,16 +409,43 @@ CDevSimUnit::SOutcome CDevSimUnit::handle(const UINT8* d, UINT16 len, UINT8 flag
         m_Credentials = QByteArray(reinterpret_cast<const char*>(d), len);
         break;
     default:
-        log(QStringLiteral("unknown request code %1 ignored").arg(code));
+        recordViolation(QStringLiteral("unknown request code %1 ignored").arg(code));
         break;
     }
     return out;
 }
 
+// The idle copy becomes the running one, unless it is incomplete: then the reply carries a
+// non-zero return code and nothing changes.
+void CDevSimUnit::swapBootloaders(SOutcome& out)
+{
+    QByteArray r = payload(kSwapReply, 4);
+    le::put16(bytes(r) + 2, kSwapSecurityBits);
+    const UINT8 idle = m_Id.runningCopy == 1 ? 2 : 1;
+    if (!m_Flash.copyIntact(idle)) {
+        recordViolation(QStringLiteral("swap refused: bootloader copy %1 is incomplete").arg(idle));
+        r[1] = char(kSwapRefused);
+        out.replies << r;
+        return;
+    }
+    out.replies << r;
+    m_Id.runningCopy = idle;
+    const int ver = m_BootVer[idle];
+    m_Id.bootMain = UINT8(ver / 100);
+    m_Id.bootSub = UINT8(ver % 100);
+    if (bootloaderRuns())
+        m_Id.partner = m_Id.runningCopy;
+    log(QStringLiteral("bootloaders swapped: copy %1 runs, version %2.%3")
+            .arg(m_Id.runningCopy)
+            .arg(m_Id.bootMain)
+            .arg(m_Id.bootSub, 2, 10, QLatin1Char('0')));
+    out.rebootAfterMs = m_Behaviour.rebootAfterSwapMs;
+}
+
 void CDevSimUnit::handleFlash(UINT8 code, const UINT8* d, UINT16 len, UINT8 flags, SOutcome& out)
 {
     if (!bootloaderRuns()) {
-        m_Flash.refuse(
+        m_Flash.record(
             QStringLiteral("request %1 while partner %2 answers").arg(code).arg(m_Id.partner));
         out.ack = false;
     } else {

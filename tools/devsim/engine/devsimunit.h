@@ -88,6 +88,9 @@ public:
     int requestCount(UINT8 code) const { return m_RequestCounts[code]; }
     int powerCycles() const { return m_PowerCycles; }
 
+    // Bad input seen by the unit or its link; kept with the flash violations.
+    void recordViolation(const QString& text);
+
     // The records as the unit would report them now.
     QByteArray identRecord() const;
     QByteArray currentStateRecord() const;
@@ -107,6 +110,7 @@ private:
     void replyTimer(qint64 nowMs, SOutcome& out) const;
     void replyCounter(const UINT8* d, UINT16 len, SOutcome& out);
     void replyVentInfo(SOutcome& out) const;
+    void swapBootloaders(SOutcome& out);
     void handleFlash(UINT8 code, const UINT8* d, UINT16 len, UINT8 flags, SOutcome& out);
 
     SDevSimIdentity m_Id;

@@ -184,7 +184,7 @@ int CPtyServer::run()
     updateFlashOut(now(), true);
     withdraw();
     log(QStringLiteral("stopped"));
-    return 0;
+    return m_Failed ? 1 : 0;
 }
 
 void CPtyServer::pump(qint64 nowMs)
@@ -194,8 +194,10 @@ void CPtyServer::pump(qint64 nowMs)
     if (m_Master >= 0 && (!m_Engine.present() || m_Engine.absences() != m_SeenAbsences))
         withdraw();
     m_SeenAbsences = m_Engine.absences();
-    if (m_Master < 0 && m_Engine.present() && !announce())
+    if (m_Master < 0 && m_Engine.present() && !announce()) {
+        m_Failed = true;
         m_Stop = true;
+    }
 
     for (auto& out : m_Engine.takeOutput()) {
         auto pos = std::upper_bound(m_Due.begin(), m_Due.end(), out.at,

@@ -54,4 +54,5 @@ private:
     int m_FlashRevision = 0;
     qint64 m_FlashWrittenAt = -1;
     bool m_Stop = false;
+    bool m_Failed = false; // a new pty could not be announced
 };
