@@ -74,6 +74,12 @@ public:
     bool deIceAvailable() const { return m_DeIceAvailable; }
     int state() const { return m_State; }
     CPortEnumerator* portEnumerator() const { return m_Enumerator.get(); }
+    // The model's debug panel (debug mode, after an identification), else null.
+    QWidget* debugPanel() const { return m_DebugPanel; }
+
+    // Asks for the identity and updates the fields and flags; true on success. Replaces the
+    // debug panel (the old one is deleted later, so the panel itself may call this).
+    bool identifyDevice();
 
 public slots:
     void on_ButtonClose_clicked();
@@ -91,9 +97,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
-
-    // Asks for the identity and updates the fields and flags; true on success.
-    bool identifyDevice();
 
 private:
     void buildWidgets();

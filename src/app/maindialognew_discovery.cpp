@@ -5,6 +5,8 @@
 #include "app/messagebox.h"
 #include "app/portconnector.h"
 #include "app/portenumerator.h"
+#include "console/debugquorlin70.h"
+#include "console/debugventaro100.h"
 #include "device/fan.h"
 #include "device/uitext.h"
 
@@ -56,11 +58,23 @@ bool CMainDialogNew::identifyDevice()
         m_ComPartner = 0;
         return false;
     }
-    delete m_DebugPanel;
-    m_DebugPanel = nullptr;
+    if (m_DebugPanel) {
+        // Deferred: "Get Ident" of the panel itself leads here.
+        m_DebugPanelLayout->removeWidget(m_DebugPanel);
+        m_DebugPanel->hide();
+        m_DebugPanel->deleteLater();
+        m_DebugPanel = nullptr;
+    }
 
     m_Plus = ident.isModel70();
     switchModel(m_Plus);
+    if (m_Debug) {
+        if (m_Plus)
+            m_DebugPanel = new CDebugQuorlin70(this, nullptr);
+        else
+            m_DebugPanel = new CDebugVentaro100(this, ident.m_SerialNo, nullptr);
+        m_DebugPanelLayout->addWidget(m_DebugPanel);
+    }
     showIdentity(ident);
 
     if (ident.m_ComPartner < 4) {
@@ -90,8 +104,6 @@ void CMainDialogNew::switchModel(bool plus)
             qDebug() << "*** identifyDevice(): unable to reopen" << port << "for"
                      << m_Fan->modelName();
     }
-    // The model's debug panel is created here once the debug console exists; the container
-    // stays empty until then.
 }
 
 void CMainDialogNew::showIdentity(const SHLP_IdentData& ident)

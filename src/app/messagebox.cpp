@@ -42,5 +42,7 @@ QMessageBox::StandardButton showMessageBox(const SMessageBox& box)
     QMessageBox message(box.icon, box.title, box.text, box.buttons, box.parent);
     if (box.defaultButton != QMessageBox::NoButton)
         message.setDefaultButton(box.defaultButton);
+    if (!box.informativeText.isEmpty())
+        message.setInformativeText(box.informativeText);
     return QMessageBox::StandardButton(message.exec());
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 class QWidget;
 
@@ -12,12 +13,23 @@ class QWidget;
 // offscreen platform (no one can see or click) logs the box and takes its default answer.
 struct SMessageBox
 {
+    SMessageBox() = default;
+    SMessageBox(QMessageBox::Icon icon_, QWidget* parent_, QString title_, QString text_,
+                QMessageBox::StandardButtons buttons_ = QMessageBox::Ok,
+                QMessageBox::StandardButton defaultButton_ = QMessageBox::NoButton,
+                QString informativeText_ = QString())
+        : icon(icon_), parent(parent_), title(std::move(title_)), text(std::move(text_)),
+          buttons(buttons_), defaultButton(defaultButton_),
+          informativeText(std::move(informativeText_))
+    {}
+
     QMessageBox::Icon icon = QMessageBox::Information;
     QWidget* parent = nullptr;
     QString title;
     QString text;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    QString informativeText; // shown below the text, e.g. the system's error text
 };
 
 using MessageBoxHook = std::function<QMessageBox::StandardButton(const SMessageBox&)>;

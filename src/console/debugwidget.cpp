@@ -1,0 +1,306 @@
+#include "debugwidget.h"
+
+#include "app/maindialognew.h"
+#include "app/messagebox.h"
+#include "console/consoletexts.h"
+#include "device/fan.h"
+#include "device/fanbase.h"
+#include "device/logging.h"
+#include "device/perscounter.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDebug>
+#include <QHBoxLayout>
+#include <QLCDNumber>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+// Horizontal spacings of the three rows of common controls, in pixels.
+constexpr int kRow1DumpGap = 300;
+constexpr int kRow1AverageGap = 400;
+constexpr int kRow3TestGap = 100;
+constexpr int kRow3End = 500;
+} // namespace
+
+CDebugWidget::CDebugWidget(CMainDialogNew* mainDlg, QWidget* parent)
+    : QWidget(parent), m_pMainDlg(mainDlg)
+{
+    if (m_pMainDlg)
+        m_strTestFile = m_pMainDlg->testValuesPath();
+
+    m_pUpperPanel = new QWidget(this);
+    m_pModelPanel = new QWidget; // placed in the layout below, which adopts it
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_pUpperPanel);
+    layout->addWidget(m_pModelPanel);
+    buildUpperPanel();
+
+    connect(&m_TimerTest, &QTimer::timeout, this, &CDebugWidget::slotTimerTimeOutAll);
+}
+
+CDebugWidget::~CDebugWidget() = default;
+
+QPushButton* CDebugWidget::addButton(QHBoxLayout* row, const char* caption, const char* name)
+{
+    auto* button = new QPushButton(tr(caption), m_pUpperPanel);
+    button->setObjectName(QLatin1String(name));
+    row->addWidget(button);
+    return button;
+}
+
+void CDebugWidget::buildUpperPanel()
+{
+    auto* rows = new QVBoxLayout(m_pUpperPanel);
+    auto* row1 = new QHBoxLayout;
+    auto* row2 = new QHBoxLayout;
+    auto* row3 = new QHBoxLayout;
+    rows->addLayout(row1);
+    rows->addLayout(row2);
+    rows->addLayout(row3);
+
+    // Row 1: device information.
+    QPushButton* ident = addButton(row1, "Get Ident", "GetIdent");
+    QPushButton* time = addButton(row1, "Report Time", "ReportTime");
+    QPushButton* counters = addButton(row1, "Get Counters", "GetCounters");
+    QPushButton* partTable = addButton(row1, "Get Part Table", "GetPartTable");
+    row1->addSpacing(kRow1DumpGap);
+    row1->addWidget(new QLabel(tr("Dump Address:"), m_pUpperPanel));
+    m_DumpAddress = new QLineEdit(m_pUpperPanel);
+    m_DumpAddress->setObjectName(QStringLiteral("DumpAddress"));
+    row1->addWidget(m_DumpAddress);
+    QPushButton* dump = addButton(row1, "Dump Memory", "DumpMemory");
+    row1->addSpacing(kRow1AverageGap);
+    QPushButton* average = addButton(row1, "Calc.Ave.Sensor Values", "CalcAveSensorValues");
+
+    // Row 2: logs.
+    QPushButton* primLog = addButton(row2, "Report Prim Log", "ReportPrimLog");
+    QPushButton* eraseLog = addButton(row2, "Erase Log Data", "EraseLogData");
+    row2->addWidget(new QLabel(tr("Secondary Log:"), m_pUpperPanel));
+    QPushButton* secCount = addButton(row2, "Get Sec Log Cnt", "GetSecLogCnt");
+    m_SpanSelector = new QComboBox(m_pUpperPanel);
+    m_SpanSelector->setObjectName(QStringLiteral("TimeSpan"));
+    // Index = CLogging::EMaxTimeSpan.
+    m_SpanSelector->addItems(
+        {QStringLiteral("15 min"), QStringLiteral("1 day"), QStringLiteral("30 days")});
+    row2->addWidget(m_SpanSelector);
+    QPushButton* secCheck = addButton(row2, "Check Sec Log", "CheckSecLog");
+    QPushButton* secErase = addButton(row2, "Erase Sec Log", "EraseSecLog");
+    QPushButton* secReport = addButton(row2, "Report Sec Log", "ReportSecLog");
+    m_ReportSelection = new QButtonGroup(this);
+    m_ReportSelection->setExclusive(true);
+    const std::pair<const char*, EReportSelection> selections[] = {{"Report All", EReportAll},
+                                                                   {"10 Youngest", E10Youngest},
+                                                                   {"100 Youngest", E100Youngest},
+                                                                   {"10 Oldest", E10Oldest},
+                                                                   {"100 Oldest", E100Oldest}};
+    for (const auto& [caption, id] : selections) {
+        auto* radio = new QRadioButton(tr(caption), m_pUpperPanel);
+        m_ReportSelection->addButton(radio, id);
+        row2->addWidget(radio);
+    }
+
+    // Row 3: firmware shortcuts and the automatic test.
+    QPushButton* appl = addButton(row3, "Update Application", "UpdateApplication");
+    QPushButton* cc3200 = addButton(row3, "Update CC3200", "UpdateCC3200");
+    QPushButton* boot = addButton(row3, "Update Bootloader", "UpdateBootloader");
+    QPushButton* swap = addButton(row3, "Swap Boot", "SwapBoot");
+    QPushButton* wifi = addButton(row3, "Get Wifi Data Debug", "GetWifiDataDebug");
+    row3->addSpacing(kRow3TestGap);
+    row3->addWidget(new QLabel(tr("Test case:"), m_pUpperPanel));
+    comboTestCase = new QComboBox(m_pUpperPanel);
+    comboTestCase->setObjectName(QStringLiteral("comboTestCase"));
+    row3->addWidget(comboTestCase);
+    m_pLcdWait = new QLCDNumber(m_pUpperPanel);
+    m_pLcdWait->setObjectName(QStringLiteral("m_pLcdWait"));
+    row3->addWidget(m_pLcdWait);
+    QPushButton* reload = addButton(row3, "(Re)load Test File", "ReloadTestFile");
+    m_AutoTest = new QCheckBox(tr("Automatic Test Mode"), m_pUpperPanel);
+    m_AutoTest->setObjectName(QStringLiteral("AutomaticTestMode"));
+    row3->addWidget(m_AutoTest);
+    row3->addSpacing(kRow3End);
+
+    // "Dump Memory" and "Erase Log Data" are placed but have no action.
+    Q_UNUSED(dump);
+    Q_UNUSED(eraseLog);
+    connect(ident, &QPushButton::clicked, this, &CDebugWidget::slotButtonIdent);
+    connect(time, &QPushButton::clicked, this, &CDebugWidget::slotButtonRepTime);
+    connect(counters, &QPushButton::clicked, this, &CDebugWidget::slotButtonRepCnt);
+    connect(partTable, &QPushButton::clicked, this, &CDebugWidget::slotButtonGetPT);
+    connect(average, &QPushButton::clicked, this, &CDebugWidget::slotCalcAveSenVal);
+    connect(primLog, &QPushButton::clicked, this, &CDebugWidget::slotButtonRepPrimLog);
+    connect(secCount, &QPushButton::clicked, this, &CDebugWidget::slotGetSecLogCnt);
+    connect(secCheck, &QPushButton::clicked, this, &CDebugWidget::slotCheckSecLog);
+    connect(secErase, &QPushButton::clicked, this, &CDebugWidget::slotEraseSecLog);
+    connect(secReport, &QPushButton::clicked, this, &CDebugWidget::slotRepSecLog);
+    if (m_pMainDlg) {
+        connect(appl, &QPushButton::clicked, m_pMainDlg, &CMainDialogNew::on_ButtonAppl_clicked);
+        connect(cc3200, &QPushButton::clicked, m_pMainDlg,
+                &CMainDialogNew::on_ButtonCC3200_clicked);
+        connect(boot, &QPushButton::clicked, m_pMainDlg, &CMainDialogNew::on_ButtonBootLdr_clicked);
+    }
+    connect(swap, &QPushButton::clicked, this, &CDebugWidget::slotButtonSwap);
+    connect(reload, &QPushButton::clicked, this, &CDebugWidget::ReloadTestFile);
+    connect(wifi, &QPushButton::clicked, this, &CDebugWidget::slotButtonWifiDataDebug);
+}
+
+CFanBase* CDebugWidget::fan() const
+{
+    return m_pMainDlg ? m_pMainDlg->fan() : nullptr;
+}
+
+void CDebugWidget::appendText(const QString& text, bool repaint)
+{
+    if (m_pMainDlg)
+        m_pMainDlg->appendLog(text, repaint);
+}
+
+// ---- Virtual operations: nothing in the common part -------------------------------------------
+
+void CDebugWidget::slotButtonSetSensorValues() {}
+void CDebugWidget::comboTestCase_curIndexChanged(int) {}
+void CDebugWidget::slotTimerTimeOutAll() {}
+void CDebugWidget::showTestCase(int) {}
+void CDebugWidget::storeTestResults() {}
+
+// ---- Device commands --------------------------------------------------------------------------
+
+void CDebugWidget::slotCheckSecLog()
+{
+    CFanBase* device = fan();
+    if (!device)
+        return;
+    quint8 error = 0;
+    const bool ok =
+        device->checkSecLog(CLogging::EMaxTimeSpan(m_SpanSelector->currentIndex()), error);
+    appendText(consoletext::secLogCheck(ok, error));
+}
+
+void CDebugWidget::slotEraseSecLog()
+{
+    CFanBase* device = fan();
+    if (!device)
+        return;
+    const int span = m_SpanSelector->currentIndex();
+    const QMessageBox::StandardButton answer = showMessageBox(
+        {QMessageBox::Warning, this, tr("Confirm Erasing Log"),
+         tr("The secondary log \"%1\" will be deleted").arg(m_SpanSelector->currentText()),
+         QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel});
+    if (answer != QMessageBox::Ok)
+        return;
+    if (!device->eraseSecLog(CLogging::EMaxTimeSpan(span)))
+        qDebug() << "slotEraseSecLog: erasing failed";
+}
+
+void CDebugWidget::slotRepSecLog()
+{
+    appendText(secLogSelectionReport());
+}
+
+QString CDebugWidget::secLogSelectionReport()
+{
+    CFanBase* device = fan();
+    if (!device)
+        return QString();
+    // "Report All" is the case in which none of the four selections is checked.
+    auto checked = [this](EReportSelection id) {
+        return m_ReportSelection->button(id)->isChecked();
+    };
+    return device->secLogReport(CLogging::EMaxTimeSpan(m_SpanSelector->currentIndex()),
+                                checked(E10Youngest), checked(E100Youngest), checked(E10Oldest),
+                                checked(E100Oldest), m_SpanSelector->currentText());
+}
+
+void CDebugWidget::slotCalcAveSenVal()
+{
+    if (fan() && !fan()->calcAveSenVal())
+        qDebug() << "slotCalcAveSenVal: request failed";
+}
+
+void CDebugWidget::slotGetSecLogCnt()
+{
+    CFanBase* device = fan();
+    if (!device)
+        return;
+    UINT16 size[CLogging::kSpanCount] = {};
+    UINT16 used[CLogging::kSpanCount] = {};
+    UINT16 oldest[CLogging::kSpanCount] = {};
+    if (!device->getSecLogCnt(size, used, oldest)) {
+        appendText(consoletext::commandFailed());
+        return;
+    }
+    appendText(consoletext::secLogCount(size, used, oldest));
+}
+
+void CDebugWidget::slotButtonRepCnt()
+{
+    CFanBase* device = fan();
+    if (!device || !device->getCounters())
+        return;
+    QString text;
+    for (int i = 0; i < CPersCounter_ReadOnly::kCount; ++i)
+        text += consoletext::counterLine(i, device->getCounter(i), device->counterName(i));
+    appendText(text);
+}
+
+void CDebugWidget::slotButtonSwap()
+{
+    // Swapping is a firmware operation of the device object; it is wired up with the update
+    // operations.
+}
+
+void CDebugWidget::slotButtonIdent()
+{
+    // Identification replaces this panel; the dialog disposes of it once this click has been
+    // handled, so nothing of the panel may be touched after the call.
+    if (m_pMainDlg)
+        m_pMainDlg->identifyDevice();
+}
+
+void CDebugWidget::slotButtonClearLog() {}
+
+void CDebugWidget::slotButtonRepTime()
+{
+    CFanBase* device = fan();
+    UINT16 ms = 0;
+    UINT16 days = 0;
+    UINT8 seconds = 0;
+    UINT8 minutes = 0;
+    UINT8 hours = 0;
+    if (device && device->getTimer(&ms, &seconds, &minutes, &hours, &days))
+        appendText(consoletext::timer(ms, seconds, minutes, hours, days));
+}
+
+void CDebugWidget::slotButtonRepPrimLog()
+{
+    if (CFanBase* device = fan())
+        appendText(device->getPrimaryLog());
+}
+
+void CDebugWidget::slotButtonDumpMem() {}
+
+void CDebugWidget::slotButtonGetPT() {}
+
+void CDebugWidget::slotButtonWifiDataDebug()
+{
+    appendText(readWifiDebugData());
+}
+
+QString CDebugWidget::readWifiDebugData()
+{
+    // Only the 100 series has the request; on a 70-series unit nothing is sent.
+    CFanBase* device = fan();
+    if (!device || device->modelType() != 0)
+        return consoletext::wifiDebug(false, 0, 0);
+    auto* fan100 = qobject_cast<CFan*>(device);
+    qint8 rssi = 0;
+    quint8 betaR78 = 0;
+    quint8 betaCC3200 = 0;
+    const bool ok = fan100 && fan100->getWifiDataDebug(rssi, betaR78, betaCC3200);
+    return consoletext::wifiDebug(ok, betaR78, betaCC3200);
+}
