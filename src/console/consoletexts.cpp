@@ -118,20 +118,4 @@ QString airSpeed70(qint8 flow)
     return col(flow, kAirSpeedWidth);
 }
 
-QString defrostName(int state)
-{
-    static const char* const kNames[] = {"None", "Bypa", "Supp", " ?? "};
-    return QLatin1String(state >= 0 && state < 3 ? kNames[state] : kNames[3]);
-}
-
-QString ventPositionName(int code)
-{
-    static const char* const kOpen[] = {"CLOS", " 15°", " 30°", " 45°", " 60°", " 75°", "OPEN"};
-    if (code >= 1 && code <= 24)
-        return QStringLiteral("T %1").arg(code - 1, 2, 10, QLatin1Char('0'));
-    if (code >= 25 && code <= 31)
-        return QString::fromUtf8(kOpen[code - 25]);
-    return QStringLiteral("UNKN");
-}
-
 } // namespace consoletext

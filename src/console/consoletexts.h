@@ -32,8 +32,5 @@ QString ventInfo(const CVents::SVentInfo (&info)[CVents::kVentCount]);
 QString airSpeed100(int airFlowCode, int fanLimitCode);
 // 70 series: the signed air-flow byte.
 QString airSpeed70(qint8 flow);
-QString defrostName(int state);
-// Vent position codes 0-31 as the reports show them.
-QString ventPositionName(int code);
 
 } // namespace consoletext

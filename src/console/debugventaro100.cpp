@@ -4,6 +4,7 @@
 #include "console/feldelimtextmodel.h"
 #include "console/simulationform.h"
 #include "device/fan.h"
+#include "device/reporttexts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -229,11 +230,11 @@ void CDebugVentaro100::storeTestResults()
         return;
     storeResult(row, "R Auto Ctrl", QLatin1String(device->ventReasonName(state.program())));
     storeResult(row, "R Air Speed", airSpeed);
-    storeResult(row, "R Defrost", consoletext::defrostName(state.defrostState()));
-    storeResult(row, "R Vent extract", consoletext::ventPositionName(state.ventPosExtract()));
-    storeResult(row, "R Vent bath", consoletext::ventPositionName(state.ventPosBath()));
-    storeResult(row, "R Vent supply", consoletext::ventPositionName(state.ventPosSupply()));
-    storeResult(row, "R Vent bypass", consoletext::ventPositionName(state.ventPosBypass()));
+    storeResult(row, "R Defrost", report::defrostText(state.defrostState()));
+    storeResult(row, "R Vent extract", report::ventPositionText(state.ventPosExtract()));
+    storeResult(row, "R Vent bath", report::ventPositionText(state.ventPosBath()));
+    storeResult(row, "R Vent supply", report::ventPositionText(state.ventPosSupply()));
+    storeResult(row, "R Vent bypass", report::ventPositionText(state.ventPosBypass()));
     saveTestFile();
 }
 
