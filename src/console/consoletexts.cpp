@@ -84,6 +84,24 @@ QString wifiDebug(bool ok, quint8 betaR78, quint8 betaCC3200)
            QStringLiteral("Beta CC3200:      \t%1\n").arg(betaCC3200);
 }
 
+QString memoryDump(quint32 address, const QVector<UINT8>& bytes)
+{
+    constexpr int kPerLine = 16;
+    QString text;
+    for (int i = 0; i < bytes.size(); i += kPerLine) {
+        text += QStringLiteral("%1:").arg(address + quint32(i), 8, 16, QLatin1Char('0')).toUpper();
+        for (int j = i; j < bytes.size() && j < i + kPerLine; ++j)
+            text += QStringLiteral(" %1").arg(bytes[j], 2, 16, QLatin1Char('0')).toUpper();
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+QString invalidDumpAddress(const QString& text)
+{
+    return QStringLiteral("Invalid dump address '%1'\n").arg(text);
+}
+
 QString ventInfo(const CVents::SVentInfo (&info)[CVents::kVentCount])
 {
     static const char* const kLabel[] = {

@@ -5,6 +5,7 @@
 #include "link/lltypes.h"
 
 #include <QString>
+#include <QVector>
 
 // The texts the service console appends to the log area, built from request results so that
 // they can be checked without a device or widgets.
@@ -24,6 +25,10 @@ QString secLogCheck(bool ok, quint8 error);
 QString commandFailed();
 // "Get Wifi Data Debug": empty on failure.
 QString wifiDebug(bool ok, quint8 betaR78, quint8 betaCC3200);
+// "Dump Memory": 16 bytes per line, each line led by its address in hex.
+QString memoryDump(quint32 address, const QVector<UINT8>& bytes);
+// "Dump Memory" with an address that is not a number.
+QString invalidDumpAddress(const QString& text);
 // "Get Vent Info": four vents, extract, second room, supply, bypass.
 QString ventInfo(const CVents::SVentInfo (&info)[CVents::kVentCount]);
 

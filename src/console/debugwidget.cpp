@@ -125,13 +125,13 @@ void CDebugWidget::buildUpperPanel()
     row3->addWidget(m_AutoTest);
     row3->addSpacing(kRow3End);
 
-    // "Dump Memory" and "Erase Log Data" are placed but have no action.
-    Q_UNUSED(dump);
+    // The tool has no request that erases the primary log: "Erase Log Data" has no action.
     Q_UNUSED(eraseLog);
     connect(ident, &QPushButton::clicked, this, &CDebugWidget::slotButtonIdent);
     connect(time, &QPushButton::clicked, this, &CDebugWidget::slotButtonRepTime);
     connect(counters, &QPushButton::clicked, this, &CDebugWidget::slotButtonRepCnt);
     connect(partTable, &QPushButton::clicked, this, &CDebugWidget::slotButtonGetPT);
+    connect(dump, &QPushButton::clicked, this, &CDebugWidget::slotButtonDumpMem);
     connect(average, &QPushButton::clicked, this, &CDebugWidget::slotCalcAveSenVal);
     connect(primLog, &QPushButton::clicked, this, &CDebugWidget::slotButtonRepPrimLog);
     connect(secCount, &QPushButton::clicked, this, &CDebugWidget::slotGetSecLogCnt);
@@ -282,7 +282,26 @@ void CDebugWidget::slotButtonRepPrimLog()
         appendText(device->getPrimaryLog());
 }
 
-void CDebugWidget::slotButtonDumpMem() {}
+void CDebugWidget::slotButtonDumpMem()
+{
+    CFanBase* device = fan();
+    if (!device)
+        return;
+    // Decimal, or hexadecimal with 0x.
+    bool ok = false;
+    const QString text = m_DumpAddress->text().trimmed();
+    const quint32 address = text.toUInt(&ok, 0);
+    if (!ok) {
+        appendText(consoletext::invalidDumpAddress(text));
+        return;
+    }
+    QVector<UINT8> bytes;
+    if (!device->reportMemory(int(address), kDumpLength, bytes)) {
+        appendText(consoletext::commandFailed());
+        return;
+    }
+    appendText(consoletext::memoryDump(address, bytes));
+}
 
 void CDebugWidget::slotButtonGetPT() {}
 

@@ -28,6 +28,7 @@ class CDebugWidget : public QWidget
 
 public:
     static constexpr int kTestTickMs = 1000; // countdown step: one second of the display
+    static constexpr int kDumpLength = 128;  // bytes asked for by "Dump Memory"
     static constexpr char kDelimiter = ';';
     static constexpr char kQuote = '"';
     static constexpr const char* kCodecName = "ISO 8859-1";

@@ -158,6 +158,7 @@ private slots:
     void wifiDataDebug();
     void secondaryLogCommands();
     void eraseNeedsConfirmation();
+    void dumpMemory();
     void getIdentReplacesThePanelLater();
 
 private:
@@ -613,6 +614,27 @@ void tst_DebugPanels::eraseNeedsConfirmation()
     t.click(QStringLiteral("Erase Sec Log"));
     setMessageBoxHook(std::move(recorder));
     QCOMPARE(t.unit().requestCount(HLP_ERASE_SEC_LOG), 1);
+}
+
+void tst_DebugPanels::dumpMemory()
+{
+    PanelRig t(false);
+    t.field("DumpAddress")->setText(QStringLiteral("zz"));
+    t.click(QStringLiteral("Dump Memory"));
+    QCOMPARE(t.unit().requestCount(HLP_REPORT_MEMORY), 0);
+    QVERIFY(t.log()->toPlainText().contains(QStringLiteral("Invalid dump address 'zz'")));
+
+    // Unflashed memory of the simulated unit reads as address ^ (address >> 8).
+    t.field("DumpAddress")->setText(QStringLiteral(" 0x1000 "));
+    t.click(QStringLiteral("Dump Memory"));
+    QCOMPARE(t.unit().requestCount(HLP_REPORT_MEMORY), 1);
+    const QString log = t.log()->toPlainText();
+    QVERIFY2(
+        log.contains(QStringLiteral("00001000: 10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F\n")),
+        qPrintable(log));
+    QVERIFY(log.contains(
+        QStringLiteral("\n00001070: 60 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F\n")));
+    QVERIFY(!log.contains(QStringLiteral("00001080:")));
 }
 
 void tst_DebugPanels::getIdentReplacesThePanelLater()
