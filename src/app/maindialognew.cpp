@@ -264,6 +264,7 @@ void CMainDialogNew::fillImageVersions()
 void CMainDialogNew::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    qDebug() << "CMainDialogNew: shown";
     // Shrinks the dialog to the minimum size of its layout; done first so that the placement
     // below sees the final width.
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
