@@ -1,5 +1,7 @@
 #include "devsimunit.h"
 
+#include "link/llprotocolpacket.h"
+
 #include <algorithm>
 
 namespace {
@@ -459,7 +461,7 @@ void CDevSimUnit::handleFlash(UINT8 code, const UINT8* d, UINT16 len, UINT8 flag
             result = m_Flash.header(d, len, m_Id.runningCopy);
             break;
         case kPartData:
-            result = m_Flash.chunk(d, len, flags & 0x01);
+            result = m_Flash.chunk(d, len, flags & LLF_APP);
             break;
         case kPartEnd:
             result = m_Flash.partitionEnd(m_Behaviour.checkBlockCrc);
