@@ -137,6 +137,7 @@ private slots:
     void badOptionsRefused_data();
     void badOptionsRefused();
     void announceIdentifyTerminate();
+    void optionsShapeTheUnit();
     void powerCycleReannounces_data();
     void powerCycleReannounces();
     void strayBytesStillComplete();
@@ -237,6 +238,31 @@ void TestDevSimProcess::announceIdentifyTerminate()
     QVERIFY(!QFile::exists(sim.portFile()));
     QVERIFY(sim.log().contains("request code 1 length 1"));
     QVERIFY(sim.log().contains("request code 15 length 1"));
+}
+
+void TestDevSimProcess::optionsShapeTheUnit()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--counters", "20", "--counter", "5=77", "--deicing", "on", "--sec-log",
+                       "2:10:10:7", "--rssi", "-70", "--wifi-version", "3.11"}));
+    SerialClient client;
+    QVERIFY(client.open(sim.portPath()));
+    const QVector<QByteArray> counters = client.client->train(bytesOf({13}), 1, 4, 8);
+    QCOMPARE(counters.size(), 3);
+    QCOMPARE(u32At(counters[0], 1), UINT32(20));
+    QCOMPARE(u32At(counters[0], 5 + 4 * 5), UINT32(77));
+    const QVector<QByteArray> deice = client.client->exchange(bytesOf({27, 40, 0, 0, 0, 0, 0}));
+    QCOMPARE(deice.size(), 1);
+    QCOMPARE(u32At(deice[0], 3), UINT32(0xFFFFFFFF)); // only 20 counters: id 40 refused
+    const QVector<QByteArray> cnt = client.client->exchange(bytesOf({24}) + QByteArray(19, 0));
+    QCOMPARE(cnt.size(), 1);
+    QCOMPARE(u16At(cnt[0], 6), UINT16(10));
+    QCOMPARE(u16At(cnt[0], 12), UINT16(10));
+    QCOMPARE(u16At(cnt[0], 18), UINT16(7));
+    const QVector<QByteArray> wifi = client.client->exchange(bytesOf({26}));
+    QCOMPARE(wifi.size(), 1);
+    QCOMPARE(int(qint8(wifi[0][2])), -70);
+    QCOMPARE(u16At(client.identify(), 13), UINT16((3 << 1) | (11 << 6)));
 }
 
 void TestDevSimProcess::powerCycleReannounces_data()

@@ -20,6 +20,9 @@ constexpr int kHangupPauseMs = 5;
 // Least time between two refreshes of the --flash-out folder while an upload runs.
 constexpr int kFlashOutIntervalMs = 100;
 constexpr int kReadChunk = 4096;
+// The de-icing setting lives in two persistent counters.
+constexpr int kCounterDeiceSwitchOff = 39;
+constexpr int kCounterDeiceExhaust = 40;
 
 int g_SignalPipe[2] = {-1, -1};
 
@@ -65,21 +68,29 @@ bool writeAtomically(const QString& path, const QByteArray& content)
 CPtyServer::CPtyServer(const SDevSimOptions& options)
     : m_Options(options), m_Engine(options.identity, options.behaviour)
 {
+    m_Clock.start();
     CDevSimUnit& unit = m_Engine.unit();
     if (m_Options.primLogEntries >= 0)
         unit.fillPrimaryLog(m_Options.primLogEntries);
     for (const auto& r : m_Options.secRings)
         unit.fillSecRing(r.span, UINT16(r.size), UINT16(r.used), UINT16(r.oldest));
-    for (const auto& c : m_Options.counters)
+    for (const auto& c : m_Options.counters) {
         if (c.first < unit.counters().size())
             unit.counters()[c.first] = c.second;
+        else
+            log(QStringLiteral("--counter %1: the unit has only %2 counters; ignored")
+                    .arg(c.first)
+                    .arg(unit.counters().size()));
+    }
     for (const auto& s : m_Options.secCheck)
         unit.setSecLogCheckResult(s.first, UINT8(s.second));
     if (m_Options.rssi >= -128 && m_Options.rssi <= 127)
         unit.rssi() = qint8(m_Options.rssi);
-    if (m_Options.deicing >= 0 && unit.counters().size() > 40) {
-        unit.counters()[39] = m_Options.deicing ? 1 : 22;
-        unit.counters()[40] = m_Options.deicing ? 19 : 11;
+    if (m_Options.deicing >= 0 && unit.counters().size() > kCounterDeiceExhaust) {
+        unit.counters()[kCounterDeiceSwitchOff] = m_Options.deicing ? 1 : 22;
+        unit.counters()[kCounterDeiceExhaust] = m_Options.deicing ? 19 : 11;
+    } else if (m_Options.deicing >= 0) {
+        log(QStringLiteral("--deicing: the unit has no counters 39 and 40; ignored"));
     }
     m_Engine.setFaults(m_Options.faults, m_Options.seed);
     if (!m_Options.quiet)
@@ -152,7 +163,6 @@ int CPtyServer::run()
         log(QStringLiteral("cannot install signal handlers"));
         return 1;
     }
-    m_Clock.start();
     if (!announce())
         return 1;
     while (!m_Stop) {
