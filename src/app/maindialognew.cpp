@@ -31,6 +31,8 @@ constexpr int kReportSecLogSize = 166;
 constexpr int kHeaderPointSize = 16;
 constexpr int kHeaderWeight = 75;
 constexpr int kDeIceSpacingPx = 5;
+constexpr int kIdentityFieldDigits = 8;
+constexpr int kIdentityFieldPaddingPx = 12;
 constexpr const char* kToolVersion = "2.24 ";
 constexpr const char* kDeIceStyle = "QCheckBox:checked { background:yellow;}";
 
@@ -217,8 +219,15 @@ QWidget* CMainDialogNew::buildDeviceGroup()
     grid->addWidget(m_WifiField, 1, 3);
     grid->addWidget(new QLabel(uiText(123)), 1, 4);
     grid->addWidget(m_BootField, 1, 5);
-    for (QLineEdit* field : {m_SerialField, m_BoardField, m_ApplField, m_WifiField, m_BootField})
+    // The dialog shrinks to its layout's minimum size when shown; the fields keep room for a
+    // serial number or a version such as 2.24.AX.
+    const int fieldWidth = m_SerialField->fontMetrics().horizontalAdvance(
+                               QStringLiteral("0").repeated(kIdentityFieldDigits)) +
+                           kIdentityFieldPaddingPx;
+    for (QLineEdit* field : {m_SerialField, m_BoardField, m_ApplField, m_WifiField, m_BootField}) {
         field->setEnabled(false);
+        field->setMinimumWidth(fieldWidth);
+    }
     return m_DeviceGroup;
 }
 
