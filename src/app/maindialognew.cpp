@@ -5,6 +5,7 @@
 #include "app/portconnector.h"
 #include "app/portenumerator.h"
 #include "device/fan.h"
+#include "device/seclogentry.h"
 #include "device/uitext.h"
 #include "firmware/partitiontable.h"
 
@@ -24,15 +25,11 @@
 #include <QVBoxLayout>
 
 namespace {
-// Record sizes of the secondary log, logged at start-up for the service log.
-constexpr int kSecLogEntrySize = 32;
-constexpr int kReportSecLogSize = 166;
-
 constexpr int kHeaderPointSize = 16;
 constexpr int kHeaderWeight = 75;
 constexpr int kDeIceSpacingPx = 5;
-constexpr int kIdentityFieldDigits = 8;
-constexpr int kIdentityFieldPaddingPx = 12;
+constexpr int kIdentityFieldDigits = 7;
+constexpr int kIdentityFieldPaddingPx = 10;
 constexpr const char* kToolVersion = "2.24 ";
 constexpr const char* kDeIceStyle = "QCheckBox:checked { background:yellow;}";
 
@@ -70,9 +67,10 @@ CMainDialogNew::CMainDialogNew(bool manufacturing, bool forceBoot, bool forceApp
 {
     buildWidgets();
     nameWidgets();
+    logUserInfo();
 
-    qDebug() << "sizeof(SSecLogEntry)" << kSecLogEntrySize;
-    qDebug() << "sizeof(SHLP_ReportSecLog)" << kReportSecLogSize;
+    qDebug() << "sizeof(SSecLogEntry)" << SSecLogEntry::kSize;
+    qDebug() << "sizeof(SHLP_ReportSecLog)" << SHLP_ReportSecLog::kSize;
 
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
@@ -310,6 +308,14 @@ void CMainDialogNew::appendLog(const QString& text, bool repaint)
     m_Log->append(text);
     if (repaint)
         m_Log->repaint();
+}
+
+// The device object's texts for the user are not put into the status line (the dialog's
+// states write it); they go to the console log.
+void CMainDialogNew::logUserInfo()
+{
+    connect(m_Fan.get(), &CFanBase::signalUserInfo, this,
+            [](const QString& info) { qDebug() << "User info:" << info; });
 }
 
 QString CMainDialogNew::text(int index) const

@@ -105,6 +105,7 @@ private:
     QWidget* buildDeIceGroup();
     QWidget* buildSoftwareGroup();
     void fillImageVersions();
+    void logUserInfo();
 
     // Discovery.
     void switchModel(bool plus);

@@ -98,6 +98,7 @@ void CMainDialogNew::switchModel(bool plus)
         // The old object closes the port before the new one opens it again.
         m_Fan.reset();
         m_Fan = createFan(wanted);
+        logUserInfo();
         if (m_Debug)
             m_Fan->setDebugOutput(m_Log);
         if (!m_Connector->connectPort(*m_Fan, port))

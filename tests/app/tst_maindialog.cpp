@@ -6,6 +6,7 @@
 #include "firmware/partitiontable.h"
 #include "logcapture.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QMetaMethod>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTextEdit>
 #include <QtTest>
@@ -587,6 +589,10 @@ void tst_MainDialog::rejectIgnoredWhileCloseDisabled()
 
 void tst_MainDialog::automaticRunPlacesWindowTopRight()
 {
+    // The offscreen screen is 800 x 600; a small font keeps the dialog narrower than that.
+    const QFont previousFont = QApplication::font();
+    QApplication::setFont(QFont(previousFont.family(), 7));
+    auto restoreFont = qScopeGuard([&] { QApplication::setFont(previousFont); });
     DialogOptions o;
     o.automatic = true;
     DialogOnLoopback<> t(o);
