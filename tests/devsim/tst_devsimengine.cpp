@@ -34,6 +34,7 @@ private slots:
     void secLogRingWrapAround_data();
     void secLogRingWrapAround();
     void uploadReassembledByteForByte();
+    void repeatedStepsAcceptedOnce();
     void flashViolationsRefused_data();
     void flashViolationsRefused();
     void flashRefusedWhileApplicationRuns();
@@ -293,6 +294,30 @@ void TestDevSimEngine::uploadReassembledByteForByte()
     const QVector<QByteArray> dump = tool.exchange(bytesOf({12, 0x00, 0x90, 0, 0, 16, 0, 0, 0}));
     QCOMPARE(dump.size(), 1);
     QCOMPARE(dump[0].mid(1), large.data.left(16));
+}
+
+void TestDevSimEngine::repeatedStepsAcceptedOnce()
+{
+    // Every step twice, as the tool repeats one whose acknowledgement was lost.
+    CDevSimLoopback unit;
+    Tool tool;
+    unit.attach(tool.wire);
+    const Block b = makeBlock(0x8800, 300, 8);
+    auto twice = [&](const QByteArray& step, UINT8 flags) {
+        return tool.send(step, flags) && tool.send(step, flags);
+    };
+    QVERIFY(twice(bytesOf({4}), LLF_REPEAT));
+    QVERIFY(twice(partitionHeader(b, 3, 2, 24, 1124), LLF_REPEAT));
+    QVERIFY(twice(dataChunk(b, 0, 192), LLF_REPEAT | LLF_APP));
+    QVERIFY(twice(dataChunk(b, 192, 112), LLF_REPEAT | LLF_APP));
+    QVERIFY(twice(bytesOf({9}), LLF_REPEAT));
+    QVERIFY(twice(bytesOf({5}), LLF_REPEAT));
+    QVERIFY2(unit.unit().flash().violations().isEmpty(),
+             qPrintable(unit.unit().flash().violations().join(" | ")));
+    QCOMPARE(unit.unit().flash().images().size(), 1);
+    QCOMPARE(unit.unit().flash().images()[0].blocks.size(), 1);
+    QCOMPARE(unit.unit().flash().images()[0].blocks[0].data, b.data);
+    QVERIFY(unit.unit().flash().images()[0].complete);
 }
 
 void TestDevSimEngine::flashViolationsRefused_data()

@@ -47,6 +47,7 @@ CDevSimFlash::EResult CDevSimFlash::begin()
     m_InSession = true;
     m_BlockOpen = false;
     m_SessionImage = -1;
+    m_LastStep = EStep::Begin;
     ++m_Revision;
     return EAccepted;
 }
@@ -58,6 +59,9 @@ CDevSimFlash::EResult CDevSimFlash::header(const UINT8* d, UINT16 len, int runni
             QStringLiteral("header: length %1, expected %2").arg(len).arg(kHeaderSize));
     if (!m_InSession)
         return violation(QStringLiteral("header: no upload begun"));
+    const QByteArray raw(reinterpret_cast<const char*>(d), len);
+    if (m_BlockOpen && m_LastStep == EStep::Header && raw == m_LastHeader)
+        return EAccepted; // repeated after a lost acknowledgement
     if (m_BlockOpen)
         return violation(
             QStringLiteral("header: block at %1 not ended").arg(hex(openBlock()->memAdr)));
@@ -103,6 +107,8 @@ CDevSimFlash::EResult CDevSimFlash::header(const UINT8* d, UINT16 len, int runni
     m_Images[m_SessionImage].blocks << block;
     m_BlockOpen = true;
     m_LastChunkLen = 0;
+    m_LastStep = EStep::Header;
+    m_LastHeader = raw;
     ++m_Revision;
     return EAccepted;
 }
@@ -144,6 +150,7 @@ CDevSimFlash::EResult CDevSimFlash::chunk(const UINT8* d, UINT16 len, bool appFl
     block->appFlag = block->appFlag && appFlag;
     m_LastChunkAdr = adr;
     m_LastChunkLen = n;
+    m_LastStep = EStep::Chunk;
     ++m_Revision;
     return EAccepted;
 }
@@ -153,6 +160,8 @@ CDevSimFlash::EResult CDevSimFlash::partitionEnd(bool checkCrc)
     // A refused end leaves the block open, so a repeated end is refused for the same reason;
     // the next begin starts afresh.
     SDevSimFlashedBlock* block = openBlock();
+    if (!block && m_LastStep == EStep::PartitionEnd)
+        return EAccepted; // repeated after a lost acknowledgement
     if (!block)
         return violation(QStringLiteral("partition end: no open block"));
     if (UINT32(block->data.size()) < block->plainLen) {
@@ -170,6 +179,7 @@ CDevSimFlash::EResult CDevSimFlash::partitionEnd(bool checkCrc)
     }
     block->complete = true;
     m_BlockOpen = false;
+    m_LastStep = EStep::PartitionEnd;
     ++m_Revision;
     return EAccepted;
 }
@@ -178,6 +188,8 @@ CDevSimFlash::EResult CDevSimFlash::end(const SDevSimFlashedImage** finished)
 {
     if (finished)
         *finished = nullptr;
+    if (!m_InSession && m_LastStep == EStep::End)
+        return EAccepted; // repeated after a lost acknowledgement
     if (!m_InSession)
         return violation(QStringLiteral("end: no upload begun"));
     if (m_BlockOpen)
@@ -196,6 +208,7 @@ CDevSimFlash::EResult CDevSimFlash::end(const SDevSimFlashedImage** finished)
             *finished = &img;
     }
     m_SessionImage = -1;
+    m_LastStep = EStep::End;
     ++m_Revision;
     return EAccepted;
 }
@@ -207,6 +220,7 @@ void CDevSimFlash::reset()
     m_InSession = false;
     m_BlockOpen = false;
     m_SessionImage = -1;
+    m_LastStep = EStep::None;
     ++m_Revision;
 }
 

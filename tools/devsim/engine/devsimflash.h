@@ -69,6 +69,12 @@ private:
     EResult violation(const QString& text);
     SDevSimFlashedBlock* openBlock();
 
+    // The last accepted step, so that a step repeated because its acknowledgement was lost
+    // is accepted again without effect.
+    enum class EStep { None, Begin, Header, Chunk, PartitionEnd, End };
+    EStep m_LastStep = EStep::None;
+    QByteArray m_LastHeader;
+
     QVector<SDevSimFlashedImage> m_Images;
     QStringList m_Violations;
     bool m_InSession = false;
