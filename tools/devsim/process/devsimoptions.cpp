@@ -67,7 +67,7 @@ const SOpt kOptions[] = {
     {"reply-latency", "MS", "Time from a request to its reply. Default: 1."},
     {"flash-out", "DIR",
      "Write what was flashed (flashed.txt, imageN_blockK.bin) and every "
-     "violation (violations.txt) into DIR."},
+     "violation (violations.txt) into DIR; refreshed at most every 100 ms and at exit."},
     {"seed", "N", "Seed of the fault dice. Default: 1."},
     {"stray-bytes", "SPEC", "Fault: 1-3 noise bytes before a packet the unit sends."},
     {"corrupt-crc", "SPEC", "Fault: a reply with a corrupted CRC."},
