@@ -59,6 +59,8 @@ public:
     void setLogger(std::function<void(const QString&)> logger) { m_Log = std::move(logger); }
 
     // --- state, readable and settable by the owner (tests, command line) ---
+    // The identity as reported now. Bootloader versions are kept per copy: change them with
+    // setBootVersion, not through identity(), or a swap brings back the old value.
     const SDevSimIdentity& identity() const { return m_Id; }
     SDevSimIdentity& identity() { return m_Id; }
     SDevSimBehaviour& behaviour() { return m_Behaviour; }
