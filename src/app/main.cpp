@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <memory>
+
 namespace {
 constexpr const char* kApplicationName = "Korvath Update";
 constexpr const char* kToolCatalogue = "Korvath-update_";
@@ -39,16 +41,16 @@ int main(int argc, char* argv[])
     const QString systemLocale = QLocale::system().name();
     qDebug() << "strLocale: " << systemLocale;
 
-    // Both live until the process ends; a missing catalogue leaves the source texts.
-    auto* toolTranslator = new QTranslator;
-    auto* commonTranslator = new QTranslator;
+    // Both live until main returns; a missing catalogue leaves the source texts.
+    auto toolTranslator = std::make_unique<QTranslator>();
+    auto commonTranslator = std::make_unique<QTranslator>();
     (void)toolTranslator->load(QLatin1String(kToolCatalogue) + systemLocale);
     (void)commonTranslator->load(QLatin1String(kCommonCatalogue) + systemLocale);
-    QApplication::installTranslator(toolTranslator);
-    QApplication::installTranslator(commonTranslator);
+    QApplication::installTranslator(toolTranslator.get());
+    QApplication::installTranslator(commonTranslator.get());
 
-    // Held until the process ends.
-    auto* guard = new CSingleInstanceGuard;
+    // Held until main returns, that is for the life of the process.
+    auto guard = std::make_unique<CSingleInstanceGuard>();
     if (!guard->acquire()) {
         warn(QApplication::translate(
             "main", "An instance of Update-ventaro100 or ventaro-Connect is already running.\nIt "

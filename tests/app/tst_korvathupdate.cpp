@@ -95,7 +95,7 @@ private slots:
 void tst_KorvathUpdate::findsAndIdentifiesThePluggedUnit()
 {
     Processes p;
-    p.startTool({"-x"});
+    p.startTool({"-x", "-l", "xx_YY"});
     QVERIFY(p.tool.waitForStarted(kTimeoutMs));
     Console console(p.tool);
     QVERIFY2(console.waitFor("*** on_DeviceListChanged(): com port not changed"),
@@ -103,6 +103,7 @@ void tst_KorvathUpdate::findsAndIdentifiesThePluggedUnit()
     QVERIFY(console.text().contains("strLocale: "));
     // Nobody can answer a box offscreen: it is logged and answered with its default.
     QVERIFY(console.text().contains("unrecognized parameters:\\n-x \\nThey are ignored."));
+    QVERIFY(console.text().contains("Unable to load translations for locale 'xx_YY'."));
 
     // The unit is plugged in while the tool runs.
     p.startSim({"--serial", "50777", "--boot-version", "2.24", "--appl-version", "2.30"});
