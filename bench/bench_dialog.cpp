@@ -137,6 +137,8 @@ bool benchProcess(const QString& dir)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("VENTARO_PORT_DIR"), ports);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("VENTARO_INSTANCE_KEY"),
+               QStringLiteral("ventaro-bench-dialog-%1").arg(QCoreApplication::applicationPid()));
     std::vector<double> shown;
     std::vector<double> peak;
     for (int run = 0; run < kStartRuns; ++run) {

@@ -49,8 +49,11 @@ int main(int argc, char* argv[])
     QApplication::installTranslator(toolTranslator.get());
     QApplication::installTranslator(commonTranslator.get());
 
-    // Held until main returns, that is for the life of the process.
-    auto guard = std::make_unique<CSingleInstanceGuard>();
+    // Held until main returns, that is for the life of the process. Tests that run the tool
+    // beside a copy of it (or beside each other) give it a lock key of their own.
+    const QString lockKey = qEnvironmentVariable("VENTARO_INSTANCE_KEY");
+    auto guard = lockKey.isEmpty() ? std::make_unique<CSingleInstanceGuard>()
+                                   : std::make_unique<CSingleInstanceGuard>(lockKey);
     if (!guard->acquire()) {
         warn(QApplication::translate(
             "main", "An instance of Update-ventaro100 or ventaro-Connect is already running.\nIt "

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUuid>
 #include <QtTest>
 
 #include <csignal>
@@ -46,6 +47,13 @@ private:
     QString m_Text;
 };
 
+QString instanceKey()
+{
+    static const QString key =
+        QStringLiteral("ventaro-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    return key;
+}
+
 struct Processes
 {
     QTemporaryDir dir;
@@ -58,6 +66,8 @@ struct Processes
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("VENTARO_PORT_DIR"), portDir());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // A lock of this test process's own, so that test runs side by side do not meet.
+        env.insert(QStringLiteral("VENTARO_INSTANCE_KEY"), instanceKey());
         tool.setProcessEnvironment(env);
         tool.setWorkingDirectory(dir.path());
         sim.setProcessEnvironment(env);
