@@ -5,10 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 scripts/deps.sh
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVENTARO_FUZZ=ON -DVENTARO_BUILD_BENCH=OFF >/dev/null
+scripts/asan-configure.sh
 targets=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
-cmake --build build-fuzz --target $targets
+cmake --build build-asan --target $targets
 export QT_QPA_PLATFORM=offscreen
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 failed=0
@@ -17,7 +16,7 @@ for t in $targets; do
     work=$(mktemp -d)
     [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/ 2>/dev/null || true
     echo "== $t for ${seconds}s"
-    if ! build-fuzz/fuzz/$t -max_total_time="$seconds" -print_final_stats=1 \
+    if ! build-asan/fuzz/$t -max_total_time="$seconds" -print_final_stats=1 \
             -artifact_prefix="$work/" "$work" >"$work.log" 2>&1; then
         failed=1
         cat "$work.log" | grep -v '^#' | tail -n 60
