@@ -24,11 +24,21 @@ void warn(const QString& text)
                     QMessageBox::Ok, QMessageBox::NoButton});
 }
 
+// A catalogue is looked for in the working directory first, then beside the program and in
+// the installed translations folder.
+bool loadCatalogue(QTranslator& translator, const QString& name)
+{
+    const QString programDir = QCoreApplication::applicationDirPath();
+    return translator.load(name) || translator.load(name, programDir) ||
+           translator.load(name,
+                           programDir + QStringLiteral("/../share/korvath-update/translations"));
+}
+
 // Loads both catalogues for `locale`; the common one only when the tool's own loaded.
 bool loadCatalogues(QTranslator& tool, QTranslator& common, const QString& locale)
 {
-    return tool.load(QLatin1String(kToolCatalogue) + locale) &&
-           common.load(QLatin1String(kCommonCatalogue) + locale);
+    return loadCatalogue(tool, QLatin1String(kToolCatalogue) + locale) &&
+           loadCatalogue(common, QLatin1String(kCommonCatalogue) + locale);
 }
 } // namespace
 
@@ -44,8 +54,8 @@ int main(int argc, char* argv[])
     // Both live until main returns; a missing catalogue leaves the source texts.
     auto toolTranslator = std::make_unique<QTranslator>();
     auto commonTranslator = std::make_unique<QTranslator>();
-    (void)toolTranslator->load(QLatin1String(kToolCatalogue) + systemLocale);
-    (void)commonTranslator->load(QLatin1String(kCommonCatalogue) + systemLocale);
+    (void)loadCatalogue(*toolTranslator, QLatin1String(kToolCatalogue) + systemLocale);
+    (void)loadCatalogue(*commonTranslator, QLatin1String(kCommonCatalogue) + systemLocale);
     QApplication::installTranslator(toolTranslator.get());
     QApplication::installTranslator(commonTranslator.get());
 
@@ -69,12 +79,16 @@ int main(int argc, char* argv[])
                                              "ignored.")
                  .arg(options.unrecognized));
     }
-    if (!options.locale.isEmpty() &&
-        !loadCatalogues(*toolTranslator, *commonTranslator, options.locale)) {
-        (void)toolTranslator->load(QLatin1String(kToolCatalogue) + systemLocale);
-        (void)commonTranslator->load(QLatin1String(kCommonCatalogue) + systemLocale);
-        warn(QApplication::translate("main", "Unable to load translations for locale '%1'.")
-                 .arg(options.locale));
+    if (!options.locale.isEmpty()) {
+        if (loadCatalogues(*toolTranslator, *commonTranslator, options.locale)) {
+            // The dialog's own text table follows the chosen language as well.
+            QLocale::setDefault(QLocale(options.locale));
+        } else {
+            (void)loadCatalogue(*toolTranslator, QLatin1String(kToolCatalogue) + systemLocale);
+            (void)loadCatalogue(*commonTranslator, QLatin1String(kCommonCatalogue) + systemLocale);
+            warn(QApplication::translate("main", "Unable to load translations for locale '%1'.")
+                     .arg(options.locale));
+        }
     }
 
     CQuitOnSignal quitOnSignal;
