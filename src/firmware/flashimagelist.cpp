@@ -122,7 +122,8 @@ int CFlashImageList::loadImage(CFlashImage& image, const QString& resourcePath, 
     const int blocks = ini.beginReadArray("MemBlocks");
     if (blocks < 0)
         return EBlockCountNegative;
-    image.m_MemBlocks.reserve(blocks);
+    // No reserve(blocks): the count comes from the file, and a forged one would ask for
+    // gigabytes before the first missing block ends the loop.
     for (int i = 0; i < blocks; ++i) {
         ini.setArrayIndex(i);
         SMemBlock block;

@@ -116,6 +116,11 @@ private slots:
         IniParts negative = ok;
         negative.size = "size=-1\n";
         QTest::addRow("negative block count") << negative.text() << -11;
+        // The count is the file's word only: a huge one must fail at the first missing block,
+        // not try to set aside room for two billion blocks first.
+        IniParts huge = ok;
+        huge.size = "size=2000000000\n";
+        QTest::addRow("block count beyond the blocks") << huge.text() << -12;
         QTest::addRow("MemAdr missing in block 2")
             << withBlock(1, drop(ok.blocks[1], "2\\MemAdr")) << -12;
         QTest::addRow("PlainLen missing") << withBlock(0, drop(ok.blocks[0], "1\\PlainLen")) << -13;
