@@ -1,0 +1,336 @@
+#include "clicommandline.h"
+
+#include <QCommandLineParser>
+#include <QList>
+
+namespace {
+
+struct SCommandInfo
+{
+    SCliOptions::ECommand command;
+    const char* name;
+    const char* summary;
+};
+
+constexpr SCommandInfo kCommands[] = {
+    {SCliOptions::EList, "list", "The serial ports, marking ventaro units."},
+    {SCliOptions::EIdentify, "identify", "Serial number, board and software versions of the unit."},
+    {SCliOptions::EPlan, "plan", "Which images an update would write and why; writes nothing."},
+    {SCliOptions::EUpdate, "update", "Update the unit's firmware from the built-in images."},
+    {SCliOptions::ECounters, "counters", "The unit's persistent counters."},
+    {SCliOptions::ETimer, "timer", "The unit's clock."},
+    {SCliOptions::EPrimLog, "primlog", "The primary log as a text report."},
+    {SCliOptions::ESecLog, "seclog", "A secondary log as a text report."},
+    {SCliOptions::EPartTable, "parttable", "The flash partition table (bootloader only)."},
+};
+
+const char* const kExitCodes = R"(Exit codes:
+  0   done (update: the unit was updated)
+  1   the command line could not be understood
+  2   no unit: no ventaro port found, the port would not open, or the unit did not answer
+  3   not updatable: the update rules refuse the unit, the application is running (switch
+      the unit off and on so that its bootloader answers), or a serial number is needed
+      (give --serial)
+  4   an image transfer or the serial number failed
+  5   the bootloader swap failed
+  6   the unit did not come back after the reboot pause
+  7   already up to date: nothing to write
+  8   the service tool or another ventaro-cli is running
+  9   a request to the unit failed
+  10  the production record could not be written)";
+
+// Options every command that talks to a unit accepts.
+const QCommandLineOption kPortOption(QStringLiteral("port"),
+                                     QStringLiteral("Open PORT (a device name or full path) "
+                                                    "instead of the last ventaro port found."),
+                                     QStringLiteral("PORT"));
+const QCommandLineOption kVerboseOption(QStringLiteral("verbose"),
+                                        QStringLiteral("Diagnostic lines on stderr."));
+const QCommandLineOption kHelpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                     QStringLiteral("Show this help."));
+const QCommandLineOption kJsonOption(QStringLiteral("json"),
+                                     QStringLiteral("Machine-readable output (JSON)."));
+const QCommandLineOption kForceBootOption(QStringLiteral("force-boot"),
+                                          QStringLiteral("Write the bootloader even when the "
+                                                         "unit's is current."));
+const QCommandLineOption kForceApplOption(QStringLiteral("force-appl"),
+                                          QStringLiteral("Write the application and WiFi "
+                                                         "firmware even when current."));
+const QCommandLineOption kSerialOption(QStringLiteral("serial"),
+                                       QStringLiteral("Write serial number N into the unit first "
+                                                      "(50000 and up for a 100-series unit)."),
+                                       QStringLiteral("N"));
+const QCommandLineOption kStartupOption(QStringLiteral("startup-mode"),
+                                        QStringLiteral("After a successful update set start-up "
+                                                       "mode M (0-255; 0 only starts the "
+                                                       "application)."),
+                                        QStringLiteral("M"));
+const QCommandLineOption kRecordOption(QStringLiteral("record"),
+                                       QStringLiteral("Append one CSV line per unit to FILE."),
+                                       QStringLiteral("FILE"));
+const QCommandLineOption kRebootTimeoutOption(QStringLiteral("reboot-timeout"),
+                                              QStringLiteral("Seconds to wait for the unit to "
+                                                             "come back after a reboot. "
+                                                             "Default: 120."),
+                                              QStringLiteral("S"));
+const QCommandLineOption kSpanOption(QStringLiteral("span"),
+                                     QStringLiteral("Secondary log: 0 quarter hour, 1 day, "
+                                                    "2 month (required)."),
+                                     QStringLiteral("0|1|2"));
+const QCommandLineOption kYoungestOption(QStringLiteral("youngest"),
+                                         QStringLiteral("Only the 10 or 100 youngest entries."),
+                                         QStringLiteral("10|100"));
+const QCommandLineOption kOldestOption(QStringLiteral("oldest"),
+                                       QStringLiteral("Only the 10 or 100 oldest entries."),
+                                       QStringLiteral("10|100"));
+
+QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
+{
+    switch (command) {
+    case SCliOptions::EIdentify:
+        return {kJsonOption};
+    case SCliOptions::EPlan:
+        return {kJsonOption, kForceBootOption, kForceApplOption, kSerialOption};
+    case SCliOptions::EUpdate:
+        return {kJsonOption,    kForceBootOption, kForceApplOption,    kSerialOption,
+                kStartupOption, kRecordOption,    kRebootTimeoutOption};
+    case SCliOptions::ESecLog:
+        return {kSpanOption, kYoungestOption, kOldestOption};
+    default:
+        return {};
+    }
+}
+
+const char* commandDescription(SCliOptions::ECommand command)
+{
+    switch (command) {
+    case SCliOptions::EList:
+        return "List the serial ports with their USB vendor and product IDs; ventaro units are "
+               "marked with *. Virtual ports announced in $VENTARO_PORT_DIR are included.";
+    case SCliOptions::EIdentify:
+        return "Identify the unit: serial number, board, application, WiFi and bootloader "
+               "versions (with the letter of the answering software: A/B bootloader copy, C "
+               "application; X when the unit asks for a full update).";
+    case SCliOptions::EPlan:
+        return "Show, without writing anything, which images an update would write and why, "
+               "and whether the unit may be updated at all. Exits with 0 when an update would "
+               "write something, 3 when the unit is not updatable (now), 7 when it is up to "
+               "date.";
+    case SCliOptions::EUpdate:
+        return "Update the unit in the service tool's order: serial number (if needed), WiFi "
+               "bridge, application, reboot pause, WiFi module, bootloader into the idle copy, "
+               "swap, start-up mode. Shows progress per block (a bar on a terminal, JSON lines "
+               "with --json). The unit's bootloader must be answering.";
+    case SCliOptions::ECounters:
+        return "Print the unit's persistent counters.";
+    case SCliOptions::ETimer:
+        return "Print the unit's clock.";
+    case SCliOptions::EPrimLog:
+        return "Print the primary log as a text report.";
+    case SCliOptions::ESecLog:
+        return "Print a secondary log as a text report: all entries, or the 10/100 youngest "
+               "or oldest.";
+    case SCliOptions::EPartTable:
+        return "Print the flash partition table; only a unit's bootloader answers this.";
+    default:
+        return "";
+    }
+}
+
+QString generalHelp(const QString& program)
+{
+    QString text = QStringLiteral("Usage: %1 [--port PORT] [--verbose] COMMAND [options]\n\n"
+                                  "Headless service for ventaro ventilation units: identify them, "
+                                  "plan and run\nfirmware updates, read counters, clock, logs "
+                                  "and the partition table. Takes the\nsame single-instance lock "
+                                  "as the service tool.\n\nCommands:\n")
+                       .arg(program);
+    for (const SCommandInfo& c : kCommands)
+        text += QStringLiteral("  %1%2\n")
+                    .arg(QString::fromLatin1(c.name), -11)
+                    .arg(QString::fromLatin1(c.summary));
+    text += QStringLiteral("\n'%1 COMMAND --help' describes a command and its options.\n\n"
+                           "Options for every command:\n"
+                           "  --port PORT  Open PORT instead of the last ventaro port found.\n"
+                           "  --verbose    Diagnostic lines on stderr.\n"
+                           "  -h, --help   Show help.\n\n")
+                .arg(program);
+    text += QString::fromLatin1(kExitCodes) + QLatin1Char('\n');
+    return text;
+}
+
+void addOptions(QCommandLineParser& parser, SCliOptions::ECommand command)
+{
+    parser.addOption(kPortOption);
+    parser.addOption(kVerboseOption);
+    parser.addOption(kHelpOption);
+    parser.addOptions(commandOptions(command));
+}
+
+QString commandHelp(const QString& program, SCliOptions::ECommand command)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(commandDescription(command)));
+    addOptions(parser, command);
+    QString usage = QStringLiteral("Usage: %1 %2 [options]\n\n").arg(program, commandName(command));
+    QString text = parser.helpText();
+    // The parser's own usage line names the executable only; ours names the command.
+    const int firstBreak = text.indexOf(QLatin1Char('\n'));
+    text = usage + text.mid(firstBreak + 1).trimmed() + QStringLiteral("\n\n") +
+           QString::fromLatin1(kExitCodes) + QLatin1Char('\n');
+    return text;
+}
+
+bool toInt(const QString& text, int lo, int hi, int& out)
+{
+    bool ok = false;
+    const qlonglong v = text.trimmed().toLongLong(&ok, 10);
+    if (!ok || v < lo || v > hi)
+        return false;
+    out = int(v);
+    return true;
+}
+
+SCliOptions::ECommand commandByName(const QString& name)
+{
+    for (const SCommandInfo& c : kCommands)
+        if (name == QLatin1String(c.name))
+            return c.command;
+    return SCliOptions::ENone;
+}
+
+// Every option of every command, so that a value after an option is never taken for the
+// command name.
+QList<QCommandLineOption> allOptions()
+{
+    QList<QCommandLineOption> all = {kPortOption, kVerboseOption, kHelpOption};
+    for (const QCommandLineOption& o : commandOptions(SCliOptions::EUpdate))
+        all << o;
+    for (const QCommandLineOption& o : commandOptions(SCliOptions::ESecLog))
+        all << o;
+    return all;
+}
+
+} // namespace
+
+QString commandName(SCliOptions::ECommand command)
+{
+    for (const SCommandInfo& c : kCommands)
+        if (c.command == command)
+            return QString::fromLatin1(c.name);
+    return {};
+}
+
+bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& error)
+{
+    const QString program = QStringLiteral("ventaro-cli");
+    QCommandLineParser finder;
+    finder.addOptions(allOptions());
+    if (!finder.parse(arguments)) {
+        error = finder.errorText();
+        return false;
+    }
+    QStringList positional = finder.positionalArguments();
+    // "help" and "help COMMAND" are the same as --help.
+    if (!positional.isEmpty() && positional.first() == QLatin1String("help")) {
+        positional.removeFirst();
+        o.help = true;
+    }
+    if (positional.isEmpty()) {
+        if (o.help || finder.isSet(kHelpOption)) {
+            o.help = true;
+            o.helpText = generalHelp(program);
+            return true;
+        }
+        error = QStringLiteral("no command given");
+        return false;
+    }
+    o.command = commandByName(positional.first());
+    if (o.command == SCliOptions::ENone) {
+        error = QStringLiteral("unknown command \"%1\"").arg(positional.first());
+        return false;
+    }
+    if (o.help || finder.isSet(kHelpOption)) {
+        o.help = true;
+        o.helpText = commandHelp(program, o.command);
+        return true;
+    }
+
+    QCommandLineParser parser;
+    addOptions(parser, o.command);
+    if (!parser.parse(arguments)) {
+        error = QStringLiteral("%1: %2").arg(commandName(o.command), parser.errorText());
+        return false;
+    }
+    if (parser.positionalArguments().size() > 1) {
+        error =
+            QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().at(1));
+        return false;
+    }
+    o.port = parser.value(kPortOption);
+    if (parser.isSet(kPortOption) && o.port.isEmpty()) {
+        error = QStringLiteral("--port wants a port name");
+        return false;
+    }
+    o.verbose = parser.isSet(kVerboseOption);
+    const QList<QCommandLineOption> own = commandOptions(o.command);
+    auto has = [&](const QCommandLineOption& opt) {
+        for (const QCommandLineOption& mine : own)
+            if (mine.names() == opt.names())
+                return parser.isSet(opt);
+        return false;
+    };
+    o.json = has(kJsonOption);
+    o.forceBoot = has(kForceBootOption);
+    o.forceAppl = has(kForceApplOption);
+    if (has(kSerialOption)) {
+        int serial = 0;
+        o.serial = parser.value(kSerialOption).trimmed();
+        if (!toInt(o.serial, 1, 0x7FFFFFFF, serial)) {
+            error = QStringLiteral("--serial wants a number from 1 to 2147483647, not \"%1\"")
+                        .arg(o.serial);
+            return false;
+        }
+        o.serial = QString::number(serial);
+    }
+    if (has(kStartupOption) && !toInt(parser.value(kStartupOption), 0, 255, o.startupMode)) {
+        error = QStringLiteral("--startup-mode wants a number from 0 to 255");
+        return false;
+    }
+    if (has(kRecordOption)) {
+        o.recordFile = parser.value(kRecordOption);
+        if (o.recordFile.isEmpty()) {
+            error = QStringLiteral("--record wants a file name");
+            return false;
+        }
+    }
+    if (has(kRebootTimeoutOption) &&
+        !toInt(parser.value(kRebootTimeoutOption), 1, 3600, o.rebootTimeoutS)) {
+        error = QStringLiteral("--reboot-timeout wants seconds from 1 to 3600");
+        return false;
+    }
+    if (o.command == SCliOptions::ESecLog) {
+        if (!parser.isSet(kSpanOption) || !toInt(parser.value(kSpanOption), 0, 2, o.span)) {
+            error = QStringLiteral("seclog wants --span 0, 1 or 2");
+            return false;
+        }
+        if (parser.isSet(kYoungestOption) && parser.isSet(kOldestOption)) {
+            error = QStringLiteral("seclog takes --youngest or --oldest, not both");
+            return false;
+        }
+        auto selection = [&](const QCommandLineOption& opt, int& out) {
+            if (!parser.isSet(opt))
+                return true;
+            const QString v = parser.value(opt).trimmed();
+            if (v != QLatin1String("10") && v != QLatin1String("100"))
+                return false;
+            out = v.toInt();
+            return true;
+        };
+        if (!selection(kYoungestOption, o.youngest) || !selection(kOldestOption, o.oldest)) {
+            error = QStringLiteral("--youngest and --oldest want 10 or 100");
+            return false;
+        }
+    }
+    return true;
+}

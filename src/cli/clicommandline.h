@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What one ventaro-cli invocation asks for, parsed from its arguments.
+struct SCliOptions
+{
+    enum ECommand {
+        ENone,
+        EList,
+        EIdentify,
+        EPlan,
+        EUpdate,
+        ECounters,
+        ETimer,
+        EPrimLog,
+        ESecLog,
+        EPartTable,
+    };
+
+    ECommand command = ENone;
+    bool help = false; // print `helpText` and exit 0
+    QString helpText;  // general or per-command help
+    QString port;      // --port: the port to open; empty = the last ventaro port found
+    bool verbose = false;
+    bool json = false;
+
+    // plan and update
+    bool forceBoot = false;
+    bool forceAppl = false;
+    QString serial;       // --serial: decimal; empty when not given
+    int startupMode = -1; // --startup-mode 0-255, -1 when not given
+    QString recordFile;
+    int rebootTimeoutS = 120;
+
+    // seclog
+    int span = -1;    // 0 quarter hour, 1 day, 2 month
+    int youngest = 0; // 0, 10 or 100
+    int oldest = 0;   // 0, 10 or 100
+};
+
+// Parses the arguments (program path first). False with `error` set when they are not
+// understood; `help` set means print `helpText` and stop.
+[[nodiscard]] bool parseCliArguments(const QStringList& arguments, SCliOptions& options,
+                                     QString& error);
+
+// The command's name as typed ("seclog"), or empty for ENone.
+QString commandName(SCliOptions::ECommand command);

@@ -1,0 +1,17 @@
+#pragma once
+
+// Exit codes of ventaro-cli. Scripts on production lines branch on them, so a value never
+// changes meaning once released.
+namespace cliexit {
+constexpr int kOk = 0;             // done; for update: the unit was updated
+constexpr int kUsage = 1;          // the command line could not be understood
+constexpr int kNoUnit = 2;         // no unit found, its port would not open, or it did not answer
+constexpr int kNotUpdatable = 3;   // the update rules refuse this unit, or it needs a step first
+constexpr int kTransferFailed = 4; // an image transfer (or the serial number) failed
+constexpr int kSwapFailed = 5;     // the bootloader swap failed
+constexpr int kNoComeBack = 6;     // the unit did not come back after the reboot pause
+constexpr int kUpToDate = 7;       // nothing to write
+constexpr int kLocked = 8;         // the service tool or another ventaro-cli is running
+constexpr int kRequestFailed = 9;  // a report request to the unit failed
+constexpr int kRecordFailed = 10;  // the production record could not be written
+} // namespace cliexit

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+
+class CFlashImage;
+
+// One line of the production record: a unit that went through `update`.
+struct SProductionRecord
+{
+    struct SImage
+    {
+        QString name;      // "application"
+        QString version;   // "2.24"
+        QByteArray sha256; // hex, over the image's blocks as sent
+    };
+
+    QDateTime time; // start of the update, written in UTC
+    QString port;
+    QString model;
+    quint32 serial = 0; // after the update (the one written, if any)
+    QString bootBefore, applBefore, wifiBefore;
+    QString bootAfter, applAfter, wifiAfter; // empty when the unit was not seen again
+    QVector<SImage> images;                  // written completely, in order
+    qint64 durationMs = 0;
+    int retries = 0;
+    int exitCode = 0;
+    QString outcome; // "updated", "transfer-failed", ...
+};
+
+namespace productionrecord {
+
+// The column names, the first line of a new record file.
+QByteArray header();
+// One CSV line (RFC 4180 quoting), ending in "\n".
+QByteArray line(const SProductionRecord& record);
+
+// SHA-256 (hex) of the bytes an upload sends for `image`: every block's data in file order.
+QByteArray imageSha256(const CFlashImage& image);
+
+// Opens (creating) the file for appending and closes it again: a record that cannot be written
+// is found before a unit is touched.
+[[nodiscard]] bool checkWritable(const QString& path, QString& error);
+
+// Appends `line` to `path` under an exclusive lock, with the header first when the file is
+// empty. The file is opened with O_APPEND and the bytes go out in one write call; a write
+// that comes up short (disk full) is cut back off, so a reader never sees a torn line.
+[[nodiscard]] bool append(const QString& path, const QByteArray& line, QString& error);
+
+} // namespace productionrecord
