@@ -3,6 +3,8 @@
 #include "device/hlprecords.h"
 #include "device/logging.h"
 #include "device/perscounter.h"
+#include "firmware/flashimagelist.h"
+#include "firmware/partitiontable.h"
 #include "link/lltypes.h"
 
 #include <QObject>
@@ -14,6 +16,7 @@
 class CLLProtocol;
 class CLLProtocolPacket;
 class CLLProtocolWire;
+class QProgressBar;
 class QSerialPort;
 class QTextEdit;
 
@@ -75,6 +78,21 @@ public:
     [[nodiscard]] bool calcAveSenVal();
     // 0 is refused without sending anything.
     [[nodiscard]] bool setSerialNumber(UINT32 serialNumber);
+
+    // ---- Firmware (fanbase_flash.cpp) -----------------------------------------------------
+    // The uploads process pending GUI events after every chunk, so the caller must keep the
+    // controls that start device operations disabled meanwhile. `progress` may be null.
+    [[nodiscard]] bool uploadImage(CFlashImage::ESystem system, CPartitionTable::EPartType type,
+                                   QProgressBar* progress, bool slow);
+    [[nodiscard]] bool uploadPartition(UINT32 memAdr, UINT32 dataLen, UINT32 plainLen,
+                                       CPartitionTable::EPartType type, UINT8 mainVer, UINT8 subVer,
+                                       UINT32 startAdr, UINT16 crc16, bool encrypted,
+                                       const UINT8* data, QProgressBar* progress, bool slow);
+    [[nodiscard]] bool swapBootloaders();
+    [[nodiscard]] bool
+        getPartitionTable(CPartitionTable::SPartition (&table)[CPartitionTable::kEntries]);
+    // Mode 0 only starts the application.
+    [[nodiscard]] bool setStartupMode(UINT8 mode);
 
     // ---- Virtual operations (this order is part of the interface) -------------------------
     virtual QString getPrimaryLog() = 0;

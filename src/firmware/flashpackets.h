@@ -9,21 +9,17 @@
 // packets; building them here keeps every byte testable without a device.
 namespace flash {
 
+// Upload steps; the other firmware requests (swap, partition table, start-up mode) are in the
+// device's request code table.
 enum ECode : UINT8 {
     kBeginUpload = 4,
     kEndUpload = 5,
-    kSwapBootloaders = 6,
     kPartitionHeader = 7,
     kPartitionData = 8,
     kPartitionEnd = 9,
-    kSwapReply = 10,
-    kReportPartitionTable = 11,
-    kStart = 17,
-    kSetStartupMode = 18,
 };
 
-constexpr UINT16 kSwapReplyId = 0x0100 + kSwapReply; // GetPacketId of the swap reply
-constexpr int kSwapReplyMinLen = 4;                  // code, return code, UINT16 security bits
+constexpr int kSwapReplyMinLen = 4; // code, return code, UINT16 flash security bits
 
 constexpr int kHeaderLen = 16;
 constexpr int kDataPacketLen = 200; // every data packet has this length, whatever the chunk
