@@ -2,6 +2,7 @@
 
 #include "app/fanfactory.h"
 #include "app/identityview.h"
+#include "app/maindialognew_updatehost.h"
 #include "app/portconnector.h"
 #include "app/portenumerator.h"
 #include "device/fan.h"
@@ -63,7 +64,8 @@ CMainDialogNew::CMainDialogNew(bool manufacturing, bool forceBoot, bool forceApp
       m_SerialPreset(std::move(serialPreset)), m_Debug(debug),
       m_TestValuesPath(std::move(testValuesPath)), m_Fan(createFan(0)),
       m_Enumerator(enumerator ? std::move(enumerator) : std::make_unique<CPortEnumerator>()),
-      m_Connector(connector ? std::move(connector) : std::make_unique<CPortConnector>())
+      m_Connector(connector ? std::move(connector) : std::make_unique<CPortConnector>()),
+      m_UpdateHost(std::make_unique<CUpdateHostAdapter>(*this)), m_Workflow(*m_UpdateHost)
 {
     buildWidgets();
     nameWidgets();
@@ -288,7 +290,7 @@ void CMainDialogNew::showEvent(QShowEvent* event)
 
 void CMainDialogNew::reject()
 {
-    if (!m_ButtonClose->isEnabled())
+    if (!m_ButtonClose->isEnabled() || m_Workflow.running())
         return;
     QDialog::reject();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/updateflags.h"
+#include "app/updateworkflow.h"
 #include "link/lltypes.h"
 
 #include <QDateTime>
@@ -14,6 +15,7 @@ class CFanBase;
 class CPortConnector;
 class CPortEnumerator;
 class QCheckBox;
+class QEventLoop;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -77,6 +79,14 @@ public:
     // The model's debug panel (debug mode, after an identification), else null.
     QWidget* debugPanel() const { return m_DebugPanel; }
 
+    // Writes the serial number of the serial-number field; state 6, or state 0 with a failure
+    // text. Part of the update; usable on its own.
+    bool writeSerialNumber();
+    // An update (or one of its steps) is running: update and close stay disabled.
+    bool updateRunning() const { return m_Workflow.running(); }
+    // Successful identifications since construction.
+    int identifications() const { return m_Identifications; }
+
     // Asks for the identity and updates the fields and flags; true on success. Replaces the
     // debug panel (the old one is deleted later, so the panel itself may call this).
     bool identifyDevice();
@@ -99,6 +109,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    class CUpdateHostAdapter;
+    friend class CUpdateHostAdapter;
+
     void buildWidgets();
     void nameWidgets();
     QWidget* buildDeviceGroup();
@@ -109,6 +122,8 @@ private:
 
     // Discovery.
     void switchModel(bool plus);
+    // Counts a successful identification and ends the update's reboot wait.
+    void noteIdentified();
     void showIdentity(const SHLP_IdentData& ident);
     bool applyFlagRules(const SHLP_IdentData& ident);
     void updateDeIceAvailability(const SHLP_IdentData& ident);
@@ -144,6 +159,11 @@ private:
     int m_SerialNumber = 0;
     int m_ComPartner = 0;
     int m_State = EStateIdle;
+    int m_Identifications = 0;
+    QEventLoop* m_RebootWait = nullptr; // while the update waits for the restarted unit
+
+    std::unique_ptr<CUpdateHostAdapter> m_UpdateHost;
+    CUpdateWorkflow m_Workflow;
 
     QTimer m_CurrentInfoTimer;
     QDateTime m_ConnectTime;

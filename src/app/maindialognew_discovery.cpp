@@ -79,8 +79,10 @@ bool CMainDialogNew::identifyDevice()
 
     if (ident.m_ComPartner < 4) {
         m_ComPartner = ident.m_ComPartner;
-        if (applyFlagRules(ident))
+        if (applyFlagRules(ident)) {
+            noteIdentified();
             return true;
+        }
         // Built-in bootloader images that disagree leave nothing to decide on: the unit counts
         // as not identified rather than as up to date.
         m_ComPartner = 0;

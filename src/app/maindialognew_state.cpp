@@ -98,8 +98,9 @@ void CMainDialogNew::showState(int state)
         m_SerialField->setEnabled(true);
     else if (v.serialDisabled)
         m_SerialField->setEnabled(false);
-    m_ButtonBurn->setEnabled(v.burnEnabled);
-    m_ButtonClose->setEnabled(v.closeEnabled);
+    // Discovery shows states in the middle of an update; the update keeps its controls locked.
+    m_ButtonBurn->setEnabled(v.burnEnabled && !m_Workflow.running());
+    m_ButtonClose->setEnabled(v.closeEnabled && !m_Workflow.running());
     m_DeIceCheck->setEnabled(v.deIceEnabled);
 
     switch (state) {
@@ -121,8 +122,6 @@ void CMainDialogNew::showState(int state)
         setStatus(text(v.statusText));
         break;
     }
-    if (state == EStateUpdated && m_AutoExit)
-        QCoreApplication::exit(kExitAfterAutoUpdate);
 }
 
 void CMainDialogNew::refreshState()

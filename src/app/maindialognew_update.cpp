@@ -1,45 +1,127 @@
 #include "maindialognew.h"
 
+#include "app/currentinfo.h"
+#include "app/deicing.h"
+#include "app/maindialognew_updatehost.h"
+#include "app/messagebox.h"
+#include "device/fanbase.h"
+#include "device/uitext.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
 #include <QDebug>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "device/uitext.h"
-
-// The update workflow, the current-information output and the de-icing switch build on the
-// dialog's states; until they are in place these slots only say so in the log.
+// ---- The update: the slots run the workflow, the dialog is its host ----------------------
 
 void CMainDialogNew::on_ButtonBurn_clicked()
 {
-    qDebug() << "on_ButtonBurn_clicked(): the update workflow is not available in this build";
-    refreshState();
+    m_Workflow.burn();
 }
 
 bool CMainDialogNew::on_ButtonAppl_clicked()
 {
-    return false;
+    return m_Workflow.uploadApplication();
 }
 
 bool CMainDialogNew::on_ButtonCC3200_clicked()
 {
-    return false;
+    return m_Workflow.uploadWifi();
 }
 
 bool CMainDialogNew::on_ButtonCC3200bridge_clicked()
 {
-    return false;
+    return m_Workflow.uploadBridge();
 }
 
 bool CMainDialogNew::on_ButtonBootLdr_clicked()
 {
-    return false;
+    return m_Workflow.updateBootloader();
 }
 
-void CMainDialogNew::onTimerCurrentInfo() {}
+bool CMainDialogNew::writeSerialNumber()
+{
+    return m_Workflow.writeSerialNumber();
+}
+
+CFanBase* CMainDialogNew::CUpdateHostAdapter::device()
+{
+    return d.m_Fan.get();
+}
+
+void CMainDialogNew::CUpdateHostAdapter::showMessage(const SUpdateMessage& message)
+{
+    const bool critical = message.kind == SUpdateMessage::ECritical;
+    showMessageBox({critical ? QMessageBox::Critical : QMessageBox::Information, nullptr,
+                    message.title, message.text, QMessageBox::Ok});
+}
+
+namespace {
+// Exit code of the reboot wait's event loop when an identification ended it; the application
+// quitting ends it with another code.
+constexpr int kIdentifiedExit = 0x1D;
+} // namespace
+
+bool CMainDialogNew::CUpdateHostAdapter::waitForIdentification(int count)
+{
+    // Discovery runs from the event loop; an event loop sleeps until port notifications or
+    // timers wake it, so the wait costs no processor time.
+    while (d.m_Identifications <= count) {
+        QEventLoop loop;
+        d.m_RebootWait = &loop;
+        const int result = loop.exec();
+        d.m_RebootWait = nullptr;
+        if (result != kIdentifiedExit && d.m_Identifications <= count)
+            return false;
+    }
+    return true;
+}
+
+void CMainDialogNew::noteIdentified()
+{
+    ++m_Identifications;
+    if (m_RebootWait)
+        m_RebootWait->exit(kIdentifiedExit);
+}
+
+void CMainDialogNew::CUpdateHostAdapter::updateSucceeded()
+{
+    if (d.m_AutoExit)
+        QCoreApplication::exit(kExitAfterAutoUpdate);
+}
+
+// ---- Current information (manufacturing mode) -----------------------------------------
+
+void CMainDialogNew::onTimerCurrentInfo()
+{
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const quint64 seconds = quint64(now - m_ConnectTime.toSecsSinceEpoch());
+    for (const QString& line : currentinfo::tick(m_Fan.get(), seconds))
+        appendLog(line, true);
+}
+
+// ---- De-icing and serial number -------------------------------------------------------
 
 void CMainDialogNew::on_ButtonDeIce_clicked(bool bChecked)
 {
-    (void)bChecked;
+    const auto revert = [this, bChecked] { m_DeIceCheck->setChecked(!bChecked); };
+    if (!m_DeIceAvailable) {
+        showMessageBox({QMessageBox::Information, this, text(168), text(169), QMessageBox::Ok});
+        revert();
+        return;
+    }
+    if (m_ComPartner == 1 || m_ComPartner == 2) {
+        showMessageBox({QMessageBox::Information, this, text(166), text(167), QMessageBox::Ok});
+        revert();
+        return;
+    }
+    const QMessageBox::StandardButton answer =
+        showMessageBox({QMessageBox::Question, this, text(170), text(171),
+                        QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel});
+    if (answer != QMessageBox::Ok || !deicing::write(*m_Fan, bChecked))
+        revert();
 }
 
 void CMainDialogNew::on_TextEditedIdentData()
@@ -48,6 +130,6 @@ void CMainDialogNew::on_TextEditedIdentData()
         m_ButtonBurn->setEnabled(false);
         return;
     }
-    m_ButtonBurn->setEnabled(true);
+    m_ButtonBurn->setEnabled(!m_Workflow.running());
     setStatus(text(132));
 }

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/maindialognew.h"
+
+// The main dialog as the place the update reports to (maindialognew_update.cpp).
+class CMainDialogNew::CUpdateHostAdapter : public CUpdateHost
+{
+public:
+    explicit CUpdateHostAdapter(CMainDialogNew& dialog) : d(dialog) {}
+
+    CFanBase* device() override;
+    SUpdateFlags& updateFlags() override { return d.m_Flags; }
+    int comPartner() const override { return d.m_ComPartner; }
+    bool plusDevice() const override { return d.m_Plus; }
+    int serialNumber() const override { return d.m_SerialNumber; }
+    void setSerialNumber(int serialNumber) override { d.m_SerialNumber = serialNumber; }
+    int enteredSerialNumber() const override { return d.serialFieldValue(); }
+    bool serialPresetGiven() const override { return !d.m_SerialPreset.isEmpty(); }
+    bool manufacturing() const override { return d.m_Manufacturing; }
+
+    void showState(EDialogState state) override { d.showState(state); }
+    void refreshState() override { d.refreshState(); }
+    void setStatus(const QString& text) override { d.setStatus(text); }
+    void showMessage(const SUpdateMessage& message) override;
+    QProgressBar* progressBar() override { return d.m_Progress; }
+    int identificationCount() const override { return d.m_Identifications; }
+    bool waitForIdentification(int count) override;
+    void updateSucceeded() override;
+
+private:
+    CMainDialogNew& d;
+};

@@ -1,0 +1,241 @@
+#include "updateworkflow.h"
+
+#include "device/fanbase.h"
+#include "device/uitext.h"
+#include "firmware/flashimagelist.h"
+
+#include <QDebug>
+
+// Counts the nesting of running steps; the update is running while one is alive.
+class CUpdateWorkflow::CRunning
+{
+public:
+    explicit CRunning(CUpdateWorkflow& workflow) : m_Workflow(workflow)
+    {
+        if (m_Workflow.m_Depth++ == 0)
+            m_Workflow.m_LastReport.clear();
+    }
+    ~CRunning() { --m_Workflow.m_Depth; }
+    CRunning(const CRunning&) = delete;
+    CRunning& operator=(const CRunning&) = delete;
+
+private:
+    CUpdateWorkflow& m_Workflow;
+};
+
+bool CUpdateWorkflow::burn()
+{
+    if (running()) {
+        qDebug() << "CUpdateWorkflow::burn: an update is already running";
+        return false;
+    }
+    CRunning guard(*this);
+    m_Host.showState(EStateUpdating);
+
+    if (m_Host.serialNumber() == 0 || m_Host.serialPresetGiven()) {
+        m_Host.setStatus(text(150));
+        if (!writeSerialNumber())
+            return false; // state 0 and its text are shown
+        m_Host.setSerialNumber(m_Host.enteredSerialNumber());
+    }
+
+    const int serial = m_Host.serialNumber();
+    if (serial >= 1 && serial < kMinUpdatableSerial && !m_Host.plusDevice()) {
+        m_Host.updateFlags().notUpdatable = true;
+        m_Host.showMessage({SUpdateMessage::ECritical, text(144), text(142)});
+    }
+    if (m_Host.updateFlags().notUpdatable) {
+        m_Host.setStatus(text(144));
+        m_Host.refreshState();
+        return false;
+    }
+
+    // The flags are read afresh before every step: discovery re-identifies the unit while
+    // the uploads process events and after the reboot.
+    const auto flags = [this]() -> const SUpdateFlags& { return m_Host.updateFlags(); };
+    const bool plus = m_Host.plusDevice();
+
+    if (flags().bridgeNeeded && !plus && flags().updateWifi && !flags().oldBoot) {
+        m_Host.setStatus(QString());
+        if (!uploadBridge())
+            return false;
+    }
+    if (flags().updateAppl && !flags().oldBoot) {
+        m_Host.setStatus(QString());
+        if (!uploadApplication())
+            return false;
+    }
+    if (flags().bridgeNeeded && !m_Host.plusDevice() && !rebootPause())
+        return false;
+    if (flags().updateWifi && !flags().oldBoot && !m_Host.plusDevice()) {
+        m_Host.setStatus(QString());
+        if (!uploadWifi())
+            return false;
+    }
+    if (flags().updateBoot) {
+        if (!updateBootloader())
+            return false;
+        m_Host.updateFlags().updateBoot = false;
+        if (flags().oldBoot) {
+            // The new bootloader takes over after a restart; the user starts the rest then.
+            m_Host.showMessage(rebootMessage());
+            m_Host.showState(EStateReady);
+            return false;
+        }
+    }
+    if (m_Host.manufacturing()) {
+        CFanBase* fan = m_Host.device();
+        if (!fan || !reporting(*fan, [&] { return fan->setStartupMode(kStartupMode); })) {
+            fail(m_LastReport);
+            return false;
+        }
+    }
+    m_Host.showState(EStateUpdated);
+    m_Host.updateFlags().bridgeNeeded = false;
+    m_Host.updateSucceeded();
+    return true;
+}
+
+bool CUpdateWorkflow::uploadApplication()
+{
+    return uploadSingle(EAppl);
+}
+
+bool CUpdateWorkflow::uploadWifi()
+{
+    return uploadSingle(EWifi);
+}
+
+bool CUpdateWorkflow::uploadBridge()
+{
+    return uploadSingle(EBridge);
+}
+
+bool CUpdateWorkflow::uploadSingle(EImage image)
+{
+    CRunning guard(*this);
+    m_Host.showState(EStateUpdating);
+    m_Host.setStatus(text(134));
+    static constexpr CPartitionTable::EPartType kTypes[] = {
+        CPartitionTable::EApplication, CPartitionTable::ECC3200, CPartitionTable::ECC3200Bridge};
+    if (!flashImage(kTypes[image], image == EWifi)) {
+        fail(m_LastReport);
+        return false;
+    }
+    m_Host.showState(EStateUpdated);
+    if (image == EAppl)
+        m_Host.updateFlags().updateAppl = false;
+    else
+        m_Host.updateFlags().updateWifi = false;
+    return true;
+}
+
+bool CUpdateWorkflow::updateBootloader()
+{
+    CRunning guard(*this);
+    m_Host.showState(EStateUpdating);
+    m_Host.setStatus(QString());
+    CPartitionTable::EPartType idle;
+    switch (m_Host.comPartner()) {
+    case 1:
+        idle = CPartitionTable::EBootloader2;
+        break;
+    case 2:
+        idle = CPartitionTable::EBootloader1;
+        break;
+    default:
+        fail(text(172));
+        return false;
+    }
+    if (!flashImage(idle, false)) {
+        fail(text(173));
+        return false;
+    }
+    CFanBase* fan = m_Host.device();
+    if (!fan || !fan->swapBootloaders()) {
+        fail(text(174));
+        return false;
+    }
+    m_Host.updateFlags().updateBoot = false;
+    m_Host.showState(EStateUpdated);
+    return true;
+}
+
+bool CUpdateWorkflow::writeSerialNumber()
+{
+    CFanBase* fan = m_Host.device();
+    const int serial = m_Host.enteredSerialNumber();
+    // A negative entry would become a huge number on the wire; it counts as none.
+    if (!fan || serial <= 0 || !fan->setSerialNumber(UINT32(serial))) {
+        fail(text(151));
+        return false;
+    }
+    m_Host.showState(EStateSerialWritten);
+    return true;
+}
+
+void CUpdateWorkflow::deviceReported(const QString& text)
+{
+    if (running())
+        m_LastReport = text;
+}
+
+bool CUpdateWorkflow::flashImage(CPartitionTable::EPartType type, bool slow)
+{
+    CFanBase* fan = m_Host.device();
+    if (!fan)
+        return false;
+    const auto system = m_Host.plusDevice() ? CFlashImage::ESystemPlus : CFlashImage::ESystem100;
+    // The device object may be replaced (and deleted) while the upload processes events.
+    if (!reporting(*fan,
+                   [&] { return fan->uploadImage(system, type, m_Host.progressBar(), slow); }))
+        return false;
+    // A unit that went away after its last acknowledgement is not updated either.
+    return m_Host.device() && m_Host.device()->isConnected();
+}
+
+template <typename Step>
+bool CUpdateWorkflow::reporting(CFanBase& fan, Step step)
+{
+    const QMetaObject::Connection reports = QObject::connect(
+        &fan, &CFanBase::signalUserInfo, [this](const QString& text) { deviceReported(text); });
+    const bool ok = step();
+    QObject::disconnect(reports);
+    return ok;
+}
+
+void CUpdateWorkflow::fail(const QString& failure)
+{
+    m_Host.showState(EStateIdle);
+    m_Host.setStatus(failure.isEmpty() ? text(173) : failure);
+    qDebug() << "CUpdateWorkflow: update stopped:" << failure;
+}
+
+bool CUpdateWorkflow::rebootPause()
+{
+    // Identification stores the serial number again after the restart.
+    m_Host.setSerialNumber(0);
+    const int identifiedBefore = m_Host.identificationCount();
+    m_Host.showState(EStateRebootNeeded);
+    m_Host.showMessage(rebootMessage());
+    // The unit may already have been found again while the box was open.
+    if (!m_Host.waitForIdentification(identifiedBefore)) {
+        fail(text(173));
+        return false;
+    }
+    m_Host.showState(EStateUpdating);
+    return true;
+}
+
+SUpdateMessage CUpdateWorkflow::rebootMessage() const
+{
+    return {SUpdateMessage::EInformation, text(162), text(163)};
+}
+
+QString CUpdateWorkflow::text(int index) const
+{
+    QString out = uiText(index);
+    if (CFanBase* fan = m_Host.device())
+        out.replace(QLatin1String("%1"), fan->modelName());
+    return out;
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "app/updateflags.h"
+#include "firmware/partitiontable.h"
+
+#include <QString>
+
+class CFanBase;
+class QProgressBar;
+
+// A box the update shows: a title and a text, both final (model name filled in).
+struct SUpdateMessage
+{
+    enum EKind { EInformation, ECritical };
+    EKind kind = EInformation;
+    QString title;
+    QString text;
+};
+
+// What the update needs from its surroundings (the main dialog, or a headless front end):
+// the identity discovery keeps up to date, and the places where it reports. Discovery runs
+// while events are processed (during uploads and the reboot wait) and may change every value
+// here, the device object included.
+class CUpdateHost
+{
+public:
+    virtual ~CUpdateHost() = default;
+
+    // The device object now in use; never kept across a step by the workflow.
+    virtual CFanBase* device() = 0;
+    // Decisions of the last identification; the workflow clears flags as uploads succeed.
+    virtual SUpdateFlags& updateFlags() = 0;
+    virtual int comPartner() const = 0; // 0 none, 1/2 a bootloader copy, 3 the application
+    virtual bool plusDevice() const = 0;
+    virtual int serialNumber() const = 0; // as identification stored it
+    virtual void setSerialNumber(int serialNumber) = 0;
+    // The serial number entered by the user or preset; 0 for none or for text that is no number.
+    virtual int enteredSerialNumber() const = 0;
+    virtual bool serialPresetGiven() const = 0;
+    virtual bool manufacturing() const = 0; // -m: set the start-up mode after success
+
+    virtual void showState(EDialogState state) = 0;
+    virtual void refreshState() = 0;
+    virtual void setStatus(const QString& text) = 0;
+    // Modal; returns when the user has closed it.
+    virtual void showMessage(const SUpdateMessage& message) = 0;
+    // The bar the uploads drive; may be null.
+    virtual QProgressBar* progressBar() = 0;
+    // Successful identifications so far, and a wait (processing events, without spinning)
+    // until there have been more than `count`; false when the wait ended otherwise (the
+    // application is quitting).
+    virtual int identificationCount() const = 0;
+    [[nodiscard]] virtual bool waitForIdentification(int count) = 0;
+    // The whole update succeeded (state 4 is shown).
+    virtual void updateSucceeded() = 0;
+};
+
+// The firmware update of one unit, in its fixed order, and its single-image steps. One
+// implementation for every front end: the dialog's slots and the headless tool call it.
+//
+// A step that fails ends the update in state 0 with the failure text in the status line (the
+// step's own text, else the last text the device object reported), so a failure never reads
+// as "ready" or "updated"; the unit is then to be switched off and on, which re-identifies it.
+class CUpdateWorkflow
+{
+public:
+    static constexpr int kStartupMode = 1; // set after success in manufacturing mode
+    static constexpr int kMinUpdatableSerial = 50000;
+
+    explicit CUpdateWorkflow(CUpdateHost& host) : m_Host(host) {}
+
+    // The whole update: serial number, serial-number rule, bridge, application, reboot pause,
+    // WiFi module, bootloader and swap, start-up mode, state 4. True when the unit is updated.
+    // A call while an update runs does nothing and gives false.
+    bool burn();
+
+    // Single images, as the update runs them; also reachable on their own (debug console).
+    bool uploadApplication();
+    bool uploadWifi(); // slow mode
+    bool uploadBridge();
+    // Writes the bootloader copy that is not running, then swaps the copies.
+    bool updateBootloader();
+    // Writes the entered serial number; state 6, or state 0 with uiText(151).
+    bool writeSerialNumber();
+
+    // An update or a single-image step is running: the controls that start device operations
+    // or close the tool stay disabled whatever state is shown meanwhile.
+    bool running() const { return m_Depth > 0; }
+
+    // Texts the device object reports while a step runs (upload failures); the last one is the
+    // failure text when a step gives no text of its own.
+    void deviceReported(const QString& text);
+
+private:
+    class CRunning;
+
+    enum EImage { EAppl, EWifi, EBridge };
+    bool uploadSingle(EImage image);
+    bool flashImage(CPartitionTable::EPartType type, bool slow);
+    // Runs a device operation while collecting the texts the device object reports.
+    template <typename Step>
+    bool reporting(CFanBase& fan, Step step);
+    // Ends a failed step: state 0, and the failure text in the status line.
+    void fail(const QString& text);
+    [[nodiscard]] bool rebootPause();
+    SUpdateMessage rebootMessage() const;
+    QString text(int index) const;
+
+    CUpdateHost& m_Host;
+    int m_Depth = 0;
+    QString m_LastReport;
+};
