@@ -122,6 +122,8 @@ private:
 
     // Discovery.
     void switchModel(bool plus);
+    // Update and close as the state wants them, both disabled while the update runs.
+    void applyUpdateLock();
     // Counts a successful identification and ends the update's reboot wait.
     void noteIdentified();
     void showIdentity(const SHLP_IdentData& ident);

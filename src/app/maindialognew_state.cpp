@@ -98,9 +98,7 @@ void CMainDialogNew::showState(int state)
         m_SerialField->setEnabled(true);
     else if (v.serialDisabled)
         m_SerialField->setEnabled(false);
-    // Discovery shows states in the middle of an update; the update keeps its controls locked.
-    m_ButtonBurn->setEnabled(v.burnEnabled && !m_Workflow.running());
-    m_ButtonClose->setEnabled(v.closeEnabled && !m_Workflow.running());
+    applyUpdateLock();
     m_DeIceCheck->setEnabled(v.deIceEnabled);
 
     switch (state) {
@@ -122,6 +120,14 @@ void CMainDialogNew::showState(int state)
         setStatus(text(v.statusText));
         break;
     }
+}
+
+void CMainDialogNew::applyUpdateLock()
+{
+    // Discovery shows states in the middle of an update; the update keeps its controls locked.
+    const SStateView v = stateView(m_State);
+    m_ButtonBurn->setEnabled(v.burnEnabled && !m_Workflow.running());
+    m_ButtonClose->setEnabled(v.closeEnabled && !m_Workflow.running());
 }
 
 void CMainDialogNew::refreshState()

@@ -26,6 +26,7 @@ public:
     int identificationCount() const override { return d.m_Identifications; }
     bool waitForIdentification(int count) override;
     void updateSucceeded() override;
+    void updateRunning(bool) override { d.applyUpdateLock(); }
 
 private:
     CMainDialogNew& d;

@@ -12,10 +12,16 @@ class CUpdateWorkflow::CRunning
 public:
     explicit CRunning(CUpdateWorkflow& workflow) : m_Workflow(workflow)
     {
-        if (m_Workflow.m_Depth++ == 0)
+        if (m_Workflow.m_Depth++ == 0) {
             m_Workflow.m_LastReport.clear();
+            m_Workflow.m_Host.updateRunning(true);
+        }
     }
-    ~CRunning() { --m_Workflow.m_Depth; }
+    ~CRunning()
+    {
+        if (--m_Workflow.m_Depth == 0)
+            m_Workflow.m_Host.updateRunning(false);
+    }
     CRunning(const CRunning&) = delete;
     CRunning& operator=(const CRunning&) = delete;
 

@@ -51,6 +51,8 @@ public:
     // application is quitting).
     virtual int identificationCount() const = 0;
     [[nodiscard]] virtual bool waitForIdentification(int count) = 0;
+    // An update (or a single step) starts or ends; running() tells which.
+    virtual void updateRunning(bool running) = 0;
     // The whole update succeeded (state 4 is shown).
     virtual void updateSucceeded() = 0;
 };
