@@ -23,9 +23,9 @@ constexpr qint64 kBlockPauseMs = 750;
 constexpr qint64 kSlowPauseMs = 15000;
 constexpr qint64 kSlowChunkPauseMs = 100;
 constexpr int kChunkLen = 192;
-constexpr int kRebootAfterMs = 0;
+constexpr int kRebootAfterMs = 200; // after the acknowledgement of the end request
 constexpr int kRebootPauseMs = 300;
-constexpr int kUpdateTimeoutMs = 600000;
+constexpr int kUpdateTimeoutMs = 300000;
 
 QString sibling(const char* relative)
 {
