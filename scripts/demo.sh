@@ -9,6 +9,7 @@
 # With $DISPLAY set the tool opens its window; close it to end the demo. Without a display it
 # runs offscreen with -ap (or the options given), prints its console log and its exit code, and
 # is stopped after $DEMO_SECONDS seconds (default 30) if it has not ended by itself.
+# DEMO_MODEL=plus simulates a plus unit instead (no WiFi module: a full update in about 20 s).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -33,7 +34,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$root/$build/tools/devsim/ventaro-devsim" --port-dir "$ports" --name demo --model 100 \
+"$root/$build/tools/devsim/ventaro-devsim" --port-dir "$ports" --name demo \
+    --model "${DEMO_MODEL:-100}" \
     --serial 50123 --partner 1 --boot-version 2.20 --appl-version 2.20 \
     2>"$work/devsim.log" &
 sim_pid=$!
