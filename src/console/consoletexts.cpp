@@ -48,6 +48,11 @@ QString partitionTable(const CPartitionTable::SPartition (&table)[CPartitionTabl
     return text;
 }
 
+QString partitionTableFailed()
+{
+    return QStringLiteral("Get Partition Table failed!\n");
+}
+
 QString secLogCount(const UINT16* logSize, const UINT16* used, const UINT16* oldest)
 {
     static const char* const kPrefix[] = {"15 Min : ", "1  Day : ", "30 Days: "};

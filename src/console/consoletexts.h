@@ -17,6 +17,7 @@ QString timer(UINT16 ms, UINT8 seconds, UINT8 minutes, UINT8 hours, UINT16 days)
 QString counterLine(int index, UINT32 value, const QString& name);
 // "Get Part Table": the header and two pieces per entry; one debug line per entry.
 QString partitionTable(const CPartitionTable::SPartition (&table)[CPartitionTable::kEntries]);
+QString partitionTableFailed();
 // "Get Sec Log Cnt": three arrays of three values (15 min, 1 day, 30 days).
 QString secLogCount(const UINT16* logSize, const UINT16* used, const UINT16* oldest);
 // "Check Sec Log".

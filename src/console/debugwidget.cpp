@@ -250,8 +250,8 @@ void CDebugWidget::slotButtonRepCnt()
 
 void CDebugWidget::slotButtonSwap()
 {
-    // Swapping is a firmware operation of the device object; it is wired up with the update
-    // operations.
+    if (fan() && !fan()->swapBootloaders())
+        qDebug() << "slotButtonSwap: swap failed";
 }
 
 void CDebugWidget::slotButtonIdent()
@@ -303,7 +303,16 @@ void CDebugWidget::slotButtonDumpMem()
     appendText(consoletext::memoryDump(address, bytes));
 }
 
-void CDebugWidget::slotButtonGetPT() {}
+void CDebugWidget::slotButtonGetPT()
+{
+    CFanBase* device = fan();
+    if (!device)
+        return;
+    CPartitionTable::SPartition table[CPartitionTable::kEntries];
+    appendText(device->getPartitionTable(table) ? consoletext::partitionTable(table)
+                                                : consoletext::partitionTableFailed(),
+               false);
+}
 
 void CDebugWidget::slotButtonWifiDataDebug()
 {

@@ -159,6 +159,7 @@ private slots:
     void secondaryLogCommands();
     void eraseNeedsConfirmation();
     void dumpMemory();
+    void partitionTableAndSwap();
     void getIdentReplacesThePanelLater();
 
 private:
@@ -635,6 +636,20 @@ void tst_DebugPanels::dumpMemory()
     QVERIFY(log.contains(
         QStringLiteral("\n00001070: 60 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F\n")));
     QVERIFY(!log.contains(QStringLiteral("00001080:")));
+}
+
+void tst_DebugPanels::partitionTableAndSwap()
+{
+    PanelRig t(false);
+    t.click(QStringLiteral("Get Part Table"));
+    const QString log = t.log()->toPlainText();
+    QVERIFY2(log.contains(QStringLiteral("Partition Table:\n")), qPrintable(log));
+    // The application partition of the simulated unit: 2.20 at 0x8800, 0xE4AE bytes, CRC good.
+    QVERIFY(log.contains(QStringLiteral("   3,       2,     20,   34816, 58542,       1,       0, "
+                                        "          0,           0 \n")));
+
+    t.click(QStringLiteral("Swap Boot"));
+    QCOMPARE(t.unit().requestCount(HLP_SWAP_BOOTLOADERS), 1);
 }
 
 void tst_DebugPanels::getIdentReplacesThePanelLater()
