@@ -95,11 +95,16 @@ int runSecLog(const SCliOptions& o, CCliUnit& unit, QTextStream& out, QTextStrea
     return printReport(report, out, err);
 }
 
-int runPartTable(CCliUnit&, QTextStream&, QTextStream& err)
+int runPartTable(CCliUnit& unit, QTextStream& out, QTextStream& err)
 {
-    // The partition-table request arrives with the device object's flash operations.
-    return fail(err, cliexit::kRequestFailed,
-                QStringLiteral("reading the partition table is not available in this build"));
+    CPartitionTable::SPartition table[CPartitionTable::kEntries];
+    if (!unit.fan().getPartitionTable(table)) {
+        return fail(err, cliexit::kRequestFailed,
+                    QStringLiteral("reading the partition table failed (only a bootloader "
+                                   "answers it)"));
+    }
+    out << consoletext::partitionTable(table) << '\n';
+    return cliexit::kOk;
 }
 
 } // namespace
