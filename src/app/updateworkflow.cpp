@@ -90,6 +90,7 @@ bool CUpdateWorkflow::burn()
         }
     }
     if (m_Host.manufacturing()) {
+        m_Host.stepStarted(EUpdateStep::StartupMode);
         CFanBase* fan = m_Host.device();
         if (!fan || !reporting(*fan, [&] { return fan->setStartupMode(kStartupMode); })) {
             fail(m_LastReport);
@@ -122,6 +123,9 @@ bool CUpdateWorkflow::uploadSingle(EImage image)
     CRunning guard(*this);
     m_Host.showState(EStateUpdating);
     m_Host.setStatus(text(134));
+    static constexpr EUpdateStep kSteps[] = {EUpdateStep::Application, EUpdateStep::Wifi,
+                                             EUpdateStep::Bridge};
+    m_Host.stepStarted(kSteps[image]);
     static constexpr CPartitionTable::EPartType kTypes[] = {
         CPartitionTable::EApplication, CPartitionTable::ECC3200, CPartitionTable::ECC3200Bridge};
     if (!flashImage(kTypes[image], image == EWifi)) {
@@ -138,6 +142,7 @@ bool CUpdateWorkflow::uploadSingle(EImage image)
 
 bool CUpdateWorkflow::updateBootloader()
 {
+    m_Host.stepStarted(EUpdateStep::BootloaderImage);
     CRunning guard(*this);
     m_Host.showState(EStateUpdating);
     m_Host.setStatus(QString());
@@ -157,6 +162,7 @@ bool CUpdateWorkflow::updateBootloader()
         fail(text(173));
         return false;
     }
+    m_Host.stepStarted(EUpdateStep::Swap);
     CFanBase* fan = m_Host.device();
     if (!fan || !fan->swapBootloaders()) {
         fail(text(174));
@@ -169,6 +175,7 @@ bool CUpdateWorkflow::updateBootloader()
 
 bool CUpdateWorkflow::writeSerialNumber()
 {
+    m_Host.stepStarted(EUpdateStep::SerialNumber);
     CFanBase* fan = m_Host.device();
     const int serial = m_Host.enteredSerialNumber();
     // A negative entry would become a huge number on the wire; it counts as none.
@@ -219,6 +226,7 @@ void CUpdateWorkflow::fail(const QString& failure)
 
 bool CUpdateWorkflow::rebootPause()
 {
+    m_Host.stepStarted(EUpdateStep::RebootPause);
     // Identification stores the serial number again after the restart.
     m_Host.setSerialNumber(0);
     const int identifiedBefore = m_Host.identificationCount();

@@ -17,6 +17,18 @@ struct SUpdateMessage
     QString text;
 };
 
+// The steps of an update, in the order they run.
+enum class EUpdateStep {
+    SerialNumber,
+    Bridge,
+    Application,
+    RebootPause,
+    Wifi,
+    BootloaderImage, // the idle copy
+    Swap,
+    StartupMode,
+};
+
 // What the update needs from its surroundings (the main dialog, or a headless front end):
 // the identity discovery keeps up to date, and the places where it reports. Discovery runs
 // while events are processed (during uploads and the reboot wait) and may change every value
@@ -55,6 +67,9 @@ public:
     virtual void updateRunning(bool running) = 0;
     // The whole update succeeded (state 4 is shown).
     virtual void updateSucceeded() = 0;
+    // A step begins; when the update then fails, this step failed. For front ends that report
+    // per step (the headless tool's exit codes and production record).
+    virtual void stepStarted(EUpdateStep step) { (void)step; }
 };
 
 // The firmware update of one unit, in its fixed order, and its single-image steps. One
