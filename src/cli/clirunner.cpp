@@ -5,6 +5,7 @@
 #include "cli/cliplan.h"
 #include "cli/clitext.h"
 #include "cli/cliunit.h"
+#include "cli/cliupdate.h"
 #include "console/consoletexts.h"
 #include "device/fanbase.h"
 #include "device/seclogreport.h"
@@ -147,7 +148,7 @@ int runCli(const SCliOptions& o, QTextStream& out, QTextStream& err)
     case SCliOptions::EPartTable:
         return runPartTable(unit, out, err);
     case SCliOptions::EUpdate:
-        return fail(err, cliexit::kUsage, QStringLiteral("update is not available yet"));
+        return CCliUpdate(unit, o, out, err).run();
     default:
         return fail(err, cliexit::kUsage, QStringLiteral("no command"));
     }

@@ -2,7 +2,7 @@
 #include "cli/cliexitcodes.h"
 #include "cli/clirunner.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QTextStream>
 
 #include <cstdio>
@@ -10,10 +10,11 @@
 namespace {
 bool g_Verbose = false;
 
-// Diagnostic lines only with --verbose: stdout belongs to the results, stderr to the user.
+// Diagnostic lines and the toolkit's warnings only with --verbose: stdout belongs to the
+// results, stderr to the messages for the user.
 void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (type == QtDebugMsg && !g_Verbose)
+    if ((type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg) && !g_Verbose)
         return;
     const QByteArray line = qFormatLogMessage(type, context, message).toLocal8Bit();
     std::fprintf(stderr, "%s\n", line.constData());
@@ -24,7 +25,9 @@ int main(int argc, char* argv[])
 {
     qSetMessagePattern(QStringLiteral("%{file}:%{line} %{function} [%{category}] %{message}"));
     qInstallMessageHandler(messageHandler);
-    QCoreApplication app(argc, argv);
+    // The uploads drive a progress bar widget; no window is ever shown, so no display is needed.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ventaro-cli"));
 
     QTextStream out(stdout);

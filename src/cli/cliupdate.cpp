@@ -1,0 +1,427 @@
+#include "cliupdate.h"
+
+#include "app/identityview.h"
+#include "cli/cliexitcodes.h"
+#include "cli/cliplan.h"
+#include "cli/clitext.h"
+#include "cli/cliunit.h"
+#include "device/fanbase.h"
+#include "firmware/flashimagelist.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProgressBar>
+#include <QTextStream>
+#include <QThread>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int kPortPollMs = 100; // how often the ports are looked at while the unit reboots
+constexpr int kBarWidth = 30;    // characters of the terminal progress bar
+
+const char* stepName(EUpdateStep step)
+{
+    switch (step) {
+    case EUpdateStep::SerialNumber:
+        return "serial-number";
+    case EUpdateStep::Bridge:
+        return "wifi-bridge";
+    case EUpdateStep::Application:
+        return "application";
+    case EUpdateStep::RebootPause:
+        return "reboot-pause";
+    case EUpdateStep::Wifi:
+        return "wifi-module";
+    case EUpdateStep::BootloaderImage:
+        return "bootloader";
+    case EUpdateStep::Swap:
+        return "swap";
+    case EUpdateStep::StartupMode:
+        return "startup-mode";
+    }
+    return "";
+}
+
+QString imageName(int type)
+{
+    switch (type) {
+    case CPartitionTable::EBootloader1:
+        return QStringLiteral("bootloader copy 1");
+    case CPartitionTable::EBootloader2:
+        return QStringLiteral("bootloader copy 2");
+    case CPartitionTable::EApplication:
+        return QStringLiteral("application");
+    case CPartitionTable::ECC3200:
+        return QStringLiteral("WiFi module");
+    case CPartitionTable::ECC3200Bridge:
+        return QStringLiteral("WiFi bridge");
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+CCliUpdate::CCliUpdate(CCliUnit& unit, const SCliOptions& options, QTextStream& out,
+                       QTextStream& err)
+    : m_Unit(unit), m_Options(options), m_Out(out), m_Err(err),
+      m_Terminal(!options.json && ::isatty(STDOUT_FILENO))
+{}
+
+CCliUpdate::~CCliUpdate() = default;
+
+int CCliUpdate::run()
+{
+    m_Clock.start();
+    const SHLP_IdentData& before = m_Unit.ident();
+    m_Record.time = QDateTime::currentDateTimeUtc();
+    m_Record.port = m_Unit.portName();
+    m_Record.model = m_Unit.fan().modelName();
+    m_Record.serial = before.m_SerialNo;
+    m_Record.bootBefore = clitext::bootVersion(before);
+    m_Record.applBefore = clitext::applVersion(before);
+    m_Record.wifiBefore = wifiVersionText(before);
+
+    QString error;
+    if (!m_Options.recordFile.isEmpty() &&
+        !productionrecord::checkWritable(m_Options.recordFile, error)) {
+        m_Err << "ventaro-cli: " << error << '\n';
+        m_Err.flush();
+        return cliexit::kRecordFailed;
+    }
+
+    // What the dialog would show for this unit decides whether the update starts at all.
+    const SUpdatePlan plan = makeUpdatePlan(
+        flagInput(before, enteredSerialNumber(), m_Options.forceBoot, m_Options.forceAppl));
+    if (plan.exitCode != cliexit::kOk)
+        return finish(plan.exitCode,
+                      plan.exitCode == cliexit::kUpToDate ? QStringLiteral("up-to-date")
+                                                          : QStringLiteral("not-updatable"),
+                      plan.verdict);
+
+    // The dialog's decisions at identification, which the workflow reads and updates.
+    m_Serial = serialPresetGiven() ? 0 : int(before.m_SerialNo);
+    m_Identifications = 1;
+    if (!applyRules())
+        return finish(cliexit::kNotUpdatable, QStringLiteral("not-updatable"), plan.verdict);
+    return runWorkflow();
+}
+
+int CCliUpdate::runWorkflow()
+{
+    // A unit with a 1.x bootloader needs a restart after its new bootloader is in, and a
+    // second run for the rest; the dialog leaves that to the user, here it follows on its own.
+    for (int run = 0; run < 2; ++run) {
+        if (m_Workflow.burn()) {
+            completeStep();
+            break;
+        }
+        if (m_TimedOut)
+            return finish(cliexit::kNoComeBack, QStringLiteral("no-come-back"),
+                          QStringLiteral("the unit did not come back within %1 s")
+                              .arg(m_Options.rebootTimeoutS));
+        if (m_State == EStateReady && m_Step == EUpdateStep::Swap && run == 0) {
+            completeStep();
+            if (!waitForIdentification(m_Identifications))
+                return finish(cliexit::kNoComeBack, QStringLiteral("no-come-back"),
+                              QStringLiteral("the unit did not come back within %1 s")
+                                  .arg(m_Options.rebootTimeoutS));
+            continue;
+        }
+        if (m_Flags.notUpdatable)
+            return finish(cliexit::kNotUpdatable, QStringLiteral("not-updatable"),
+                          QStringLiteral("the update rules refuse this unit"));
+        if (m_Step == EUpdateStep::Swap)
+            return finish(cliexit::kSwapFailed, QStringLiteral("swap-failed"),
+                          QStringLiteral("the bootloader swap failed"));
+        return finish(cliexit::kTransferFailed, QStringLiteral("transfer-failed"),
+                      QStringLiteral("%1 failed").arg(QLatin1String(stepName(m_Step))));
+    }
+
+    if (m_Options.startupMode >= 0) {
+        stepStarted(EUpdateStep::StartupMode);
+        if (!m_Unit.fan().setStartupMode(UINT8(m_Options.startupMode)))
+            return finish(cliexit::kTransferFailed, QStringLiteral("transfer-failed"),
+                          QStringLiteral("setting the start-up mode failed"));
+        completeStep();
+    }
+
+    // The versions the unit reports now, for the record.
+    if (m_Unit.identify() == CCliUnit::EOk) {
+        const SHLP_IdentData& after = m_Unit.ident();
+        m_Record.bootAfter = clitext::bootVersion(after);
+        m_Record.applAfter = clitext::applVersion(after);
+        m_Record.wifiAfter = wifiVersionText(after);
+        m_Record.serial = after.m_SerialNo;
+    }
+    return finish(cliexit::kOk, QStringLiteral("updated"), QStringLiteral("the unit was updated"));
+}
+
+int CCliUpdate::finish(int exitCode, const QString& outcome, const QString& text)
+{
+    if (m_Record.serial == 0 && serialPresetGiven() && exitCode == cliexit::kOk)
+        m_Record.serial = quint32(enteredSerialNumber());
+    m_Record.durationMs = m_Clock.elapsed();
+    m_Record.retries = m_Retries;
+    m_Record.exitCode = exitCode;
+    m_Record.outcome = outcome;
+    int code = exitCode;
+    QString error;
+    if (!m_Options.recordFile.isEmpty() &&
+        !productionrecord::append(m_Options.recordFile, productionrecord::line(m_Record), error)) {
+        m_Err << "ventaro-cli: " << error << '\n';
+        m_Err.flush();
+        // A unit updated without its record line must not pass as done.
+        if (code == cliexit::kOk)
+            code = cliexit::kRecordFailed;
+    }
+    if (m_Options.json) {
+        event(QStringLiteral("result"), {{QStringLiteral("exitCode"), code},
+                                         {QStringLiteral("outcome"), outcome},
+                                         {QStringLiteral("text"), text},
+                                         {QStringLiteral("durationMs"), m_Record.durationMs}});
+    } else {
+        line(QStringLiteral("%1: %2").arg(outcome, text));
+    }
+    return code;
+}
+
+// ---- CUpdateHost ------------------------------------------------------------------------
+
+CFanBase* CCliUpdate::device()
+{
+    return &m_Unit.fan();
+}
+
+int CCliUpdate::comPartner() const
+{
+    return m_Unit.ident().m_ComPartner;
+}
+
+bool CCliUpdate::plusDevice() const
+{
+    return m_Unit.isPlus();
+}
+
+int CCliUpdate::enteredSerialNumber() const
+{
+    return serialPresetGiven() ? m_Options.serial.toInt() : int(m_Unit.ident().m_SerialNo);
+}
+
+void CCliUpdate::showState(EDialogState state)
+{
+    m_State = state;
+    if (m_Options.json)
+        event(QStringLiteral("state"), {{QStringLiteral("state"), int(state)}});
+}
+
+void CCliUpdate::refreshState()
+{
+    showState(chooseState(comPartner(), m_Flags, enteredSerialNumber()));
+}
+
+void CCliUpdate::setStatus(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    if (m_Options.json)
+        event(QStringLiteral("status"), {{QStringLiteral("text"), text.simplified()}});
+    else
+        line(text.simplified());
+}
+
+void CCliUpdate::showMessage(const SUpdateMessage& message)
+{
+    if (m_Options.json)
+        event(QStringLiteral("message"),
+              {{QStringLiteral("kind"), message.kind == SUpdateMessage::ECritical
+                                            ? QStringLiteral("critical")
+                                            : QStringLiteral("information")},
+               {QStringLiteral("title"), message.title},
+               {QStringLiteral("text"), message.text.simplified()}});
+    else
+        line(QStringLiteral("%1: %2").arg(message.title, message.text.simplified()));
+}
+
+QProgressBar* CCliUpdate::progressBar()
+{
+    // Widgets need the application object; without one the uploads run without progress.
+    if (!m_Progress && qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        m_Progress = std::make_unique<QProgressBar>();
+        m_Progress->setRange(0, 100);
+        QObject::connect(m_Progress.get(), &QProgressBar::valueChanged,
+                         [this](int value) { showProgress(value); });
+    }
+    return m_Progress.get();
+}
+
+bool CCliUpdate::waitForIdentification(int count)
+{
+    if (m_Options.json)
+        event(QStringLiteral("waiting"), {{QStringLiteral("timeoutS"), m_Options.rebootTimeoutS}});
+    else
+        line(QStringLiteral("waiting up to %1 s for the unit to come back")
+                 .arg(m_Options.rebootTimeoutS));
+    m_PolledPort = m_Unit.portName();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < qint64(m_Options.rebootTimeoutS) * 1000) {
+        QCoreApplication::processEvents();
+        pollPorts();
+        if (m_Identifications > count)
+            return true;
+        QThread::msleep(kPortPollMs);
+    }
+    m_TimedOut = true;
+    return false;
+}
+
+void CCliUpdate::stepStarted(EUpdateStep step)
+{
+    completeStep();
+    m_Step = step;
+    m_StepRunning = true;
+    m_Block = 0;
+    m_LastPercent = -1;
+    switch (step) {
+    case EUpdateStep::Bridge:
+        m_StepImageType = CPartitionTable::ECC3200Bridge;
+        break;
+    case EUpdateStep::Application:
+        m_StepImageType = CPartitionTable::EApplication;
+        break;
+    case EUpdateStep::Wifi:
+        m_StepImageType = CPartitionTable::ECC3200;
+        break;
+    case EUpdateStep::BootloaderImage:
+        // The copy that is not running.
+        m_StepImageType = comPartner() == 1   ? CPartitionTable::EBootloader2
+                          : comPartner() == 2 ? CPartitionTable::EBootloader1
+                                              : 0;
+        break;
+    default:
+        m_StepImageType = 0;
+        break;
+    }
+    const QString image = imageName(m_StepImageType);
+    if (m_Options.json)
+        event(QStringLiteral("step"), {{QStringLiteral("step"), QLatin1String(stepName(step))},
+                                       {QStringLiteral("image"), image}});
+    else
+        line(QStringLiteral("step: %1%2")
+                 .arg(QLatin1String(stepName(step)),
+                      image.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(image)));
+}
+
+// ---- Helpers ----------------------------------------------------------------------------
+
+bool CCliUpdate::applyRules()
+{
+    const SFlagOutcome outcome = applyUpdateFlagRules(
+        flagInput(m_Unit.ident(), m_Serial, m_Options.forceBoot, m_Options.forceAppl), m_Flags);
+    return !outcome.bootImagesOutOfSync;
+}
+
+void CCliUpdate::pollPorts()
+{
+    QString now;
+    if (m_Options.port.isEmpty())
+        now = selectDevicePort(CCliUnit::ports(), QString());
+    else if (QFileInfo::exists(m_Options.port))
+        now = m_Options.port;
+    if (now == m_PolledPort)
+        return;
+    m_PolledPort = now;
+    if (now.isEmpty()) {
+        m_Unit.disconnect();
+        return;
+    }
+    const CCliUnit::EResult result = m_Unit.connect(now);
+    if (result != CCliUnit::EOk) {
+        // Looked at again at the next poll.
+        ++m_Retries;
+        m_PolledPort.clear();
+        m_Err << "ventaro-cli: " << m_Unit.errorText(result) << ", trying again\n";
+        m_Err.flush();
+        return;
+    }
+    // As the dialog's identification: the serial number is stored unless one was given.
+    m_Serial = serialPresetGiven() ? 0 : int(m_Unit.ident().m_SerialNo);
+    ++m_Identifications;
+    (void)applyRules();
+    const SHLP_IdentData& id = m_Unit.ident();
+    if (m_Options.json)
+        event(QStringLiteral("identified"),
+              {{QStringLiteral("port"), now},
+               {QStringLiteral("bootloader"), clitext::bootVersion(id)},
+               {QStringLiteral("application"), clitext::applVersion(id)}});
+    else
+        line(QStringLiteral("unit back on %1: bootloader %2, application %3")
+                 .arg(now, clitext::bootVersion(id), clitext::applVersion(id)));
+}
+
+void CCliUpdate::completeStep()
+{
+    if (!m_StepRunning)
+        return;
+    m_StepRunning = false;
+    if (m_StepImageType == 0)
+        return;
+    const CFlashImageList list;
+    const CFlashImage* image = list.find(m_StepImageType, plusDevice() ? CFlashImage::ESystemPlus
+                                                                       : CFlashImage::ESystem100);
+    if (!image)
+        return;
+    m_Record.images << SProductionRecord::SImage{imageName(m_StepImageType),
+                                                 versionText(image->m_MainVer, image->m_SubVer),
+                                                 productionrecord::imageSha256(*image)};
+}
+
+void CCliUpdate::showProgress(int percent)
+{
+    // Every block of an image counts from 0 to 100.
+    if (percent < m_LastPercent || m_Block == 0)
+        ++m_Block;
+    m_LastPercent = percent;
+    if (m_Options.json) {
+        event(QStringLiteral("progress"),
+              {{QStringLiteral("step"), QLatin1String(stepName(m_Step))},
+               {QStringLiteral("block"), m_Block},
+               {QStringLiteral("percent"), percent}});
+    } else if (m_Terminal) {
+        const int filled = percent * kBarWidth / 100;
+        m_Out << '\r'
+              << QStringLiteral("  %1 block %2 [%3%4] %5%")
+                     .arg(QLatin1String(stepName(m_Step)))
+                     .arg(m_Block)
+                     .arg(QString(filled, QLatin1Char('#')))
+                     .arg(QString(kBarWidth - filled, QLatin1Char(' ')))
+                     .arg(percent, 3);
+        m_Out.flush();
+        m_BarShown = true;
+    }
+}
+
+void CCliUpdate::line(const QString& text)
+{
+    if (m_BarShown) {
+        m_Out << '\n';
+        m_BarShown = false;
+    }
+    m_Out << text << '\n';
+    m_Out.flush();
+}
+
+void CCliUpdate::event(const QString& name,
+                       std::initializer_list<std::pair<QString, QJsonValue>> fields)
+{
+    QJsonObject object{{QStringLiteral("event"), name}};
+    for (const auto& [key, value] : fields)
+        object.insert(key, value);
+    m_Out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) << '\n';
+    m_Out.flush();
+}

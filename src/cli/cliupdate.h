@@ -1,0 +1,89 @@
+#pragma once
+
+#include "app/updateworkflow.h"
+#include "cli/clicommandline.h"
+#include "cli/productionrecord.h"
+
+#include <QElapsedTimer>
+#include <QJsonValue>
+#include <QString>
+
+#include <initializer_list>
+#include <memory>
+#include <utility>
+
+class CCliUnit;
+class QProgressBar;
+class QTextStream;
+
+// `ventaro-cli update`: the update workflow the dialog runs, hosted without a window. The unit
+// is found again after each reboot by watching the ports as discovery does, with a time limit.
+// Reports per step and per block on `out` (text, a bar on a terminal, or JSON lines), and
+// appends the production record.
+class CCliUpdate : public CUpdateHost
+{
+public:
+    CCliUpdate(CCliUnit& unit, const SCliOptions& options, QTextStream& out, QTextStream& err);
+    ~CCliUpdate() override;
+
+    // The exit code (cliexit).
+    int run();
+
+    // ---- CUpdateHost ----------------------------------------------------------------------
+    CFanBase* device() override;
+    SUpdateFlags& updateFlags() override { return m_Flags; }
+    int comPartner() const override;
+    bool plusDevice() const override;
+    int serialNumber() const override { return m_Serial; }
+    void setSerialNumber(int serialNumber) override { m_Serial = serialNumber; }
+    int enteredSerialNumber() const override;
+    bool serialPresetGiven() const override { return !m_Options.serial.isEmpty(); }
+    bool manufacturing() const override { return false; } // the start-up mode is set by run()
+    void showState(EDialogState state) override;
+    void refreshState() override;
+    void setStatus(const QString& text) override;
+    void showMessage(const SUpdateMessage& message) override;
+    QProgressBar* progressBar() override;
+    int identificationCount() const override { return m_Identifications; }
+    [[nodiscard]] bool waitForIdentification(int count) override;
+    void updateRunning(bool) override {}
+    void updateSucceeded() override {}
+    void stepStarted(EUpdateStep step) override;
+
+private:
+    // Decisions after an identification, as the dialog's discovery takes them.
+    [[nodiscard]] bool applyRules();
+    // One look at the ports: reconnects and identifies when the unit's port changed.
+    void pollPorts();
+    int runWorkflow();
+    int finish(int exitCode, const QString& outcome, const QString& text);
+    void event(const QString& name, std::initializer_list<std::pair<QString, QJsonValue>> fields);
+    void line(const QString& text);
+    void showProgress(int percent);
+    void completeStep();
+
+    CCliUnit& m_Unit;
+    const SCliOptions& m_Options;
+    QTextStream& m_Out;
+    QTextStream& m_Err;
+    CUpdateWorkflow m_Workflow{*this};
+    std::unique_ptr<QProgressBar> m_Progress;
+    bool m_Terminal = false; // stdout is a terminal: draw a bar
+
+    SUpdateFlags m_Flags;
+    int m_Serial = 0;
+    int m_Identifications = 0;
+    int m_Retries = 0;
+    QString m_PolledPort; // the unit's port as last seen while waiting
+    EDialogState m_State = EStateIdle;
+    bool m_StepRunning = false;
+    EUpdateStep m_Step = EUpdateStep::SerialNumber;
+    int m_StepImageType = 0; // CPartitionTable::EPartType of an upload step, else 0
+    int m_Block = 0;         // of the running upload, from 1
+    int m_LastPercent = -1;
+    bool m_BarShown = false; // a terminal bar line is open
+    bool m_TimedOut = false;
+
+    QElapsedTimer m_Clock;
+    SProductionRecord m_Record;
+};
