@@ -21,7 +21,7 @@ constexpr SCommandInfo kCommands[] = {
     {SCliOptions::ETimer, "timer", "The unit's clock."},
     {SCliOptions::EPrimLog, "primlog", "The primary log as a text report."},
     {SCliOptions::ESecLog, "seclog", "A secondary log as a text report."},
-    {SCliOptions::EPartTable, "parttable", "The flash partition table (bootloader only)."},
+    {SCliOptions::EPartTable, "parttable", "The flash partition table."},
 };
 
 const char* const kExitCodes = R"(Exit codes:
@@ -131,7 +131,7 @@ const char* commandDescription(SCliOptions::ECommand command)
         return "Print a secondary log as a text report: all entries, or the 10/100 youngest "
                "or oldest.";
     case SCliOptions::EPartTable:
-        return "Print the flash partition table; only a unit's bootloader answers this.";
+        return "Print the flash partition table.";
     default:
         return "";
     }

@@ -101,8 +101,7 @@ int runPartTable(CCliUnit& unit, QTextStream& out, QTextStream& err)
     CPartitionTable::SPartition table[CPartitionTable::kEntries];
     if (!unit.fan().getPartitionTable(table)) {
         return fail(err, cliexit::kRequestFailed,
-                    QStringLiteral("reading the partition table failed (only a bootloader "
-                                   "answers it)"));
+                    QStringLiteral("reading the partition table failed"));
     }
     out << consoletext::partitionTable(table) << '\n';
     return cliexit::kOk;

@@ -248,10 +248,9 @@ void tst_Cli::reports_data()
             << (model + QStringList{"--sec-log", "2:24:24:5"})
             << QStringList{"seclog", "--span", "2", "--oldest", "100"} << 0
             << QStringList{"Secondary Log:30 days\n"} << 24;
-        // Only a bootloader answers the partition-table request.
-        QTest::addRow("%s parttable from the application", name)
-            << (model + QStringList{"--partner", "3"}) << QStringList{"parttable"} << 9
-            << QStringList{} << -1;
+        QTest::addRow("%s parttable", name)
+            << model << QStringList{"parttable"} << 0
+            << QStringList{"Partition Table:\n", "\n   3,       2,     20,"} << -1;
     }
     QTest::addRow("100 timer, unit unplugged after identification")
         << QStringList{"--unplug-after", "1"} << QStringList{"timer"} << 9 << QStringList{} << -1;

@@ -107,7 +107,7 @@ void tst_CliUpdate::refusals()
     const CliResult r = bench.run(QStringList{"update", "--record", record} + args);
     QVERIFY2(r.exitCode == exitCode, describe(r));
     QVERIFY2(r.out.startsWith(outcome + QStringLiteral(": ")), describe(r));
-    QVERIFY(!bench.simLog().contains(QLatin1String("request code 4 ")));  // no upload began
+    QVERIFY(!bench.simLog().contains(QLatin1String("request code 4 "))); // no upload began
     QVERIFY(!bench.simLog().contains(QLatin1String("request code 3 "))); // no serial written
     QFile file(record);
     QVERIFY(file.open(QIODevice::ReadOnly));
