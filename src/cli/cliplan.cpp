@@ -109,24 +109,6 @@ QString applReason(const SFlagInput& in, bool SUpdateFlags::*flag, bool set)
     return causes.join(QStringLiteral("; "));
 }
 
-QString partName(int type)
-{
-    switch (type) {
-    case CPartitionTable::EBootloader1:
-        return QStringLiteral("bootloader copy 1");
-    case CPartitionTable::EBootloader2:
-        return QStringLiteral("bootloader copy 2");
-    case CPartitionTable::EApplication:
-        return QStringLiteral("application");
-    case CPartitionTable::ECC3200:
-        return QStringLiteral("WiFi module");
-    case CPartitionTable::ECC3200Bridge:
-        return QStringLiteral("WiFi bridge");
-    default:
-        return QStringLiteral("type %1").arg(type);
-    }
-}
-
 const char* stateName(EDialogState state)
 {
     switch (state) {
@@ -216,7 +198,8 @@ SUpdatePlan makeUpdatePlan(const SFlagInput& input)
 
     // The images in the order the update workflow writes them.
     auto add = [&](int type) {
-        plan.images << SUpdatePlan::SImage{type, partName(type), builtInVersion(type, input.plus)};
+        plan.images << SUpdatePlan::SImage{type, partitionName(type),
+                                           builtInVersion(type, input.plus)};
     };
     if (f.bridgeNeeded && !input.plus && f.updateWifi && !f.oldBoot)
         add(CPartitionTable::ECC3200Bridge);
@@ -314,4 +297,22 @@ QString planJson(const SUpdatePlan& plan)
     };
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact)) +
            QLatin1Char('\n');
+}
+
+QString partitionName(int type)
+{
+    switch (type) {
+    case CPartitionTable::EBootloader1:
+        return QStringLiteral("bootloader copy 1");
+    case CPartitionTable::EBootloader2:
+        return QStringLiteral("bootloader copy 2");
+    case CPartitionTable::EApplication:
+        return QStringLiteral("application");
+    case CPartitionTable::ECC3200:
+        return QStringLiteral("WiFi module");
+    case CPartitionTable::ECC3200Bridge:
+        return QStringLiteral("WiFi bridge");
+    default:
+        return {};
+    }
 }

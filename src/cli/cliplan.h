@@ -43,5 +43,7 @@ SVersion builtInVersion(int type, bool plus);
 // Runs the rules on `input` and explains each flag.
 SUpdatePlan makeUpdatePlan(const SFlagInput& input);
 
+// The name of a partition type as the output shows it; empty for an unknown type.
+QString partitionName(int type);
 QString planText(const SUpdatePlan& plan);
 QString planJson(const SUpdatePlan& plan);

@@ -46,24 +46,6 @@ const char* stepName(EUpdateStep step)
     return "";
 }
 
-QString imageName(int type)
-{
-    switch (type) {
-    case CPartitionTable::EBootloader1:
-        return QStringLiteral("bootloader copy 1");
-    case CPartitionTable::EBootloader2:
-        return QStringLiteral("bootloader copy 2");
-    case CPartitionTable::EApplication:
-        return QStringLiteral("application");
-    case CPartitionTable::ECC3200:
-        return QStringLiteral("WiFi module");
-    case CPartitionTable::ECC3200Bridge:
-        return QStringLiteral("WiFi bridge");
-    default:
-        return {};
-    }
-}
-
 } // namespace
 
 CCliUpdate::CCliUpdate(CCliUnit& unit, const SCliOptions& options, QTextStream& out,
@@ -307,7 +289,7 @@ void CCliUpdate::stepStarted(EUpdateStep step)
         m_StepImageType = 0;
         break;
     }
-    const QString image = imageName(m_StepImageType);
+    const QString image = partitionName(m_StepImageType);
     if (m_Options.json)
         event(QStringLiteral("step"), {{QStringLiteral("step"), QLatin1String(stepName(step))},
                                        {QStringLiteral("image"), image}});
@@ -376,7 +358,7 @@ void CCliUpdate::completeStep()
                                                                        : CFlashImage::ESystem100);
     if (!image)
         return;
-    m_Record.images << SProductionRecord::SImage{imageName(m_StepImageType),
+    m_Record.images << SProductionRecord::SImage{partitionName(m_StepImageType),
                                                  versionText(image->m_MainVer, image->m_SubVer),
                                                  productionrecord::imageSha256(*image)};
 }
