@@ -20,7 +20,7 @@ closes, and after --reboot-pause ms a new pty is announced, answered by the soft
 restart runs (--restart). Triggers: SIGUSR1 at any time, --reboot-after-swap MS and
 --reboot-after-upload MS.
 
-Fault SPEC: a probability per eligible packet written with a decimal point (0.25, 1.0), or
+Fault RATE: a probability per eligible packet written with a decimal point (0.25, 1.0), or
 a whole number N meaning "the first N eligible packets" (0 = off). Runs are reproducible
 with --seed.)";
 
@@ -69,14 +69,14 @@ const SOpt kOptions[] = {
      "Write what was flashed (flashed.txt, imageN_blockK.bin) and every "
      "violation (violations.txt) into DIR; refreshed at most every 100 ms and at exit."},
     {"seed", "N", "Seed of the fault dice. Default: 1."},
-    {"stray-bytes", "SPEC", "Fault: 1-3 noise bytes before a packet the unit sends."},
-    {"corrupt-crc", "SPEC", "Fault: a reply with a corrupted CRC."},
-    {"lost-ack", "SPEC", "Fault: the acknowledgement of a request is lost."},
-    {"slow-reply", "SPEC", "Fault: a reply comes --slow-delay ms late."},
+    {"stray-bytes", "RATE", "Fault: 1-3 noise bytes before a packet the unit sends."},
+    {"corrupt-crc", "RATE", "Fault: a reply with a corrupted CRC."},
+    {"lost-ack", "RATE", "Fault: the acknowledgement of a request is lost."},
+    {"slow-reply", "RATE", "Fault: a reply comes --slow-delay ms late."},
     {"slow-delay", "MS", "Delay of a slow reply. Default: 1500."},
-    {"debug-messages", "SPEC", "Fault: a debug text and a debug number before a reply."},
-    {"wrong-id", "SPEC", "Fault: a reply with the next reply code instead of its own."},
-    {"wrong-length", "SPEC", "Fault: a reply one byte short."},
+    {"debug-messages", "RATE", "Fault: a debug text and a debug number before a reply."},
+    {"wrong-id", "RATE", "Fault: a reply with the next reply code instead of its own."},
+    {"wrong-length", "RATE", "Fault: a reply one byte short."},
     {"unplug-after", "N",
      "Fault: answer N requests, then the cable is pulled (port file "
      "removed, pty closed)."},
