@@ -126,6 +126,10 @@ private:
     void applyUpdateLock();
     // Counts a successful identification and ends the update's reboot wait.
     void noteIdentified();
+    // A unit was found but could not be identified: the update's reboot wait ends as failed,
+    // so the update stops instead of waiting for an event that will not come.
+    void noteIdentificationFailed();
+    void noteDiscoveryEnded(bool identified);
     void showIdentity(const SHLP_IdentData& ident);
     bool applyFlagRules(const SHLP_IdentData& ident);
     void updateDeIceAvailability(const SHLP_IdentData& ident);
@@ -162,6 +166,9 @@ private:
     int m_ComPartner = 0;
     int m_State = EStateIdle;
     int m_Identifications = 0;
+    // Discoveries that ended, identified or not, and how the latest one ended.
+    int m_Discoveries = 0;
+    bool m_LastIdentified = false;
     QEventLoop* m_RebootWait = nullptr; // while the update waits for the restarted unit
 
     std::unique_ptr<CUpdateHostAdapter> m_UpdateHost;

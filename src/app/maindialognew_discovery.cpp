@@ -31,12 +31,15 @@ void CMainDialogNew::on_DeviceListChanged()
     if (!m_Connector->connectPort(*m_Fan, selected)) {
         showState(EStateIdle);
         qDebug() << "*** on_DeviceListChanged(): failed open com port";
+        if (!selected.isEmpty())
+            noteIdentificationFailed();
         return;
     }
-    for (int attempt = 0; attempt < kIdentifyTries; ++attempt) {
-        if (identifyDevice())
-            break;
-    }
+    bool identified = false;
+    for (int attempt = 0; attempt < kIdentifyTries && !identified; ++attempt)
+        identified = identifyDevice();
+    if (!identified)
+        noteIdentificationFailed();
     qDebug() << "*** on_DeviceListChanged():com partner " << m_ComPartner;
     if ((m_ComPartner == 0 || m_ComPartner == 3) && m_Manufacturing) {
         m_CurrentInfoTimer.start(kCurrentInfoPeriodMs);

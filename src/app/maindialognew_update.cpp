@@ -59,31 +59,45 @@ void CMainDialogNew::CUpdateHostAdapter::showMessage(const SUpdateMessage& messa
 }
 
 namespace {
-// Exit code of the reboot wait's event loop when an identification ended it; the application
-// quitting ends it with another code.
-constexpr int kIdentifiedExit = 0x1D;
+// Exit code of the reboot wait's event loop when a discovery ended it; the application quitting
+// ends it with another code.
+constexpr int kDiscoveryExit = 0x1D;
 } // namespace
 
 bool CMainDialogNew::CUpdateHostAdapter::waitForIdentification(int count)
 {
     // Discovery runs from the event loop; an event loop sleeps until port notifications or
     // timers wake it, so the wait costs no processor time.
-    while (d.m_Identifications <= count) {
+    while (d.m_Discoveries <= count) {
         QEventLoop loop;
         d.m_RebootWait = &loop;
         const int result = loop.exec();
         d.m_RebootWait = nullptr;
-        if (result != kIdentifiedExit && d.m_Identifications <= count)
+        if (result != kDiscoveryExit && d.m_Discoveries <= count)
             return false;
     }
-    return true;
+    return d.m_LastIdentified;
 }
 
 void CMainDialogNew::noteIdentified()
 {
     ++m_Identifications;
+    noteDiscoveryEnded(true);
+}
+
+void CMainDialogNew::noteIdentificationFailed()
+{
     if (m_RebootWait)
-        m_RebootWait->exit(kIdentifiedExit);
+        qDebug() << "*** the restarted device was not identified; the update stops";
+    noteDiscoveryEnded(false);
+}
+
+void CMainDialogNew::noteDiscoveryEnded(bool identified)
+{
+    ++m_Discoveries;
+    m_LastIdentified = identified;
+    if (m_RebootWait)
+        m_RebootWait->exit(kDiscoveryExit);
 }
 
 void CMainDialogNew::CUpdateHostAdapter::updateSucceeded()

@@ -23,7 +23,7 @@ public:
     void setStatus(const QString& text) override { d.setStatus(text); }
     void showMessage(const SUpdateMessage& message) override;
     QProgressBar* progressBar() override { return d.m_Progress; }
-    int identificationCount() const override { return d.m_Identifications; }
+    int identificationCount() const override { return d.m_Discoveries; }
     bool waitForIdentification(int count) override;
     void updateSucceeded() override;
     void updateRunning(bool) override { d.applyUpdateLock(); }

@@ -58,9 +58,10 @@ public:
     virtual void showMessage(const SUpdateMessage& message) = 0;
     // The bar the uploads drive; may be null.
     virtual QProgressBar* progressBar() = 0;
-    // Successful identifications so far, and a wait (processing events, without spinning)
-    // until there have been more than `count`; false when the wait ended otherwise (the
-    // application is quitting).
+    // Discoveries of a unit so far that ended, identified or not (a port that vanished does
+    // not count), and a wait (processing events, without spinning) until there have been more
+    // than `count`. True when the latest of them identified the unit; false when it could not
+    // be identified or the wait ended otherwise (the application is quitting).
     virtual int identificationCount() const = 0;
     [[nodiscard]] virtual bool waitForIdentification(int count) = 0;
     // An update (or a single step) starts or ends; running() tells which.

@@ -1,12 +1,9 @@
-// Before any Qt header: the engine has a member named like a Qt keyword macro.
-#include "engine/devsimloopback.h"
+// Before any Qt header: the simulated unit's engine has a member named like a Qt keyword macro.
+#include "updaterig.h"
 
 #include "app/currentinfo.h"
 #include "device/hlprecords.h"
 #include "device/uitext.h"
-#include "dialogfixture.h"
-#include "firmware/flashimagelist.h"
-#include "firmware/partitiontable.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -16,123 +13,6 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
-
-Q_DECLARE_METATYPE(SDevSimIdentity)
-
-namespace {
-const QString kPort = QStringLiteral("/dev/ttyACM0");
-constexpr int kBridgeWire = CPartitionTable::ECC3200; // a bridge image is flashed as type 4
-
-QString status(const QDialog& d)
-{
-    return d.findChild<QLabel*>(QStringLiteral("Status"))->text();
-}
-template <typename W>
-W* widget(const QDialog& d, const char* name)
-{
-    return d.findChild<W*>(QLatin1String(name));
-}
-QString model(QString text, const char* name = "ventaro100")
-{
-    return text.replace(QLatin1String("%1"), QLatin1String(name));
-}
-
-// A unit whose bootloader copy 1 runs; the built-in images are bootloader and application 2.24.
-SDevSimIdentity bootUnit(bool plus, int applSub, int bootSub = 20, UINT32 serial = 50123)
-{
-    SDevSimIdentity id;
-    id.model = plus ? SDevSimIdentity::EModelPlus : SDevSimIdentity::EModel100;
-    id.serial = serial;
-    id.partner = 1;
-    id.bootSub = UINT8(bootSub);
-    id.applSub = UINT8(applSub);
-    return id;
-}
-
-// Plays the operating system's part around a simulated unit: its clock runs on while the tool
-// waits for events, and its port is announced gone or back as the unit goes away and returns.
-class PortFollower
-{
-public:
-    PortFollower(FakeEnumerator& e, CLoopbackWire& wire, CDevSimLoopback& sim, QString port)
-        : m_Enumerator(e), m_Wire(wire), m_Sim(sim), m_Port(std::move(port))
-    {
-        m_Timer.setInterval(1);
-        QObject::connect(&m_Timer, &QTimer::timeout, [this] { follow(); });
-        m_Timer.start();
-    }
-
-private:
-    void follow()
-    {
-        m_Wire.advance(kStepMs);
-        const bool listed =
-            std::any_of(m_Enumerator.ports.cbegin(), m_Enumerator.ports.cend(),
-                        [this](const SPortInfo& p) { return p.portName == m_Port; });
-        if (listed && !m_Sim.engine().present())
-            m_Enumerator.unplug(m_Port);
-        else if (!listed && m_Sim.engine().present())
-            m_Enumerator.plug(devicePort(m_Port));
-    }
-
-    static constexpr int kStepMs = 50;
-    FakeEnumerator& m_Enumerator;
-    CLoopbackWire& m_Wire;
-    CDevSimLoopback& m_Sim;
-    QString m_Port;
-    QTimer m_Timer;
-};
-
-// A dialog on one simulated unit that is plugged in at start.
-struct UpdateRig
-{
-    CDevSimLoopback sim;
-    BoxRecorder boxes;
-    std::unique_ptr<DialogOnLoopback<>> t;
-    CLoopbackWire* wire = nullptr;
-
-    UpdateRig(const SDevSimIdentity& id, const DialogOptions& o = {},
-              const SDevSimBehaviour& behaviour = {})
-        : sim(id, behaviour)
-    {
-        t = std::make_unique<DialogOnLoopback<>>(o, [&](FakeEnumerator& e, LoopbackConnector& c) {
-            wire = &c.addPort(kPort, nullptr);
-            sim.attach(*wire);
-            e.ports << devicePort(kPort);
-        });
-    }
-    CMainDialogNew& d() { return *t->dialog; }
-    // Partition types as the unit received them, complete images only.
-    QVector<int> flashedTypes()
-    {
-        QVector<int> types;
-        for (const SDevSimFlashedImage& image : sim.unit().flash().images())
-            types << (image.complete ? image.type : -image.type);
-        return types;
-    }
-};
-
-// The unit's record of an image against the built-in image, block by block.
-void compareWithBuiltIn(const SDevSimFlashedImage& flashed, int type, int system)
-{
-    const CFlashImageList images;
-    const CFlashImage* image = images.find(type, system);
-    QVERIFY(image);
-    QVERIFY(flashed.complete);
-    QCOMPARE(flashed.mainVer, image->m_MainVer);
-    QCOMPARE(flashed.subVer, image->m_SubVer);
-    QCOMPARE(flashed.blocks.size(), image->m_MemBlocks.size());
-    for (int k = 0; k < flashed.blocks.size(); ++k) {
-        const SDevSimFlashedBlock& got = flashed.blocks[k];
-        const SMemBlock& want = image->m_MemBlocks[k];
-        QCOMPARE(got.memAdr, want.m_MemAdr);
-        QCOMPARE(got.plainLen, want.m_PlainLen);
-        QCOMPARE(got.crc16, want.m_CRC16);
-        QVERIFY2(got.data == want.m_BlockData, qPrintable(QString("block %1").arg(k)));
-        QVERIFY(got.complete);
-    }
-}
-} // namespace
 
 class tst_UpdateWorkflow : public QObject
 {
@@ -147,6 +27,8 @@ private slots:
     void failedStepStopsTheUpdate_data();
     void failedStepStopsTheUpdate();
     void unplugDuringUploadIsAFailure();
+    void restartedUnitNotIdentifiedEndsTheWait_data();
+    void restartedUnitNotIdentifiedEndsTheWait();
     void applicationRunningShowsTheHint_data();
     void applicationRunningShowsTheHint();
     void manufacturingSetsStartupMode();
@@ -374,6 +256,47 @@ void tst_UpdateWorkflow::unplugDuringUploadIsAFailure()
     QEventLoop loop;
     QTimer::singleShot(1, &loop, [&] { loop.exit(7); });
     QCOMPARE(loop.exec(), 7);
+}
+
+void tst_UpdateWorkflow::restartedUnitNotIdentifiedEndsTheWait_data()
+{
+    QTest::addColumn<bool>("backWhileBoxOpen");
+    QTest::addRow("back after the box") << false;
+    QTest::addRow("back while the box is open") << true;
+}
+
+// After the reboot pause the unit comes back but none of its replies arrive intact: discovery
+// gives up on it, and the update must stop with the failure text instead of waiting for an
+// identification that will not come (update and close would stay locked for good).
+void tst_UpdateWorkflow::restartedUnitNotIdentifiedEndsTheWait()
+{
+    QFETCH(bool, backWhileBoxOpen);
+    SDevSimBehaviour behaviour;
+    behaviour.rebootAfterUploadMs = 200;
+    UpdateRig rig(bootUnit(false, 1), {}, behaviour);
+    PortFollower follower(*rig.t->enumerator, *rig.wire, rig.sim, kPort);
+    setMessageBoxHook([&](const SMessageBox& box) {
+        rig.boxes.boxes << box;
+        if (box.title == model(uiText(162))) {
+            SDevSimFaults faults;
+            faults.corruptCrc.probability = 1.0;
+            rig.sim.engine().setFaults(faults, 1);
+            if (backWhileBoxOpen)
+                (void)QTest::qWaitFor(
+                    [&] { return rig.t->connector->connected.count(kPort) == 2; });
+        }
+        return QMessageBox::Ok;
+    });
+    rig.d().on_ButtonBurn_clicked();
+
+    QCOMPARE(rig.boxes.count(model(uiText(162))), 1);
+    QCOMPARE(rig.t->connector->connected.count(kPort), 2);
+    QCOMPARE(rig.d().state(), int(EStateIdle));
+    QCOMPARE(status(rig.d()), model(uiText(173)));
+    QVERIFY(!rig.d().updateRunning());
+    QVERIFY(widget<QPushButton>(rig.d(), "ButtonClose")->isEnabled());
+    QCOMPARE(rig.flashedTypes(), (QVector<int>{kBridgeWire, CPartitionTable::EApplication}));
+    QCOMPARE(rig.sim.unit().powerCycles(), 1);
 }
 
 void tst_UpdateWorkflow::applicationRunningShowsTheHint_data()
