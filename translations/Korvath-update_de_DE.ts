@@ -1,72 +1,208 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
     <name>CDebugQuorlin70</name>
     <message>
-        <location filename="../src/console/debugquorlin70.cpp" line="66" />
+        <location filename="../src/console/debugquorlin70.cpp" line="50"/>
+        <source>TExtract:</source>
+        <translation>TExtract:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugquorlin70.cpp" line="51"/>
+        <source>TSupply:</source>
+        <translation>TSupply:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugquorlin70.cpp" line="52"/>
+        <source>CO2 Ext:</source>
+        <translation>CO2 Abluft:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugquorlin70.cpp" line="53"/>
+        <source>CO2 Sup:</source>
+        <translation>CO2 Zuluft:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugquorlin70.cpp" line="56"/>
+        <source>Rel.Hum.Ext:</source>
+        <translation>Rel.Feuchte Abluft:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugquorlin70.cpp" line="57"/>
+        <source>Rel.Hum.Sup:</source>
+        <translation>Rel.Feuchte Zuluft:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugquorlin70.cpp" line="58"/>
+        <source>Abs.Hum.Ext:</source>
+        <translation>Abs.Feuchte Abluft:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugquorlin70.cpp" line="59"/>
+        <source>Abs.Hum.Sup:</source>
+        <translation>Abs.Feuchte Zuluft:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugquorlin70.cpp" line="62"/>
+        <source>Aver.Hum.Ext:</source>
+        <translation>Mittl.Feuchte Abluft:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugquorlin70.cpp" line="63"/>
+        <source>Aver.Temp.Sup:</source>
+        <translation>Mittl.Temp. Zuluft:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugquorlin70.cpp" line="66"/>
         <source>Set Values 70</source>
         <translation>Werte setzen 70</translation>
     </message>
     <message>
-        <location filename="../src/console/debugquorlin70.cpp" line="69" />
+        <location filename="../src/console/debugquorlin70.cpp" line="69"/>
         <source>DIP Switch:</source>
         <translation>DIP-Schalter:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugquorlin70.cpp" line="79"/>
+        <source>Com.Level:</source>
+        <translation>Komfortstufe:</translation>
     </message>
 </context>
 <context>
     <name>CDebugVentaro100</name>
     <message>
-        <location filename="../src/console/debugventaro100.cpp" line="70" />
+        <location filename="../src/console/debugventaro100.cpp" line="66"/>
+        <source>TOutdoor:</source>
+        <translation>TOutdoor:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="67"/>
+        <source>TExtract:</source>
+        <translation>TExtract:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="68"/>
+        <source>TExhaust:</source>
+        <translation>TExhaust:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="69"/>
+        <source>TSupply:</source>
+        <translation>TSupply:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="70"/>
         <source>Open</source>
         <translation>Öffnen</translation>
     </message>
     <message>
-        <location filename="../src/console/debugventaro100.cpp" line="71" />
+        <location filename="../src/console/debugventaro100.cpp" line="71"/>
         <source>Tick+</source>
         <translation>Schritt+</translation>
     </message>
     <message>
-        <location filename="../src/console/debugventaro100.cpp" line="72" />
+        <location filename="../src/console/debugventaro100.cpp" line="72"/>
         <source>Tick-</source>
         <translation>Schritt-</translation>
     </message>
     <message>
-        <location filename="../src/console/debugventaro100.cpp" line="73" />
+        <location filename="../src/console/debugventaro100.cpp" line="73"/>
         <source>Close</source>
         <translation>Schließen</translation>
     </message>
     <message>
-        <location filename="../src/console/debugventaro100.cpp" line="97" />
+        <location filename="../src/console/debugventaro100.cpp" line="75"/>
+        <source>Rel.Hum.Out:</source>
+        <translation>Rel.Feuchte Außen:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="76"/>
+        <source>Rel.Hum.Ext:</source>
+        <translation>Rel.Feuchte Abluft:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="77"/>
+        <source>CO2:</source>
+        <translation>CO2:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="83"/>
+        <source>Abs.Hum.Out:</source>
+        <translation>Abs.Feuchte Außen:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="84"/>
+        <source>Abs.Hum.Ext:</source>
+        <translation>Abs.Feuchte Abluft:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="85"/>
+        <source>Aver.HExt:</source>
+        <translation>Mittl.F.Abluft:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="86"/>
+        <source>Aver.TOut:</source>
+        <translation>Mittl.T.Außen:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="88"/>
+        <source>Move Extract</source>
+        <translation>Abluftklappe fahren</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="88"/>
+        <source>Move 2nd</source>
+        <translation>Klappe 2. Raum fahren</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="89"/>
+        <source>Move Supply</source>
+        <translation>Zuluftklappe fahren</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="89"/>
+        <source>Move Bypass</source>
+        <translation>Bypassklappe fahren</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="98"/>
         <source>Set Values 100</source>
         <translation>Werte setzen 100</translation>
     </message>
     <message>
-        <location filename="../src/console/debugventaro100.cpp" line="100" />
+        <location filename="../src/console/debugventaro100.cpp" line="101"/>
         <source>DIP Switch:</source>
         <translation>DIP-Schalter:</translation>
     </message>
     <message>
-        <location filename="../src/console/debugventaro100.cpp" line="112" />
+        <location filename="../src/console/debugventaro100.cpp" line="113"/>
         <source>First Room Off</source>
         <translation>Erster Raum aus</translation>
     </message>
     <message>
-        <location filename="../src/console/debugventaro100.cpp" line="112" />
+        <location filename="../src/console/debugventaro100.cpp" line="113"/>
         <source>Power Line</source>
         <translation>Netzleitung</translation>
     </message>
     <message>
-        <location filename="../src/console/debugventaro100.cpp" line="120" />
+        <location filename="../src/console/debugventaro100.cpp" line="121"/>
         <source>Operation Mode:</source>
         <translation>Betriebsart:</translation>
     </message>
     <message>
-        <location filename="../src/console/debugventaro100.cpp" line="121" />
+        <location filename="../src/console/debugventaro100.cpp" line="122"/>
         <source>Hum.Reduction</source>
         <translation>Feuchteabbau</translation>
     </message>
     <message>
-        <location filename="../src/console/debugventaro100.cpp" line="125" />
+        <location filename="../src/console/debugventaro100.cpp" line="125"/>
+        <source>Com.Level:</source>
+        <translation>Komfortstufe:</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugventaro100.cpp" line="126"/>
         <source>Get Vent Info</source>
         <translation>Klappeninfo lesen</translation>
     </message>
@@ -74,81 +210,211 @@
 <context>
     <name>CDebugWidget</name>
     <message>
-        <location filename="../src/console/debugwidget.cpp" line="73" />
+        <location filename="../src/console/debugwidget.cpp" line="68"/>
+        <source>Get Ident</source>
+        <translation>Kennung lesen</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="69"/>
+        <source>Report Time</source>
+        <translation>Zeit ausgeben</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="70"/>
+        <source>Get Counters</source>
+        <translation>Zähler lesen</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="71"/>
+        <source>Get Part Table</source>
+        <translation>Partitionstabelle lesen</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="73"/>
         <source>Dump Address:</source>
         <translation>Speicheradresse:</translation>
     </message>
     <message>
-        <location filename="../src/console/debugwidget.cpp" line="84" />
+        <location filename="../src/console/debugwidget.cpp" line="77"/>
+        <source>Dump Memory</source>
+        <translation>Speicher ausgeben</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="79"/>
+        <source>Calc.Ave.Sensor Values</source>
+        <translation>Sensor-Mittelwerte berechnen</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="82"/>
+        <source>Report Prim Log</source>
+        <translation>Primärlog ausgeben</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="83"/>
+        <source>Erase Log Data</source>
+        <translation>Logdaten löschen</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="84"/>
         <source>Secondary Log:</source>
         <translation>Sekundärlog:</translation>
     </message>
     <message>
-        <location filename="../src/console/debugwidget.cpp" line="115" />
+        <location filename="../src/console/debugwidget.cpp" line="85"/>
+        <source>Get Sec Log Cnt</source>
+        <translation>Sek.-Log-Zähler lesen</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="92"/>
+        <source>Check Sec Log</source>
+        <translation>Sek.-Log prüfen</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="93"/>
+        <source>Erase Sec Log</source>
+        <translation>Sek.-Log löschen</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="94"/>
+        <source>Report Sec Log</source>
+        <translation>Sek.-Log ausgeben</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="98"/>
+        <source>Report All</source>
+        <translation>Alle ausgeben</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="99"/>
+        <source>10 Youngest</source>
+        <translation>10 neueste</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="100"/>
+        <source>100 Youngest</source>
+        <translation>100 neueste</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="101"/>
+        <source>10 Oldest</source>
+        <translation>10 älteste</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="102"/>
+        <source>100 Oldest</source>
+        <translation>100 älteste</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="110"/>
+        <source>Update Application</source>
+        <translation>Applikation aktualisieren</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="111"/>
+        <source>Update CC3200</source>
+        <translation>CC3200 aktualisieren</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="112"/>
+        <source>Update Bootloader</source>
+        <translation>Bootloader aktualisieren</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="113"/>
+        <source>Swap Boot</source>
+        <translation>Bootloader tauschen</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="114"/>
+        <source>Get Wifi Data Debug</source>
+        <translation>WiFi-Debugdaten lesen</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="116"/>
         <source>Test case:</source>
         <translation>Testfall:</translation>
     </message>
     <message>
-        <location filename="../src/console/debugwidget.cpp" line="123" />
+        <location filename="../src/console/debugwidget.cpp" line="123"/>
+        <source>(Re)load Test File</source>
+        <translation>Testdatei (neu) laden</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="124"/>
         <source>Automatic Test Mode</source>
         <translation>Automatischer Testmodus</translation>
     </message>
     <message>
-        <location filename="../src/console/debugwidget.cpp" line="191" />
+        <location filename="../src/console/debugwidget.cpp" line="192"/>
         <source>Confirm Erasing Log</source>
         <translation>Löschen des Logs bestätigen</translation>
     </message>
     <message>
-        <location filename="../src/console/debugwidget.cpp" line="192" />
-        <source>The secondary log "%1" will be deleted</source>
-        <translation>Das Sekundärlog "%1" wird gelöscht</translation>
+        <location filename="../src/console/debugwidget.cpp" line="193"/>
+        <source>The secondary log &quot;%1&quot; will be deleted</source>
+        <translation>Das Sekundärlog &quot;%1&quot; wird gelöscht</translation>
     </message>
     <message>
-        <location filename="../src/console/debugwidget_testfile.cpp" line="32" />
-        <location filename="../src/console/debugwidget_testfile.cpp" line="52" />
-        <source>Unable to open file '%1'</source>
-        <translation>Die Datei '%1' kann nicht geöffnet werden</translation>
+        <location filename="../src/console/debugwidget_testfile.cpp" line="32"/>
+        <location filename="../src/console/debugwidget_testfile.cpp" line="52"/>
+        <source>Unable to open file &apos;%1&apos;</source>
+        <translation>Die Datei &apos;%1&apos; kann nicht geöffnet werden</translation>
     </message>
     <message>
-        <location filename="../src/console/debugwidget_testfile.cpp" line="38" />
-        <source>Unable to read CSV file '%1'</source>
-        <translation>Die CSV-Datei '%1' kann nicht gelesen werden</translation>
+        <location filename="../src/console/debugwidget_testfile.cpp" line="38"/>
+        <source>Unable to read CSV file &apos;%1&apos;</source>
+        <translation>Die CSV-Datei &apos;%1&apos; kann nicht gelesen werden</translation>
     </message>
     <message>
-        <location filename="../src/console/debugwidget_testfile.cpp" line="61" />
-        <source>Unable to write CSV file '%1'</source>
-        <translation>Die CSV-Datei '%1' kann nicht geschrieben werden</translation>
+        <location filename="../src/console/debugwidget_testfile.cpp" line="61"/>
+        <source>Unable to write CSV file &apos;%1&apos;</source>
+        <translation>Die CSV-Datei &apos;%1&apos; kann nicht geschrieben werden</translation>
     </message>
     <message>
-        <location filename="../src/console/debugwidget_testfile.cpp" line="72" />
-        <source>Missing column in test file ('%1').</source>
-        <translation>Fehlende Spalte in der Testdatei ('%1').</translation>
+        <location filename="../src/console/debugwidget_testfile.cpp" line="72"/>
+        <source>Missing column in test file (&apos;%1&apos;).</source>
+        <translation>Fehlende Spalte in der Testdatei (&apos;%1&apos;).</translation>
     </message>
 </context>
 <context>
     <name>CMainDialogNew</name>
     <message>
-        <location filename="../src/app/maindialognew.cpp" line="78" />
+        <location filename="../src/app/maindialognew.cpp" line="80"/>
         <source>-%1</source>
         <translation>-%1</translation>
     </message>
     <message>
-        <location filename="../src/app/maindialognew_discovery.cpp" line="89" />
+        <location filename="../src/app/maindialognew_discovery.cpp" line="91"/>
         <source>- Communication failed (corrupted sender address) - </source>
         <translation>- Kommunikation fehlgeschlagen (fehlerhafte Absenderadresse) - </translation>
+    </message>
+    <message>
+        <location filename="../src/app/currentinfo.cpp" line="13"/>
+        <source>Runtime: %1:%2</source>
+        <translation>Laufzeit: %1:%2</translation>
+    </message>
+    <message>
+        <location filename="../src/app/currentinfo.cpp" line="23"/>
+        <source>Application starting...</source>
+        <translation>Applikation startet...</translation>
+    </message>
+    <message>
+        <location filename="../src/app/currentinfo.cpp" line="47"/>
+        <source>getCurrentState() failed</source>
+        <translation>getCurrentState() fehlgeschlagen</translation>
     </message>
 </context>
 <context>
     <name>main</name>
     <message>
-        <location filename="../src/app/main.cpp" line="58" />
+        <location filename="../src/app/main.cpp" line="68"/>
         <source>An instance of Update-ventaro100 or ventaro-Connect is already running.
 It is not possible to run more than one of those applications at the same time.</source>
         <translation>Update-ventaro100 oder ventaro-Connect läuft bereits.
 Es kann immer nur eine dieser Anwendungen gleichzeitig laufen.</translation>
     </message>
     <message>
-        <location filename="../src/app/main.cpp" line="67" />
+        <location filename="../src/app/main.cpp" line="77"/>
         <source>The command line to start this application contains unrecognized parameters:
 %1
 They are ignored.</source>
@@ -157,9 +423,9 @@ They are ignored.</source>
 Sie werden ignoriert.</translation>
     </message>
     <message>
-        <location filename="../src/app/main.cpp" line="76" />
-        <source>Unable to load translations for locale '%1'.</source>
-        <translation>Die Übersetzungen für die Sprache '%1' können nicht geladen werden.</translation>
+        <location filename="../src/app/main.cpp" line="89"/>
+        <source>Unable to load translations for locale &apos;%1&apos;.</source>
+        <translation>Die Übersetzungen für die Sprache &apos;%1&apos; können nicht geladen werden.</translation>
     </message>
 </context>
 </TS>

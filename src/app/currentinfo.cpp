@@ -7,16 +7,10 @@
 #include <QCoreApplication>
 
 namespace currentinfo {
-namespace {
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("CMainDialogNew", text);
-}
-} // namespace
-
+// The texts belong to the main dialog's catalogue context, which shows them.
 QString runtimeText(quint64 seconds)
 {
-    return tr("Runtime: %1:%2")
+    return QCoreApplication::translate("CMainDialogNew", "Runtime: %1:%2")
         .arg(seconds / 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
@@ -25,7 +19,8 @@ QStringList stateBlock(const SPrimLogEntry& entry, const QString& runtime)
 {
     const CFanValues values(entry);
     if (values.isDefaultState())
-        return {runtime + QStringLiteral(" - ") + tr("Application starting...")};
+        return {runtime + QStringLiteral(" - ") +
+                QCoreApplication::translate("CMainDialogNew", "Application starting...")};
 
     const CDataDict& dict = CDataDict::instance();
     QStringList lines{QStringLiteral("\n"), runtime};
@@ -48,7 +43,8 @@ QStringList tick(CFanBase* fan, quint64 seconds)
     const QString runtime = runtimeText(seconds);
     SPrimLogEntry entry;
     if (!fan100->getCurrentState(entry))
-        return {runtime + QStringLiteral(" - ") + tr("getCurrentState() failed")};
+        return {runtime + QStringLiteral(" - ") +
+                QCoreApplication::translate("CMainDialogNew", "getCurrentState() failed")};
     return stateBlock(entry, runtime);
 }
 

@@ -28,10 +28,10 @@ CDebugQuorlin70::CDebugQuorlin70(CMainDialogNew* mainDlg, QWidget* parent)
     buildForm();
 }
 
-QLineEdit* CDebugQuorlin70::addField(QHBoxLayout* row, const char* label, const char* name,
+QLineEdit* CDebugQuorlin70::addField(QHBoxLayout* row, const QString& label, const char* name,
                                      const QString& text)
 {
-    row->addWidget(new QLabel(tr(label), m_pModelPanel));
+    row->addWidget(new QLabel(label, m_pModelPanel));
     auto* field = new QLineEdit(text, m_pModelPanel);
     field->setObjectName(QLatin1String(name));
     row->addWidget(field);
@@ -47,20 +47,20 @@ void CDebugQuorlin70::buildForm()
         rows->addLayout(r);
     }
 
-    m_TExtract = addField(row[0], "TExtract:", "TExtract", QStringLiteral("30"));
-    m_TSupply = addField(row[0], "TSupply:", "TSupply", QStringLiteral("20"));
-    m_CO2Ext = addField(row[0], "CO2 Ext:", "CO2Ext", QStringLiteral("900"));
-    m_CO2Sup = addField(row[0], "CO2 Sup:", "CO2Sup", QStringLiteral("500"));
+    m_TExtract = addField(row[0], tr("TExtract:"), "TExtract", QStringLiteral("30"));
+    m_TSupply = addField(row[0], tr("TSupply:"), "TSupply", QStringLiteral("20"));
+    m_CO2Ext = addField(row[0], tr("CO2 Ext:"), "CO2Ext", QStringLiteral("900"));
+    m_CO2Sup = addField(row[0], tr("CO2 Sup:"), "CO2Sup", QStringLiteral("500"));
     row[0]->addSpacing(kRowEnd);
 
-    m_RelHumExt = addField(row[1], "Rel.Hum.Ext:", "RelHumExt", QStringLiteral("50"));
-    m_RelHumSup = addField(row[1], "Rel.Hum.Sup:", "RelHumSup", QStringLiteral("30"));
-    m_AbsHumExt = addField(row[1], "Abs.Hum.Ext:", "AbsHumExt", QString());
-    m_AbsHumSup = addField(row[1], "Abs.Hum.Sup:", "AbsHumSup", QString());
+    m_RelHumExt = addField(row[1], tr("Rel.Hum.Ext:"), "RelHumExt", QStringLiteral("50"));
+    m_RelHumSup = addField(row[1], tr("Rel.Hum.Sup:"), "RelHumSup", QStringLiteral("30"));
+    m_AbsHumExt = addField(row[1], tr("Abs.Hum.Ext:"), "AbsHumExt", QString());
+    m_AbsHumSup = addField(row[1], tr("Abs.Hum.Sup:"), "AbsHumSup", QString());
     row[1]->addSpacing(kRowEnd);
 
-    m_AveHumExt = addField(row[2], "Aver.Hum.Ext:", "AverHumExt", QStringLiteral("40"));
-    m_AveTempSup = addField(row[2], "Aver.Temp.Sup:", "AverTempSup", QStringLiteral("22"));
+    m_AveHumExt = addField(row[2], tr("Aver.Hum.Ext:"), "AverHumExt", QStringLiteral("40"));
+    m_AveTempSup = addField(row[2], tr("Aver.Temp.Sup:"), "AverTempSup", QStringLiteral("22"));
     row[2]->addSpacing(kRow3End);
 
     auto* setValues = new QPushButton(tr("Set Values 70"), m_pModelPanel);
@@ -76,7 +76,7 @@ void CDebugQuorlin70::buildForm()
     row[3]->addWidget(m_RoomArea);
     row[3]->addWidget(m_SumCool);
     row[3]->addSpacing(kRow4Gap);
-    m_ComfortLevel = addField(row[3], "Com.Level:", "ComLevel", QStringLiteral("3"));
+    m_ComfortLevel = addField(row[3], tr("Com.Level:"), "ComLevel", QStringLiteral("3"));
     row[3]->addSpacing(kRow4End);
 
     connect(setValues, &QPushButton::clicked, this, &CDebugQuorlin70::slotButtonSetSensorValues);

@@ -37,10 +37,10 @@ CDebugVentaro100::CDebugVentaro100(CMainDialogNew* mainDlg, quint32 serialNumber
     slotCalcHum();
 }
 
-QLineEdit* CDebugVentaro100::addField(QHBoxLayout* row, const char* label, const char* name,
+QLineEdit* CDebugVentaro100::addField(QHBoxLayout* row, const QString& label, const char* name,
                                       const QString& text)
 {
-    row->addWidget(new QLabel(tr(label), m_pModelPanel));
+    row->addWidget(new QLabel(label, m_pModelPanel));
     auto* field = new QLineEdit(text, m_pModelPanel);
     field->setObjectName(QLatin1String(name));
     row->addWidget(field);
@@ -63,29 +63,30 @@ void CDebugVentaro100::buildForm(quint32 serialNumber)
         r->addWidget(radio);
     };
 
-    m_TOutdoor = addField(row[0], "TOutdoor:", "TOutdoor", QStringLiteral("10"));
-    m_TExtract = addField(row[0], "TExtract:", "TExtract", QStringLiteral("22"));
-    m_TExhaust = addField(row[0], "TExhaust:", "TExhaust", QStringLiteral("12"));
-    m_TSupply = addField(row[0], "TSupply:", "TSupply", QStringLiteral("20"));
+    m_TOutdoor = addField(row[0], tr("TOutdoor:"), "TOutdoor", QStringLiteral("10"));
+    m_TExtract = addField(row[0], tr("TExtract:"), "TExtract", QStringLiteral("22"));
+    m_TExhaust = addField(row[0], tr("TExhaust:"), "TExhaust", QStringLiteral("12"));
+    m_TSupply = addField(row[0], tr("TSupply:"), "TSupply", QStringLiteral("20"));
     addPosition(row[0], tr("Open"), kPosOpen);
     addPosition(row[0], tr("Tick+"), kPosTickPlus);
     addPosition(row[0], tr("Tick-"), kPosTickMinus);
     addPosition(row[0], tr("Close"), kPosClose);
 
-    m_RelHumOut = addField(row[1], "Rel.Hum.Out:", "RelHumOut", QStringLiteral("60"));
-    m_RelHumExt = addField(row[1], "Rel.Hum.Ext:", "RelHumExt", QStringLiteral("30"));
-    m_CO2 = addField(row[1], "CO2:", "CO2", QStringLiteral("600"));
+    m_RelHumOut = addField(row[1], tr("Rel.Hum.Out:"), "RelHumOut", QStringLiteral("60"));
+    m_RelHumExt = addField(row[1], tr("Rel.Hum.Ext:"), "RelHumExt", QStringLiteral("30"));
+    m_CO2 = addField(row[1], tr("CO2:"), "CO2", QStringLiteral("600"));
     row[1]->addSpacing(kRow2PositionGap);
     // Open at 75, 60, 45, 30 and 15 degrees: codes 30 down to 26.
     for (int degrees = 75, code = 30; degrees >= 15; degrees -= 15, --code)
         addPosition(row[1], QString::number(degrees), code);
 
-    m_AbsHumOut = addField(row[2], "Abs.Hum.Out:", "AbsHumOut", QString());
-    m_AbsHumExt = addField(row[2], "Abs.Hum.Ext:", "AbsHumExt", QString());
-    m_AveHumExt = addField(row[2], "Aver.HExt:", "AverHExt", QStringLiteral("50"));
-    m_AveTempOut = addField(row[2], "Aver.TOut:", "AverTOut", QStringLiteral("15"));
+    m_AbsHumOut = addField(row[2], tr("Abs.Hum.Out:"), "AbsHumOut", QString());
+    m_AbsHumExt = addField(row[2], tr("Abs.Hum.Ext:"), "AbsHumExt", QString());
+    m_AveHumExt = addField(row[2], tr("Aver.HExt:"), "AverHExt", QStringLiteral("50"));
+    m_AveTempOut = addField(row[2], tr("Aver.TOut:"), "AverTOut", QStringLiteral("15"));
     auto* mapper = new QSignalMapper(this);
-    const char* const moves[] = {"Move Extract", "Move 2nd", "Move Supply", "Move Bypass"};
+    const char* const moves[] = {QT_TR_NOOP("Move Extract"), QT_TR_NOOP("Move 2nd"),
+                                 QT_TR_NOOP("Move Supply"), QT_TR_NOOP("Move Bypass")};
     for (int vent = 0; vent < 4; ++vent) {
         auto* button = new QPushButton(tr(moves[vent]), m_pModelPanel);
         row[2]->addWidget(button);
@@ -121,7 +122,7 @@ void CDebugVentaro100::buildForm(quint32 serialNumber)
     m_HumReduction = new QCheckBox(tr("Hum.Reduction"), m_pModelPanel);
     m_HumReduction->setObjectName(QStringLiteral("HumReduction"));
     row[3]->addWidget(m_HumReduction);
-    m_ComfortLevel = addField(row[3], "Com.Level:", "ComLevel", QStringLiteral("3"));
+    m_ComfortLevel = addField(row[3], tr("Com.Level:"), "ComLevel", QStringLiteral("3"));
     auto* ventInfo = new QPushButton(tr("Get Vent Info"), m_pModelPanel);
     row[3]->addWidget(ventInfo);
 

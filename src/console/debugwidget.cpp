@@ -46,9 +46,9 @@ CDebugWidget::CDebugWidget(CMainDialogNew* mainDlg, QWidget* parent)
 
 CDebugWidget::~CDebugWidget() = default;
 
-QPushButton* CDebugWidget::addButton(QHBoxLayout* row, const char* caption, const char* name)
+QPushButton* CDebugWidget::addButton(QHBoxLayout* row, const QString& caption, const char* name)
 {
-    auto* button = new QPushButton(tr(caption), m_pUpperPanel);
+    auto* button = new QPushButton(caption, m_pUpperPanel);
     button->setObjectName(QLatin1String(name));
     row->addWidget(button);
     return button;
@@ -65,40 +65,41 @@ void CDebugWidget::buildUpperPanel()
     rows->addLayout(row3);
 
     // Row 1: device information.
-    QPushButton* ident = addButton(row1, "Get Ident", "GetIdent");
-    QPushButton* time = addButton(row1, "Report Time", "ReportTime");
-    QPushButton* counters = addButton(row1, "Get Counters", "GetCounters");
-    QPushButton* partTable = addButton(row1, "Get Part Table", "GetPartTable");
+    QPushButton* ident = addButton(row1, tr("Get Ident"), "GetIdent");
+    QPushButton* time = addButton(row1, tr("Report Time"), "ReportTime");
+    QPushButton* counters = addButton(row1, tr("Get Counters"), "GetCounters");
+    QPushButton* partTable = addButton(row1, tr("Get Part Table"), "GetPartTable");
     row1->addSpacing(kRow1DumpGap);
     row1->addWidget(new QLabel(tr("Dump Address:"), m_pUpperPanel));
     m_DumpAddress = new QLineEdit(m_pUpperPanel);
     m_DumpAddress->setObjectName(QStringLiteral("DumpAddress"));
     row1->addWidget(m_DumpAddress);
-    QPushButton* dump = addButton(row1, "Dump Memory", "DumpMemory");
+    QPushButton* dump = addButton(row1, tr("Dump Memory"), "DumpMemory");
     row1->addSpacing(kRow1AverageGap);
-    QPushButton* average = addButton(row1, "Calc.Ave.Sensor Values", "CalcAveSensorValues");
+    QPushButton* average = addButton(row1, tr("Calc.Ave.Sensor Values"), "CalcAveSensorValues");
 
     // Row 2: logs.
-    QPushButton* primLog = addButton(row2, "Report Prim Log", "ReportPrimLog");
-    QPushButton* eraseLog = addButton(row2, "Erase Log Data", "EraseLogData");
+    QPushButton* primLog = addButton(row2, tr("Report Prim Log"), "ReportPrimLog");
+    QPushButton* eraseLog = addButton(row2, tr("Erase Log Data"), "EraseLogData");
     row2->addWidget(new QLabel(tr("Secondary Log:"), m_pUpperPanel));
-    QPushButton* secCount = addButton(row2, "Get Sec Log Cnt", "GetSecLogCnt");
+    QPushButton* secCount = addButton(row2, tr("Get Sec Log Cnt"), "GetSecLogCnt");
     m_SpanSelector = new QComboBox(m_pUpperPanel);
     m_SpanSelector->setObjectName(QStringLiteral("TimeSpan"));
     // Index = CLogging::EMaxTimeSpan.
     m_SpanSelector->addItems(
         {QStringLiteral("15 min"), QStringLiteral("1 day"), QStringLiteral("30 days")});
     row2->addWidget(m_SpanSelector);
-    QPushButton* secCheck = addButton(row2, "Check Sec Log", "CheckSecLog");
-    QPushButton* secErase = addButton(row2, "Erase Sec Log", "EraseSecLog");
-    QPushButton* secReport = addButton(row2, "Report Sec Log", "ReportSecLog");
+    QPushButton* secCheck = addButton(row2, tr("Check Sec Log"), "CheckSecLog");
+    QPushButton* secErase = addButton(row2, tr("Erase Sec Log"), "EraseSecLog");
+    QPushButton* secReport = addButton(row2, tr("Report Sec Log"), "ReportSecLog");
     m_ReportSelection = new QButtonGroup(this);
     m_ReportSelection->setExclusive(true);
-    const std::pair<const char*, EReportSelection> selections[] = {{"Report All", EReportAll},
-                                                                   {"10 Youngest", E10Youngest},
-                                                                   {"100 Youngest", E100Youngest},
-                                                                   {"10 Oldest", E10Oldest},
-                                                                   {"100 Oldest", E100Oldest}};
+    const std::pair<const char*, EReportSelection> selections[] = {
+        {QT_TR_NOOP("Report All"), EReportAll},
+        {QT_TR_NOOP("10 Youngest"), E10Youngest},
+        {QT_TR_NOOP("100 Youngest"), E100Youngest},
+        {QT_TR_NOOP("10 Oldest"), E10Oldest},
+        {QT_TR_NOOP("100 Oldest"), E100Oldest}};
     for (const auto& [caption, id] : selections) {
         auto* radio = new QRadioButton(tr(caption), m_pUpperPanel);
         m_ReportSelection->addButton(radio, id);
@@ -106,11 +107,11 @@ void CDebugWidget::buildUpperPanel()
     }
 
     // Row 3: firmware shortcuts and the automatic test.
-    QPushButton* appl = addButton(row3, "Update Application", "UpdateApplication");
-    QPushButton* cc3200 = addButton(row3, "Update CC3200", "UpdateCC3200");
-    QPushButton* boot = addButton(row3, "Update Bootloader", "UpdateBootloader");
-    QPushButton* swap = addButton(row3, "Swap Boot", "SwapBoot");
-    QPushButton* wifi = addButton(row3, "Get Wifi Data Debug", "GetWifiDataDebug");
+    QPushButton* appl = addButton(row3, tr("Update Application"), "UpdateApplication");
+    QPushButton* cc3200 = addButton(row3, tr("Update CC3200"), "UpdateCC3200");
+    QPushButton* boot = addButton(row3, tr("Update Bootloader"), "UpdateBootloader");
+    QPushButton* swap = addButton(row3, tr("Swap Boot"), "SwapBoot");
+    QPushButton* wifi = addButton(row3, tr("Get Wifi Data Debug"), "GetWifiDataDebug");
     row3->addSpacing(kRow3TestGap);
     row3->addWidget(new QLabel(tr("Test case:"), m_pUpperPanel));
     comboTestCase = new QComboBox(m_pUpperPanel);
@@ -119,7 +120,7 @@ void CDebugWidget::buildUpperPanel()
     m_pLcdWait = new QLCDNumber(m_pUpperPanel);
     m_pLcdWait->setObjectName(QStringLiteral("m_pLcdWait"));
     row3->addWidget(m_pLcdWait);
-    QPushButton* reload = addButton(row3, "(Re)load Test File", "ReloadTestFile");
+    QPushButton* reload = addButton(row3, tr("(Re)load Test File"), "ReloadTestFile");
     m_AutoTest = new QCheckBox(tr("Automatic Test Mode"), m_pUpperPanel);
     m_AutoTest->setObjectName(QStringLiteral("AutomaticTestMode"));
     row3->addWidget(m_AutoTest);

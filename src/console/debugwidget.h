@@ -125,7 +125,7 @@ private:
     enum EReportSelection { EReportAll, E10Youngest, E100Youngest, E10Oldest, E100Oldest };
 
     void buildUpperPanel();
-    QPushButton* addButton(QHBoxLayout* row, const char* caption, const char* name);
+    QPushButton* addButton(QHBoxLayout* row, const QString& caption, const char* name);
     QString secLogSelectionReport();
     QString readWifiDebugData();
 

@@ -1,11 +1,16 @@
+#include "console/debugventaro100.h"
 #include "device/uitext.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QUuid>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 // The German catalogues built with the tool, and the tool finding them beside itself.
@@ -13,6 +18,42 @@ namespace {
 QString buildDir()
 {
     return qEnvironmentVariable("VENTARO_BUILD_DIR");
+}
+
+QString sourceDir()
+{
+    return qEnvironmentVariable("VENTARO_SOURCE_DIR");
+}
+
+// "context: source" of every message in a catalogue source whose translation is missing or
+// still marked unfinished.
+QStringList untranslated(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {path + ": cannot be read"};
+    QStringList missing;
+    QXmlStreamReader xml(&file);
+    QString context, source;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("name")) {
+            context = xml.readElementText();
+        } else if (xml.name() == QLatin1String("source")) {
+            source = xml.readElementText();
+        } else if (xml.name() == QLatin1String("translation")) {
+            const QString type = xml.attributes().value("type").toString();
+            const bool unfinished = type == QLatin1String("unfinished");
+            const bool empty =
+                xml.readElementText(QXmlStreamReader::IncludeChildElements).isEmpty();
+            if (unfinished || (empty && type.isEmpty()))
+                missing << context + ": " + source;
+        }
+    }
+    if (xml.hasError())
+        missing << path + ": " + xml.errorString();
+    return missing;
 }
 } // namespace
 
@@ -24,6 +65,9 @@ private slots:
     void cataloguesTranslate_data();
     void cataloguesTranslate();
     void toolStartsInGerman();
+    void consoleCaptionsInGerman();
+    void everyMessageTranslated_data();
+    void everyMessageTranslated();
 };
 
 void tst_Translations::cataloguesTranslate_data()
@@ -89,5 +133,45 @@ void tst_Translations::toolStartsInGerman()
     QVERIFY(!console.contains("Unable to load translations"));
 }
 
-QTEST_GUILESS_MAIN(tst_Translations)
+void tst_Translations::consoleCaptionsInGerman()
+{
+    QTranslator tool, common;
+    QVERIFY(tool.load("Korvath-update_de_DE", buildDir() + "/src"));
+    QVERIFY(common.load("common_de_DE", buildDir() + "/src"));
+    QCoreApplication::installTranslator(&tool);
+    QCoreApplication::installTranslator(&common);
+    {
+        // Captions of the common rows (button, radio button) and of the model's form (label).
+        CDebugVentaro100 panel(nullptr, 50123, nullptr);
+        auto* ident = panel.findChild<QPushButton*>("GetIdent");
+        QVERIFY(ident);
+        QCOMPARE(ident->text(), QString("Kennung lesen"));
+        QStringList radios, labels;
+        for (const QRadioButton* r : panel.findChildren<QRadioButton*>())
+            radios << r->text();
+        for (const QLabel* l : panel.findChildren<QLabel*>())
+            labels << l->text();
+        QVERIFY2(radios.contains("10 neueste"), qPrintable(radios.join('|')));
+        QVERIFY2(labels.contains("Rel.Feuchte Außen:"), qPrintable(labels.join('|')));
+        QVERIFY2(labels.contains("TOutdoor:"), qPrintable(labels.join('|')));
+    }
+    QCoreApplication::removeTranslator(&common);
+    QCoreApplication::removeTranslator(&tool);
+}
+
+void tst_Translations::everyMessageTranslated_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addRow("tool") << "Korvath-update_de_DE.ts";
+    QTest::addRow("common") << "common_de_DE.ts";
+}
+
+void tst_Translations::everyMessageTranslated()
+{
+    QFETCH(QString, file);
+    const QStringList missing = untranslated(sourceDir() + "/translations/" + file);
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join('\n')));
+}
+
+QTEST_MAIN(tst_Translations)
 #include "tst_translations.moc"
