@@ -149,22 +149,22 @@
     <message>
         <location filename="../src/console/debugventaro100.cpp" line="88"/>
         <source>Move Extract</source>
-        <translation>Abluftklappe fahren</translation>
+        <translation>Klappe Abluft fahren</translation>
     </message>
     <message>
         <location filename="../src/console/debugventaro100.cpp" line="88"/>
         <source>Move 2nd</source>
-        <translation>Klappe 2. Raum fahren</translation>
+        <translation>Klappe Zweitraum fahren</translation>
     </message>
     <message>
         <location filename="../src/console/debugventaro100.cpp" line="89"/>
         <source>Move Supply</source>
-        <translation>Zuluftklappe fahren</translation>
+        <translation>Klappe Zuluft fahren</translation>
     </message>
     <message>
         <location filename="../src/console/debugventaro100.cpp" line="89"/>
         <source>Move Bypass</source>
-        <translation>Bypassklappe fahren</translation>
+        <translation>Klappe Bypass fahren</translation>
     </message>
     <message>
         <location filename="../src/console/debugventaro100.cpp" line="98"/>
