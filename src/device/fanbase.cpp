@@ -31,6 +31,8 @@ bool CFanBase::isConnected() const
 void CFanBase::closePort()
 {
     // The wire refers to the port: it goes first.
+    if (m_Wire)
+        ++m_ConnectionId;
     m_Wire.reset();
     m_WireOnPort = false;
     if (m_Port->isOpen())

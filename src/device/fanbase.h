@@ -55,6 +55,9 @@ public:
     void disconnectDevice();
     // A wire exists and, when it runs over the serial port, the port is open.
     bool isConnected() const;
+    // Changes whenever the connection is dropped: an operation that lets events run (an
+    // upload) sees that the port was closed and opened again meanwhile.
+    int connectionId() const { return m_ConnectionId; }
 
     // ---- Requests ------------------------------------------------------------------------
     // The one-byte request form: up to three attempts (code 17 awaits no acknowledgement).
@@ -148,4 +151,5 @@ private:
     QTextEdit* m_DebugOutput = nullptr;
     QVector<UINT32> m_Counters;
     bool m_WireOnPort = false;
+    int m_ConnectionId = 0;
 };

@@ -81,6 +81,7 @@ bool CFanBase::uploadPartition(UINT32 memAdr, UINT32 dataLen, UINT32 plainLen,
     }
     const QPointer<CFanBase> self(this);
     const QPointer<QProgressBar> bar(progress);
+    const int connection = connectionId();
 
     qDebug() << "Start Upload, address: " << memAdr << ", length:" << plainLen;
     showProgress(bar, 0);
@@ -115,8 +116,9 @@ bool CFanBase::uploadPartition(UINT32 memAdr, UINT32 dataLen, UINT32 plainLen,
         QCoreApplication::processEvents();
         if (!self)
             return false;
-        // Discovery may have closed the port meanwhile.
-        if (!isConnected()) {
+        // Discovery may have closed the port meanwhile, and may have opened it again for a
+        // unit that came back (or another one): the rest of the image must not go there.
+        if (!isConnected() || connectionId() != connection) {
             qDebug() << "CFan::uploadPartition: Device disconnected during upload";
             userInfo(userText(kSendError));
             return false;

@@ -62,12 +62,18 @@ private:
     void follow()
     {
         m_Wire.advance(kStepMs);
-        const bool listed =
-            std::any_of(m_Enumerator.ports.cbegin(), m_Enumerator.ports.cend(),
-                        [this](const SPortInfo& p) { return p.portName == m_Port; });
-        if (listed && !m_Sim.engine().present())
+        bool listed = std::any_of(m_Enumerator.ports.cbegin(), m_Enumerator.ports.cend(),
+                                  [this](const SPortInfo& p) { return p.portName == m_Port; });
+        // A unit that went away and came back between two looks is a new device to the
+        // system: the old port is gone all the same.
+        const int absences = m_Sim.engine().absences();
+        const bool wentAway = absences != m_Absences;
+        m_Absences = absences;
+        if (listed && (wentAway || !m_Sim.engine().present())) {
             m_Enumerator.unplug(m_Port);
-        else if (!listed && m_Sim.engine().present())
+            listed = false;
+        }
+        if (!listed && m_Sim.engine().present())
             m_Enumerator.plug(devicePort(m_Port));
     }
 
@@ -76,6 +82,7 @@ private:
     CLoopbackWire& m_Wire;
     CDevSimLoopback& m_Sim;
     QString m_Port;
+    int m_Absences = m_Sim.engine().absences();
     QTimer m_Timer;
 };
 
@@ -108,25 +115,34 @@ struct UpdateRig
     }
 };
 
-// The unit's record of an image against the built-in image, block by block.
-inline void compareWithBuiltIn(const SDevSimFlashedImage& flashed, int type, int system)
+// The unit's record of an image against the built-in image, block by block: empty when they
+// agree, else what differs first.
+inline QString differenceFromBuiltIn(const SDevSimFlashedImage& flashed, int type, int system)
 {
     const CFlashImageList images;
     const CFlashImage* image = images.find(type, system);
-    QVERIFY(image);
-    QVERIFY(flashed.complete);
-    QCOMPARE(flashed.mainVer, image->m_MainVer);
-    QCOMPARE(flashed.subVer, image->m_SubVer);
-    QCOMPARE(flashed.blocks.size(), image->m_MemBlocks.size());
+    if (!image)
+        return QStringLiteral("no built-in image of type %1").arg(type);
+    if (!flashed.complete)
+        return QStringLiteral("image of type %1 incomplete").arg(flashed.type);
+    if (flashed.mainVer != image->m_MainVer || flashed.subVer != image->m_SubVer)
+        return QStringLiteral("version %1.%2").arg(flashed.mainVer).arg(flashed.subVer);
+    if (flashed.blocks.size() != image->m_MemBlocks.size())
+        return QStringLiteral("%1 blocks").arg(flashed.blocks.size());
     for (int k = 0; k < flashed.blocks.size(); ++k) {
         const SDevSimFlashedBlock& got = flashed.blocks[k];
         const SMemBlock& want = image->m_MemBlocks[k];
-        QCOMPARE(got.memAdr, want.m_MemAdr);
-        QCOMPARE(got.plainLen, want.m_PlainLen);
-        QCOMPARE(got.crc16, want.m_CRC16);
-        QVERIFY2(got.data == want.m_BlockData, qPrintable(QString("block %1").arg(k)));
-        QVERIFY(got.complete);
+        if (got.memAdr != want.m_MemAdr || got.plainLen != want.m_PlainLen ||
+            got.crc16 != want.m_CRC16 || got.data != want.m_BlockData || !got.complete)
+            return QStringLiteral("block %1 of type %2 differs").arg(k).arg(type);
     }
+    return {};
+}
+
+inline void compareWithBuiltIn(const SDevSimFlashedImage& flashed, int type, int system)
+{
+    const QString difference = differenceFromBuiltIn(flashed, type, system);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
 Q_DECLARE_METATYPE(SDevSimIdentity)

@@ -39,6 +39,7 @@ private slots:
     void flashViolationsRefused();
     void flashRefusedWhileApplicationRuns();
     void swapFlipsPartner();
+    void repeatedSwapCarriedOutOnce();
     void swapRefusedWhileIdleCopyIncomplete();
     void badRequestsRecorded_data();
     void badRequestsRecorded();
@@ -427,6 +428,34 @@ void TestDevSimEngine::swapFlipsPartner()
     QCOMPARE(int(unit.unit().identity().bootSub), 10);
 }
 
+// The unit's acknowledgement of the swap request is lost: the tool takes the reply for
+// something else and sends the request again. The unit answers it again but swaps only once.
+void TestDevSimEngine::repeatedSwapCarriedOutOnce()
+{
+    SDevSimIdentity id;
+    id.partner = 1;
+    CDevSimLoopback unit(id);
+    Tool tool;
+    unit.attach(tool.wire);
+    QVERIFY(tool.send(bytesOf({4}), LLF_REPEAT));
+    QVERIFY(uploadBlock(tool, makeBlock(0, 20, 4), 2, 2, 24));
+    QVERIFY(tool.send(bytesOf({5}), LLF_REPEAT));
+
+    SDevSimFaults faults;
+    faults.lostAck.count = 1;
+    unit.engine().setFaults(faults, 1);
+    const QVector<QByteArray> reply = tool.exchange(bytesOf({6}));
+    QCOMPARE(reply.size(), 1);
+    QCOMPARE(int(reply[0][0]), 10);
+    QCOMPARE(unit.engine().stats().lostAck, 1);
+    QCOMPARE(unit.engine().stats().repeatsAnswered, 1);
+    QCOMPARE(unit.unit().requestCount(6), 1);
+    QCOMPARE(int(unit.unit().identity().partner), 2);
+    // A swap asked for again after its reply was acknowledged is a new swap.
+    QCOMPARE(tool.exchange(bytesOf({6})).size(), 1);
+    QCOMPARE(int(unit.unit().identity().partner), 1);
+}
+
 void TestDevSimEngine::swapRefusedWhileIdleCopyIncomplete()
 {
     CDevSimLoopback unit; // copy 1 runs
@@ -585,7 +614,7 @@ void TestDevSimEngine::faults()
         QCOMPARE(tool.exchange(bytesOf({1})).size(), 1);
         QVERIFY(log.count("Byte lost") >= 2);
     }
-    // A lost acknowledgement: the repeated request gets through.
+    // A lost acknowledgement: the repeated request is answered (and carried out once).
     {
         CDevSimLoopback unit;
         SDevSimFaults f;
@@ -594,8 +623,9 @@ void TestDevSimEngine::faults()
         Tool tool;
         unit.attach(tool.wire);
         QCOMPARE(tool.exchange(bytesOf({14})).size(), 1);
-        QCOMPARE(unit.engine().stats().acksLost, 1);
-        QCOMPARE(unit.unit().requestCount(14), 2);
+        QCOMPARE(unit.engine().stats().lostAck, 1);
+        QCOMPARE(unit.engine().stats().repeatsAnswered, 1);
+        QCOMPARE(unit.unit().requestCount(14), 1);
     }
     // A corrupt reply fails the tool's receive; debug messages are consumed on the way.
     {

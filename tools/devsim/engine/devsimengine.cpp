@@ -63,7 +63,7 @@ void CDevSimEngine::log(const QString& line) const
         m_Log(line);
 }
 
-bool CDevSimEngine::fire(SDevSimFault& fault)
+bool CDevSimEngine::fire(SDevSimFault& fault, int& tally)
 {
     bool hit = false;
     if (fault.count > 0) {
@@ -72,8 +72,10 @@ bool CDevSimEngine::fire(SDevSimFault& fault)
     } else if (fault.probability > 0.0) {
         hit = std::uniform_real_distribution<double>(0.0, 1.0)(m_Rng) < fault.probability;
     }
-    if (hit)
+    if (hit) {
         ++m_Stats.faults;
+        ++tally;
+    }
     return hit;
 }
 
@@ -88,7 +90,7 @@ void CDevSimEngine::emitBytes(qint64 at, const QByteArray& bytes)
 void CDevSimEngine::emitPacket(qint64 at, UINT8 cmd, UINT8 flags, const QByteArray& data,
                                bool corruptCrc)
 {
-    if (fire(m_Faults.strayBytes)) {
+    if (fire(m_Faults.strayBytes, m_Stats.strayBytes)) {
         const int n = 1 + int(m_Rng() % kMaxStrayBytes);
         QByteArray noise;
         for (int i = 0; i < n; ++i) {
@@ -109,8 +111,7 @@ void CDevSimEngine::emitPacket(qint64 at, UINT8 cmd, UINT8 flags, const QByteArr
 
 void CDevSimEngine::sendAck(UINT8 cmd, qint64 at)
 {
-    if (fire(m_Faults.lostAck)) {
-        ++m_Stats.acksLost;
+    if (fire(m_Faults.lostAck, m_Stats.lostAck)) {
         log(QStringLiteral("fault: acknowledgement lost"));
         return;
     }
@@ -125,22 +126,22 @@ void CDevSimEngine::sendReply(qint64 at)
         ++m_Stats.resends;
         log(QStringLiteral("reply %1 sent again").arg(UINT8(data[0])));
     } else {
-        if (fire(m_Faults.slowReply)) {
+        if (fire(m_Faults.slowReply, m_Stats.slowReply)) {
             at += m_Faults.slowDelayMs;
             log(QStringLiteral("fault: reply %1 ms late").arg(m_Faults.slowDelayMs));
         }
-        if (fire(m_Faults.wrongId)) {
+        if (fire(m_Faults.wrongId, m_Stats.wrongId)) {
             data[0] = char(UINT8(data[0]) + 1);
             log(QStringLiteral("fault: reply with id %1").arg(0x100 + UINT8(data[0]), 0, 16));
         }
-        if (data.size() > 1 && fire(m_Faults.wrongLength)) {
+        if (data.size() > 1 && fire(m_Faults.wrongLength, m_Stats.wrongLength)) {
             data.chop(1);
             log(QStringLiteral("fault: reply of %1 bytes").arg(data.size()));
         }
         // A faulty reply stays faulty when it is sent again.
         m_Pending.replies[m_Pending.next] = data;
     }
-    if (fire(m_Faults.debugMessage)) {
+    if (fire(m_Faults.debugMessage, m_Stats.debugMessage)) {
         QByteArray text(1, char(2));
         text += QByteArrayLiteral("devsim: reply ") + QByteArray::number(UINT8(data[0])) + "\n";
         text.append('\0');
@@ -151,7 +152,7 @@ void CDevSimEngine::sendReply(qint64 at)
         emitPacket(at, LLC_DEBUG, 0, number, false);
         log(QStringLiteral("fault: debug messages before the reply"));
     }
-    const bool corrupt = fire(m_Faults.corruptCrc);
+    const bool corrupt = fire(m_Faults.corruptCrc, m_Stats.corruptCrc);
     if (corrupt)
         log(QStringLiteral("fault: reply with a corrupt CRC"));
     emitPacket(at, LLC_HLP, 0, data, corrupt);
@@ -226,10 +227,24 @@ void CDevSimEngine::requestArrived(const CLLProtocolPacket& packet, qint64 nowMs
         log(QStringLiteral("fault: cable pulled after %1 requests").arg(m_Requests));
         const int replug = m_Unit.behaviour().replugAfterMs;
         m_Faults.unplugAfterPackets = 0;
+        ++m_Stats.cablePulls;
         goAway(nowMs, replug >= 0 ? nowMs + replug : -1, false);
         return;
     }
     ++m_Requests;
+    const QByteArray request(reinterpret_cast<const char*>(packet.Data()), packet.DataLen());
+    if (m_Waiting && packet.Cmd() == LLC_HLP && !request.isEmpty() &&
+        request == m_Pending.request && m_Pending.next == 0) {
+        // The tool missed the acknowledgement and took the reply for something else: the same
+        // request again is a repeat. It is acknowledged and answered again, not carried out
+        // twice (a second swap would undo the first).
+        ++m_Stats.repeatsAnswered;
+        log(QStringLiteral("request %1 repeated; answered again").arg(UINT8(request[0])));
+        if (!packet.IsNoAckExpected())
+            sendAck(packet.Cmd(), nowMs);
+        sendReply(nowMs + m_Unit.behaviour().replyLatencyMs);
+        return;
+    }
     if (m_Waiting) {
         ++m_Stats.repliesDropped;
         log(QStringLiteral("reply %1 not acknowledged; dropped for a new request")
@@ -247,6 +262,7 @@ void CDevSimEngine::requestArrived(const CLLProtocolPacket& packet, qint64 nowMs
     if (out.ack && !packet.IsNoAckExpected())
         sendAck(packet.Cmd(), nowMs);
     if (!out.replies.isEmpty()) {
+        m_Pending.request = request;
         m_Pending.replies = out.replies;
         m_Pending.rebootAfterMs = out.rebootAfterMs;
         sendReply(nowMs + m_Unit.behaviour().replyLatencyMs);

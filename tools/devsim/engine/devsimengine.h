@@ -60,6 +60,8 @@ public:
     // Whether the port exists. It disappears on a power cycle for the reboot pause and on
     // the unplug fault (for good or for the replug delay).
     bool present() const { return m_Present; }
+    // Requests answered so far (the unplug fault counts against this).
+    int requests() const { return m_Requests; }
     // Counts every disappearance, so a transport notices one it did not see happen.
     int absences() const { return m_Absences; }
     // The user switches the unit off and on: port away for the reboot pause, then the
@@ -71,17 +73,27 @@ public:
         int packets = 0; // correct packets from the tool (ACKs included)
         int corrupt = 0; // packets from the tool with a wrong CRC
         int acksSent = 0;
-        int acksLost = 0;    // by the fault
         int repliesSent = 0; // reply transmissions, resends included
         int resends = 0;
-        int repliesDropped = 0; // given up or superseded by a new request
-        int faults = 0;         // faults injected in all
+        int repliesDropped = 0;  // given up or superseded by a new request
+        int repeatsAnswered = 0; // a request repeated while its reply was unacknowledged
+        int faults = 0;          // faults injected in all
+        int cablePulls = 0;      // by the unplug fault
+        // Faults injected, by kind (as in SDevSimFaults).
+        int strayBytes = 0;
+        int corruptCrc = 0;
+        int lostAck = 0;
+        int slowReply = 0;
+        int debugMessage = 0;
+        int wrongId = 0;
+        int wrongLength = 0;
     };
     const SStats& stats() const { return m_Stats; }
 
 private:
     struct SPending
     {
+        QByteArray request; // the request they answer
         QVector<QByteArray> replies;
         int next = 0;         // index of the reply in flight
         int sends = 0;        // transmissions of the reply in flight
@@ -90,7 +102,7 @@ private:
     };
 
     void log(const QString& line) const;
-    bool fire(SDevSimFault& fault);
+    bool fire(SDevSimFault& fault, int& tally);
     void emitBytes(qint64 at, const QByteArray& bytes);
     void emitPacket(qint64 at, UINT8 cmd, UINT8 flags, const QByteArray& data, bool corruptCrc);
     void sendAck(UINT8 cmd, qint64 at);
