@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 
 namespace {
@@ -13,6 +14,13 @@ bool parseNumber(const QString& text, int& out)
     if (ok)
         out = value;
     return ok;
+}
+
+bool deviceNodeExists(const QString& port)
+{
+    if (QFileInfo::exists(port))
+        return true;
+    return !port.startsWith(QLatin1Char('/')) && QFileInfo::exists(QStringLiteral("/dev/") + port);
 }
 } // namespace
 
@@ -85,7 +93,9 @@ QList<SPortInfo> CPortEnumerator::virtualPorts(const QString& dir)
     const QStringList files = folder.entryList({QStringLiteral("*.port")}, QDir::Files, QDir::Name);
     for (const QString& name : files) {
         SPortInfo info;
-        if (readPortFile(folder.filePath(name), info))
+        // A file left behind by a unit that died (its pseudo-terminal is gone) is no device,
+        // as the system drops the node of a device that went away.
+        if (readPortFile(folder.filePath(name), info) && deviceNodeExists(info.portName))
             ports << info;
     }
     return ports;

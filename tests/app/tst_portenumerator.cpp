@@ -22,6 +22,15 @@ void announce(const QString& dir, const QString& name, const QString& path,
                       QFile::encodeName(dir + "/" + name + ".port").constData()),
              0);
 }
+// A stand-in for a device node, inside the test's folder.
+QString node(const QTemporaryDir& dir, const QString& name)
+{
+    const QString path = dir.filePath(QStringLiteral("dev-") + name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot create %s", qPrintable(path));
+    return path;
+}
 } // namespace
 
 class tst_PortEnumerator : public QObject
@@ -32,13 +41,16 @@ private slots:
     void readsPortFiles();
     void noticesVirtualPortsQuickly();
     void onlyRealChangesAreSignalled();
+    void portOfADeadUnitIsGone();
 };
 
 void tst_PortEnumerator::readsPortFiles()
 {
     QTemporaryDir dir;
-    announce(dir.path(), "a", "/dev/pts/7");
-    announce(dir.path(), "b", "/dev/pts/9", "1033", "473");
+    const QString a = node(dir, "7");
+    announce(dir.path(), "a", a);
+    announce(dir.path(), "b", node(dir, "9"), "1033", "473");
+    announce(dir.path(), "c", dir.filePath("no-such-node"));
     QFile bad(dir.path() + "/broken.port");
     QVERIFY(bad.open(QIODevice::WriteOnly));
     bad.write("port=/dev/pts/3\nvid=zz\n");
@@ -51,7 +63,7 @@ void tst_PortEnumerator::readsPortFiles()
     LogCapture log;
     const auto ports = CPortEnumerator::virtualPorts(dir.path());
     QCOMPARE(ports.size(), 2);
-    QCOMPARE(ports[0].portName, QString("/dev/pts/7"));
+    QCOMPARE(ports[0].portName, a);
     QCOMPARE(ports[0].vendorID, 0x0409);
     QCOMPARE(ports[0].productID, 0x01D9);
     QCOMPARE(ports[1].vendorID, 1033);
@@ -69,27 +81,30 @@ void tst_PortEnumerator::noticesVirtualPortsQuickly()
     QSignalSpy found(&enumerator, &CPortEnumerator::deviceDiscovered);
     QSignalSpy gone(&enumerator, &CPortEnumerator::deviceRemoved);
 
+    const QString pts42 = node(dir, "42");
     QElapsedTimer clock;
     clock.start();
-    announce(dir.path(), "unit", "/dev/pts/42");
+    announce(dir.path(), "unit", pts42);
     QVERIFY(found.wait(1000));
     QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(found.takeFirst().at(0).value<SPortInfo>().portName, QString("/dev/pts/42"));
-    QVERIFY(enumerator.getPorts().contains(SPortInfo{"/dev/pts/42", 0x0409, 0x01D9}));
+    QCOMPARE(found.takeFirst().at(0).value<SPortInfo>().portName, pts42);
+    QVERIFY(enumerator.getPorts().contains(SPortInfo{pts42, 0x0409, 0x01D9}));
 
     clock.restart();
     QVERIFY(QFile::remove(dir.path() + "/unit.port"));
     QVERIFY(gone.wait(1000));
     QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(gone.takeFirst().at(0).value<SPortInfo>().portName, QString("/dev/pts/42"));
+    QCOMPARE(gone.takeFirst().at(0).value<SPortInfo>().portName, pts42);
 }
 
 void tst_PortEnumerator::onlyRealChangesAreSignalled()
 {
     QTemporaryDir dir;
+    const QString pts42 = node(dir, "42");
+    const QString pts43 = node(dir, "43");
     CPortEnumerator enumerator;
     enumerator.setPortDir(dir.path());
-    announce(dir.path(), "unit", "/dev/pts/42");
+    announce(dir.path(), "unit", pts42);
     enumerator.setUpNotifications();
     QSignalSpy found(&enumerator, &CPortEnumerator::deviceDiscovered);
     QSignalSpy gone(&enumerator, &CPortEnumerator::deviceRemoved);
@@ -103,11 +118,35 @@ void tst_PortEnumerator::onlyRealChangesAreSignalled()
     QCOMPARE(gone.size(), 0);
 
     // The unit restarts on a new pseudo-terminal under the same file name.
-    announce(dir.path(), "unit", "/dev/pts/43");
+    announce(dir.path(), "unit", pts43);
     QVERIFY(found.wait(1000));
     QCOMPARE(gone.size(), 1);
-    QCOMPARE(gone[0].at(0).value<SPortInfo>().portName, QString("/dev/pts/42"));
-    QCOMPARE(found[0].at(0).value<SPortInfo>().portName, QString("/dev/pts/43"));
+    QCOMPARE(gone[0].at(0).value<SPortInfo>().portName, pts42);
+    QCOMPARE(found[0].at(0).value<SPortInfo>().portName, pts43);
+}
+
+// A unit killed outright leaves its port file behind, but its pseudo-terminal is gone: the
+// port counts as removed at the next scan, and a new unit under the same file name is found.
+void tst_PortEnumerator::portOfADeadUnitIsGone()
+{
+    QTemporaryDir dir;
+    const QString pts = node(dir, "5");
+    CPortEnumerator enumerator;
+    enumerator.setPortDir(dir.path());
+    announce(dir.path(), "unit", pts);
+    enumerator.setUpNotifications();
+    QSignalSpy found(&enumerator, &CPortEnumerator::deviceDiscovered);
+    QSignalSpy gone(&enumerator, &CPortEnumerator::deviceRemoved);
+
+    QVERIFY(QFile::remove(pts));
+    QVERIFY(gone.wait(2500));
+    QCOMPARE(gone[0].at(0).value<SPortInfo>().portName, pts);
+    QVERIFY(CPortEnumerator::virtualPorts(dir.path()).isEmpty());
+
+    const QString next = node(dir, "6");
+    announce(dir.path(), "unit", next);
+    QVERIFY(found.wait(1000));
+    QCOMPARE(found[0].at(0).value<SPortInfo>().portName, next);
 }
 
 QTEST_GUILESS_MAIN(tst_PortEnumerator)

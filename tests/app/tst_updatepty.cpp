@@ -1,8 +1,10 @@
 #include "firmware/flashimagelist.h"
 #include "firmware/partitiontable.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -32,58 +34,11 @@ QHash<QString, QString> fields(const QString& line)
     return out;
 }
 
-} // namespace
-
-class tst_UpdatePty : public QObject
+// What a plus unit received (flashed.txt and the block files of --flash-out): the plus
+// application, then the idle bootloader copy (2), each exactly as built in, block by block,
+// and nothing refused.
+void verifyPlusUpdate(const QString& flashOut)
 {
-    Q_OBJECT
-
-private slots:
-    void automaticUpdateOfPlusUnit();
-};
-
-void tst_UpdatePty::automaticUpdateOfPlusUnit()
-{
-    QTemporaryDir dir;
-    const QString ports = dir.filePath(QStringLiteral("ports"));
-    const QString flashOut = dir.filePath(QStringLiteral("flash"));
-    QDir().mkpath(ports);
-    QDir().mkpath(flashOut);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VENTARO_PORT_DIR"), ports);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-
-    QProcess sim;
-    sim.setProcessEnvironment(env);
-    sim.setStandardOutputFile(QProcess::nullDevice());
-    sim.setStandardErrorFile(dir.filePath(QStringLiteral("sim.log")));
-    sim.start(binary("tools/devsim/ventaro-devsim"),
-              {"--port-dir", ports, "--name", "unit", "--model", "plus", "--partner", "1",
-               "--boot-version", "2.20", "--appl-version", "2.20", "--flash-out", flashOut});
-    QVERIFY(sim.waitForStarted(kStartTimeoutMs));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(ports).filePath("unit.port")), kStartTimeoutMs);
-
-    QProcess tool;
-    tool.setProcessEnvironment(env);
-    tool.setWorkingDirectory(dir.path());
-    tool.setStandardOutputFile(QProcess::nullDevice());
-    tool.setStandardErrorFile(dir.filePath(QStringLiteral("tool.log")));
-    tool.start(binary("src/korvath-update"), {"-ap"});
-    QVERIFY(tool.waitForStarted(kStartTimeoutMs));
-    const bool finished = tool.waitForFinished(kUpdateTimeoutMs);
-    if (!finished)
-        tool.kill();
-    sim.terminate();
-    sim.waitForFinished(kStartTimeoutMs);
-    QFile log(dir.filePath(QStringLiteral("tool.log")));
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    const QByteArray console = log.readAll();
-    QVERIFY2(finished, console.right(2000).constData());
-    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tool.exitCode(), 100);
-
-    // What the unit received: the plus application, then the idle bootloader copy (2), each
-    // exactly as built in, block by block.
     QFile flashed(QDir(flashOut).filePath(QStringLiteral("flashed.txt")));
     QVERIFY(flashed.open(QIODevice::ReadOnly | QIODevice::Text));
     const QStringList lines = QString::fromUtf8(flashed.readAll()).split('\n', Qt::SkipEmptyParts);
@@ -117,6 +72,155 @@ void tst_UpdatePty::automaticUpdateOfPlusUnit()
     QVERIFY(want && block == want->m_MemBlocks.size());
     QFile violations(QDir(flashOut).filePath(QStringLiteral("violations.txt")));
     QVERIFY(!violations.open(QIODevice::ReadOnly) || violations.readAll().trimmed().isEmpty());
+}
+
+// Lines of a log file that contain `text`.
+int countLines(const QString& path, const QString& text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return int(QString::fromUtf8(file.readAll()).count(text));
+}
+
+} // namespace
+
+// A private port folder with simulated units and tools started in it.
+class PtyBench
+{
+public:
+    PtyBench()
+    {
+        QDir().mkpath(ports());
+        m_Env = QProcessEnvironment::systemEnvironment();
+        m_Env.insert(QStringLiteral("VENTARO_PORT_DIR"), ports());
+        m_Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_Env.insert(QStringLiteral("VENTARO_INSTANCE_KEY"),
+                     QStringLiteral("tst_updatepty-") +
+                         QString::number(QCoreApplication::applicationPid()));
+    }
+    QString ports() const { return m_Dir.filePath(QStringLiteral("ports")); }
+    QString path(const QString& name) const { return m_Dir.filePath(name); }
+
+    // A plus unit in its bootloader with older versions; its flash recorded in `flashOut`.
+    bool startPlusUnit(QProcess& sim, const QString& flashOut, const QString& log)
+    {
+        QDir().mkpath(path(flashOut));
+        sim.setProcessEnvironment(m_Env);
+        sim.setStandardOutputFile(QProcess::nullDevice());
+        sim.setStandardErrorFile(path(log));
+        sim.start(binary("tools/devsim/ventaro-devsim"),
+                  {"--port-dir", ports(), "--name", "unit", "--model", "plus", "--partner", "1",
+                   "--boot-version", "2.20", "--appl-version", "2.20", "--flash-out",
+                   path(flashOut)});
+        return sim.waitForStarted(kStartTimeoutMs);
+    }
+    // True once the unit's port file is there (again); `after` is a file time it must be newer
+    // than.
+    bool announced(const QDateTime& after = {}) const
+    {
+        const QFileInfo file(QDir(ports()).filePath(QStringLiteral("unit.port")));
+        return file.exists() && (!after.isValid() || file.lastModified() > after);
+    }
+    void startTool(QProcess& tool, const QString& log)
+    {
+        tool.setProcessEnvironment(m_Env);
+        tool.setWorkingDirectory(m_Dir.path());
+        tool.setStandardOutputFile(QProcess::nullDevice());
+        tool.setStandardErrorFile(path(log));
+        tool.start(binary("src/korvath-update"), {"-ap"});
+    }
+    QByteArray tail(const QString& log) const
+    {
+        QFile file(path(log));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().right(3000) : QByteArray();
+    }
+
+private:
+    QTemporaryDir m_Dir;
+    QProcessEnvironment m_Env;
+};
+
+class tst_UpdatePty : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void automaticUpdateOfPlusUnit();
+    void unitKilledMidUpdate();
+};
+
+void tst_UpdatePty::automaticUpdateOfPlusUnit()
+{
+    PtyBench bench;
+    QProcess sim;
+    QVERIFY(bench.startPlusUnit(sim, "flash", "sim.log"));
+    QTRY_VERIFY_WITH_TIMEOUT(bench.announced(), kStartTimeoutMs);
+
+    QProcess tool;
+    bench.startTool(tool, "tool.log");
+    QVERIFY(tool.waitForStarted(kStartTimeoutMs));
+    const bool finished = tool.waitForFinished(kUpdateTimeoutMs);
+    if (!finished)
+        tool.kill();
+    sim.terminate();
+    sim.waitForFinished(kStartTimeoutMs);
+    QVERIFY2(finished, bench.tail("tool.log").constData());
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 100);
+    verifyPlusUpdate(bench.path("flash"));
+}
+
+// The unit's process is killed in the middle of the application upload, as a power cut would
+// stop it: its port file stays behind, its pseudo-terminal is gone. The tool shows the failure
+// (no exit code 100), notices the unit gone, and identifies the fresh process that announces
+// itself under the same name; an update of that one writes everything correctly.
+void tst_UpdatePty::unitKilledMidUpdate()
+{
+    PtyBench bench;
+    QProcess first;
+    QVERIFY(bench.startPlusUnit(first, "flash1", "sim1.log"));
+    QTRY_VERIFY_WITH_TIMEOUT(bench.announced(), kStartTimeoutMs);
+
+    QProcess tool;
+    bench.startTool(tool, "tool.log");
+    QVERIFY(tool.waitForStarted(kStartTimeoutMs));
+    const QString chunk = QStringLiteral("request code 8 ");
+    QTRY_VERIFY_WITH_TIMEOUT(countLines(bench.path("sim1.log"), chunk) >= 40, kStartTimeoutMs);
+    first.kill();
+    QVERIFY(first.waitForFinished(kStartTimeoutMs));
+    QVERIFY(bench.announced()); // nobody removed the file
+
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        countLines(bench.path("tool.log"), QStringLiteral("CUpdateWorkflow: update stopped")) == 1,
+        bench.tail("tool.log").constData(), kStartTimeoutMs);
+    QCOMPARE(tool.state(), QProcess::Running); // no exit code 100
+    const QString identified = QStringLiteral("on_DeviceListChanged():com partner  1");
+    const int identifications = countLines(bench.path("tool.log"), identified);
+
+    QProcess second;
+    const QDateTime before = QFileInfo(QDir(bench.ports()).filePath("unit.port")).lastModified();
+    QVERIFY(bench.startPlusUnit(second, "flash2", "sim2.log"));
+    QTRY_VERIFY_WITH_TIMEOUT(bench.announced(before), kStartTimeoutMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(countLines(bench.path("tool.log"), identified) > identifications,
+                              bench.tail("tool.log").constData(), kStartTimeoutMs);
+    QCOMPARE(tool.state(), QProcess::Running);
+    tool.terminate();
+    QVERIFY(tool.waitForFinished(kStartTimeoutMs));
+    QCOMPARE(tool.exitCode(), 0);
+
+    // The automatic update of the fresh unit.
+    QProcess again;
+    bench.startTool(again, "tool2.log");
+    QVERIFY(again.waitForStarted(kStartTimeoutMs));
+    const bool finished = again.waitForFinished(kUpdateTimeoutMs);
+    if (!finished)
+        again.kill();
+    second.terminate();
+    second.waitForFinished(kStartTimeoutMs);
+    QVERIFY2(finished, bench.tail("tool2.log").constData());
+    QCOMPARE(again.exitCode(), 100);
+    verifyPlusUpdate(bench.path("flash2"));
 }
 
 QTEST_GUILESS_MAIN(tst_UpdatePty)
