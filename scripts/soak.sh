@@ -9,5 +9,5 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target tst_updatesoak
-VENTARO_SOAK=long QT_QPA_PLATFORM=offscreen build/tests/tst_updatesoak -maxwarnings 0 "$@" |
+VENTARO_SOAK=long QT_QPA_PLATFORM=offscreen QTEST_FUNCTION_TIMEOUT=7200000 build/tests/tst_updatesoak -maxwarnings 0 "$@" |
     grep -v -E '^(QDEBUG|QWARN|QINFO|QSYSTEM) |^   Loc: '
