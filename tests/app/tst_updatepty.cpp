@@ -141,6 +141,25 @@ private:
     QProcessEnvironment m_Env;
 };
 
+// korvath-update -ap against the unit `sim`: exit code 100, and the unit holds the plus images.
+// Stops the unit.
+void automaticUpdateSucceeds(PtyBench& bench, QProcess& sim, const QString& log,
+                             const QString& flashOut)
+{
+    QProcess tool;
+    bench.startTool(tool, log);
+    QVERIFY(tool.waitForStarted(kStartTimeoutMs));
+    const bool finished = tool.waitForFinished(kUpdateTimeoutMs);
+    if (!finished)
+        tool.kill();
+    sim.terminate();
+    sim.waitForFinished(kStartTimeoutMs);
+    QVERIFY2(finished, bench.tail(log).constData());
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 100);
+    verifyPlusUpdate(bench.path(flashOut));
+}
+
 class tst_UpdatePty : public QObject
 {
     Q_OBJECT
@@ -157,18 +176,7 @@ void tst_UpdatePty::automaticUpdateOfPlusUnit()
     QVERIFY(bench.startPlusUnit(sim, "flash", "sim.log"));
     QTRY_VERIFY_WITH_TIMEOUT(bench.announced(), kStartTimeoutMs);
 
-    QProcess tool;
-    bench.startTool(tool, "tool.log");
-    QVERIFY(tool.waitForStarted(kStartTimeoutMs));
-    const bool finished = tool.waitForFinished(kUpdateTimeoutMs);
-    if (!finished)
-        tool.kill();
-    sim.terminate();
-    sim.waitForFinished(kStartTimeoutMs);
-    QVERIFY2(finished, bench.tail("tool.log").constData());
-    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tool.exitCode(), 100);
-    verifyPlusUpdate(bench.path("flash"));
+    automaticUpdateSucceeds(bench, sim, "tool.log", "flash");
 }
 
 // The unit's process is killed in the middle of the application upload, as a power cut would
@@ -210,17 +218,7 @@ void tst_UpdatePty::unitKilledMidUpdate()
     QCOMPARE(tool.exitCode(), 0);
 
     // The automatic update of the fresh unit.
-    QProcess again;
-    bench.startTool(again, "tool2.log");
-    QVERIFY(again.waitForStarted(kStartTimeoutMs));
-    const bool finished = again.waitForFinished(kUpdateTimeoutMs);
-    if (!finished)
-        again.kill();
-    second.terminate();
-    second.waitForFinished(kStartTimeoutMs);
-    QVERIFY2(finished, bench.tail("tool2.log").constData());
-    QCOMPARE(again.exitCode(), 100);
-    verifyPlusUpdate(bench.path("flash2"));
+    automaticUpdateSucceeds(bench, second, "tool2.log", "flash2");
 }
 
 QTEST_GUILESS_MAIN(tst_UpdatePty)
