@@ -105,11 +105,14 @@ void tst_Translations::cataloguesTranslate()
 void tst_Translations::toolStartsInGerman()
 {
     QTemporaryDir workDir; // no catalogue here: they are found beside the program
-    // A unit whose port cannot be opened: the device object reports it in the chosen language.
+    // A unit whose port cannot be opened (its node is no terminal): the device object reports
+    // it in the chosen language.
+    QFile node(workDir.filePath("not-a-tty"));
+    QVERIFY(node.open(QIODevice::WriteOnly));
+    node.close();
     QFile port(workDir.filePath("unit.port"));
     QVERIFY(port.open(QIODevice::WriteOnly));
-    port.write("port=" + QFile::encodeName(workDir.filePath("missing-tty")) +
-               "\nvid=0x0409\npid=0x01D9\n");
+    port.write("port=" + QFile::encodeName(node.fileName()) + "\nvid=0x0409\npid=0x01D9\n");
     port.close();
     QProcess tool;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
