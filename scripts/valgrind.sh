@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test executable of the release build under Valgrind memcheck, one at a time,
-# and prints one line per test. Errors (invalid reads and writes, uses of uninitialised
-# values, definite leaks) fail the test. Processes the tests start (the tool, the simulated
-# unit) run natively. Slow: about an hour on two cores.
+# Runs every test executable of the release build, and the fuzz targets replaying their
+# corpora, under Valgrind memcheck, one at a time, and prints one line per executable. Errors
+# (invalid reads and writes, uses of uninitialised values, definite leaks) fail it. Processes
+# the tests start (the tool, the simulated unit) run natively. About ten minutes.
 #   scripts/valgrind.sh [REGEX]   only the tests whose name matches
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -15,7 +15,8 @@ export QT_QPA_PLATFORM=offscreen VENTARO_BUILD_DIR=$PWD/build VENTARO_SOURCE_DIR
 logs=build/valgrind
 mkdir -p "$logs"
 failed=0
-for t in $(find build/tests -maxdepth 1 -type f -perm -u+x -name "tst_*" | sort | grep -E "$filter"); do
+for t in $(find build/tests build/fuzz -maxdepth 1 -type f -perm -u+x \( -name "tst_*" -o -name "fuzz_*" \) |
+        sort | grep -E "$filter"); do
     name=$(basename "$t")
     start=$(date +%s)
     valgrind --tool=memcheck --error-exitcode=97 --leak-check=full \
