@@ -187,7 +187,6 @@ void TestFanBase::notConnectedIsSilent_data()
 {
     QTest::addColumn<Request>("request");
     QTest::addColumn<int>("logLines");
-    SPrimLogEntry entry;
     QTest::addRow("sendCommand") << Request([](CFan& f) { return f.sendCommand(13); }) << 0;
     QTest::addRow("getIdentData") << Request([](CFan& f) {
         SHLP_IdentData d;
