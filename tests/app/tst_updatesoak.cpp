@@ -201,11 +201,16 @@ SRunResult runUpdate(UpdateRig& rig, const SUnitKind& kind)
 class SoakTable
 {
 public:
-    void add(const SRunResult& r)
+    // `run` names the run in the table (the seed, or the request of the pull) for the first
+    // one of each failure text.
+    void add(const SRunResult& r, quint32 run = 0)
     {
         ++m_Outcomes[int(r.outcome)];
-        if (r.outcome == EOutcome::Failed)
-            ++m_FailureTexts[r.detail.left(60)];
+        if (r.outcome == EOutcome::Failed) {
+            SFailureText& text = m_FailureTexts[r.detail.left(60)];
+            if (text.count++ == 0)
+                text.firstRun = run;
+        }
         m_VirtualMs << r.virtualMs;
         ++m_Runs;
     }
@@ -239,8 +244,9 @@ public:
         for (auto it = m_Outcomes.cbegin(); it != m_Outcomes.cend(); ++it)
             std::printf("  outcome %-16s %7d\n", outcomeName(EOutcome(it.key())), it.value());
         for (auto it = m_FailureTexts.cbegin(); it != m_FailureTexts.cend(); ++it)
-            std::printf("    %5d x \"%s\"\n", it.value(),
-                        qPrintable(QString(it.key()).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+            std::printf("    %5d x \"%s\" (first: %u)\n", it.value().count,
+                        qPrintable(QString(it.key()).replace(QLatin1Char('\n'), QLatin1Char(' '))),
+                        it.value().firstRun);
         if (!m_VirtualMs.isEmpty()) {
             QVector<qint64> sorted = m_VirtualMs;
             std::sort(sorted.begin(), sorted.end());
@@ -253,7 +259,12 @@ public:
 private:
     int m_Runs = 0;
     QMap<int, int> m_Outcomes;
-    QMap<QString, int> m_FailureTexts;
+    struct SFailureText
+    {
+        int count = 0;
+        quint32 firstRun = 0;
+    };
+    QMap<QString, SFailureText> m_FailureTexts;
     int m_Faults[7] = {};
     QVector<qint64> m_VirtualMs;
 };
@@ -327,7 +338,7 @@ void tst_UpdateSoak::faultSoak()
         rig.sim.engine().setFaults(randomFaults(rng), seed);
 
         const SRunResult r = runUpdate(rig, kind);
-        table.add(r);
+        table.add(r, seed);
         table.addFaults(rig.sim.engine().stats());
         if (r.outcome != EOutcome::Updated && r.outcome != EOutcome::Failed)
             bad << QStringLiteral("seed %1 (%2): %3 %4")
@@ -387,7 +398,7 @@ void tst_UpdateSoak::unplugSweep()
             QCOMPARE(r.outcome, EOutcome::Updated);
             break; // past the last request
         }
-        first.add(r);
+        first.add(r, quint32(i));           // the request the cable was pulled at
         if (r.outcome == EOutcome::Updated) // the pull fell into a step that recovers
             continue;
         if (r.outcome != EOutcome::Failed) {
