@@ -24,6 +24,8 @@ class QTextEdit;
 // over it, puts high-level requests into link-layer packets and checks their replies. The two
 // device models derive from it. Every request blocks the calling (GUI) thread for the length of
 // its exchange; a request returns false at once, logging nothing, while no device is connected.
+struct SLogTrainLayout;
+
 class CFanBase : public QObject
 {
     Q_OBJECT
@@ -127,6 +129,15 @@ protected:
         EExpectedLine expectedLine = EExpectedLine::None;
     };
     static constexpr int kAnySize = -1;
+
+    // The log requests of both models, defined in fanbase_logs.h. `owner` names the class in
+    // the debug lines ("CFan", "CFan_70_PC"); `entryName` the secondary entry's record.
+    template <typename Entry>
+    [[nodiscard]] bool requestPrimLog(QVector<Entry>& entries, const SLogTrainLayout& layout,
+                                      int replySize, const char* owner);
+    template <typename Entry>
+    [[nodiscard]] bool requestSecLog(QVector<Entry>& entries, int span, UINT16 count, UINT16 first,
+                                     const char* owner, const char* entryName);
 
     // Only valid while isConnected().
     CLLProtocolWire& wire() const { return *m_Wire; }
