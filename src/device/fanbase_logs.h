@@ -10,6 +10,21 @@
 #include <QByteArray>
 #include <QDebug>
 
+namespace logrequest {
+// The debug lines of a log request's reply checks, alive for the whole request. `where` is
+// "Class::function: ", `log` names the log.
+struct SCheckTexts
+{
+    SCheckTexts(const QByteArray& where, const char* log)
+        : failed(where + "Error getting the " + log), wrong(where + "Received wrong packet"),
+          size(where + "Packet size mismatch")
+    {}
+    QByteArray failed;
+    QByteArray wrong;
+    QByteArray size;
+};
+} // namespace logrequest
+
 template <typename Entry>
 bool CFanBase::requestPrimLog(QVector<Entry>& entries, const SLogTrainLayout& layout, int replySize,
                               const char* owner)
@@ -23,11 +38,9 @@ bool CFanBase::requestPrimLog(QVector<Entry>& entries, const SLogTrainLayout& la
         qDebug() << (where + "Error sending request for primary log").constData();
         return false;
     }
-    const QByteArray failed = where + "Error getting the primary log";
-    const QByteArray wrong = where + "Received wrong packet";
-    const QByteArray size = where + "Packet size mismatch";
-    const SReplyCheck check{failed.constData(), wrong.constData(), size.constData(),
-                            EExpectedLine::Spaced};
+    const logrequest::SCheckTexts texts(where, "primary log");
+    const SReplyCheck check{texts.failed.constData(), texts.wrong.constData(),
+                            texts.size.constData(), EExpectedLine::Spaced};
     CLLProtocol protocol(wire());
     const auto receive = [&](CLLProtocolPacket& reply) {
         return receiveReply(protocol, reply, hlpReplyId(HLP_GET_PRIM_LOG), replySize, check);
@@ -63,11 +76,9 @@ bool CFanBase::requestSecLog(QVector<Entry>& entries, int span, UINT16 count, UI
         qDebug() << (where + "Error sending request for secondary log").constData();
         return false;
     }
-    const QByteArray failed = where + "Error getting the secondary log";
-    const QByteArray wrong = where + "Received wrong packet";
-    const QByteArray size = where + "Packet size mismatch";
-    const SReplyCheck check{failed.constData(), wrong.constData(), size.constData(),
-                            EExpectedLine::Spaced};
+    const logrequest::SCheckTexts texts(where, "secondary log");
+    const SReplyCheck check{texts.failed.constData(), texts.wrong.constData(),
+                            texts.size.constData(), EExpectedLine::Spaced};
     const auto receive = [&](CLLProtocolPacket& reply) {
         if (!receiveReply(protocol, reply, hlpReplyId(HLP_GET_SEC_LOG), SHLP_ReportSecLog::kSize,
                           check))
