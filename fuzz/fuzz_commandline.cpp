@@ -4,14 +4,14 @@
 #include "app/commandline.h"
 #include "app/portenumerator.h"
 
+#include "fuzzsupport.h"
+
 #include <QTemporaryFile>
 
 #include <cstdint>
 #include <cstdlib>
 
 namespace {
-void silent(QtMsgType, const QMessageLogContext&, const QString&) {}
-
 bool given(const QStringList& arguments, const char* name)
 {
     const QString dash = QLatin1Char('-') + QLatin1String(name);
@@ -93,11 +93,7 @@ void portFile(const QByteArray& bytes)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool quiet = [] {
-        qInstallMessageHandler(silent);
-        return true;
-    }();
-    (void)quiet;
+    silenceQtMessages();
     if (size < 1)
         return 0;
     const QByteArray rest(reinterpret_cast<const char*>(data + 1), int(size - 1));

@@ -10,13 +10,13 @@
 // clock by op * 37 ms after the record.
 #include "engine/devsimengine.h"
 
+#include "fuzzsupport.h"
+
 #include <QtGlobal>
 
 #include <cstdint>
 
 namespace {
-void silent(QtMsgType, const QMessageLogContext&, const QString&) {}
-
 QByteArray framed(UINT8 op, const uint8_t* data, UINT16 len)
 {
     CLLProtocolPacket p;
@@ -38,11 +38,7 @@ QByteArray framed(UINT8 op, const uint8_t* data, UINT16 len)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool quiet = [] {
-        qInstallMessageHandler(silent);
-        return true;
-    }();
-    (void)quiet;
+    silenceQtMessages();
     if (size < 1)
         return 0;
     SDevSimIdentity id;

@@ -3,22 +3,16 @@
 // be one the upload code can send as it stands.
 #include "firmware/flashimagelist.h"
 
+#include "fuzzsupport.h"
+
 #include <QTemporaryFile>
 
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-void silent(QtMsgType, const QMessageLogContext&, const QString&) {}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool quiet = [] {
-        qInstallMessageHandler(silent);
-        return true;
-    }();
-    (void)quiet;
+    silenceQtMessages();
 
     // A fresh name per input: QSettings keeps parsed files by path.
     QTemporaryFile file;

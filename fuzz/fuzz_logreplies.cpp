@@ -12,6 +12,8 @@
 #include "link/llprotocolpacket.h"
 #include "link/loopbackwire.h"
 
+#include "fuzzsupport.h"
+
 #include <QByteArray>
 #include <QVector>
 
@@ -19,8 +21,6 @@
 #include <memory>
 
 namespace {
-void silent(QtMsgType, const QMessageLogContext&, const QString&) {}
-
 QByteArray wireBytes(CLLProtocolPacket& packet)
 {
     QByteArray out;
@@ -94,8 +94,7 @@ void run(ReplayPeer& peer, int op, int spanAndFlags)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool quiet = (qInstallMessageHandler(silent), true);
-    (void)quiet;
+    silenceQtMessages();
     if (size < 1)
         return 0;
     const int selector = data[0];

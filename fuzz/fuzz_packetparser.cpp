@@ -3,6 +3,8 @@
 #include "link/debugmessage.h"
 #include "link/llprotocolpacket.h"
 
+#include "fuzzsupport.h"
+
 #include <QApplication>
 #include <QTextEdit>
 
@@ -10,8 +12,6 @@
 #include <cstdlib>
 
 namespace {
-void silent(QtMsgType, const QMessageLogContext&, const QString&) {}
-
 QTextEdit& view()
 {
     static int argc = 1;
@@ -19,7 +19,7 @@ QTextEdit& view()
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        qInstallMessageHandler(silent);
+        silenceQtMessages();
         return new QApplication(argc, argv);
     }();
     (void)app;

@@ -109,7 +109,9 @@ QString applReason(const SFlagInput& in, bool SUpdateFlags::*flag, bool set)
     return causes.join(QStringLiteral("; "));
 }
 
-const char* stateName(EDialogState state)
+} // namespace
+
+const char* planStateName(EDialogState state)
 {
     switch (state) {
     case EStateReady:
@@ -126,8 +128,6 @@ const char* stateName(EDialogState state)
         return "no-unit";
     }
 }
-
-} // namespace
 
 SVersion builtInVersion(int type, bool plus)
 {
@@ -270,7 +270,7 @@ QString planText(const SUpdatePlan& plan)
         }
     }
     out += QStringLiteral("verdict: %1 (%2)\n")
-               .arg(plan.verdict, QLatin1String(stateName(plan.state)));
+               .arg(plan.verdict, QLatin1String(planStateName(plan.state)));
     return out;
 }
 
@@ -286,7 +286,7 @@ QString planJson(const SUpdatePlan& plan)
                                   {QStringLiteral("name"), image.name},
                                   {QStringLiteral("version"), text(image.version)}});
     const QJsonObject root{
-        {QStringLiteral("state"), QLatin1String(stateName(plan.state))},
+        {QStringLiteral("state"), QLatin1String(planStateName(plan.state))},
         {QStringLiteral("updatable"), plan.exitCode == cliexit::kOk},
         {QStringLiteral("serial"), plan.input.serialNumber},
         {QStringLiteral("flags"), flags},

@@ -45,5 +45,7 @@ SUpdatePlan makeUpdatePlan(const SFlagInput& input);
 
 // The name of a partition type as the output shows it; empty for an unknown type.
 QString partitionName(int type);
+// The state's name in plan output ("ready", "up-to-date", ...; "no-unit" for the rest).
+const char* planStateName(EDialogState state);
 QString planText(const SUpdatePlan& plan);
 QString planJson(const SUpdatePlan& plan);

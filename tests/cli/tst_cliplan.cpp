@@ -5,6 +5,7 @@
 #include "engine/devsimloopback.h"
 
 #include "../app/dialogfixture.h"
+#include "cli/cliplan.h"
 #include "cliprocess.h"
 
 #include <QJsonDocument>
@@ -53,24 +54,6 @@ struct SUnit
         return id;
     }
 };
-
-const char* stateName(int state)
-{
-    switch (state) {
-    case EStateReady:
-        return "ready";
-    case EStateUpToDate:
-        return "up-to-date";
-    case EStateSerialNeeded:
-        return "serial-needed";
-    case EStateApplicationRunning:
-        return "application-running";
-    case EStateNotUpdatable:
-        return "not-updatable";
-    default:
-        return "no-unit";
-    }
-}
 
 } // namespace
 
@@ -178,7 +161,7 @@ void tst_CliPlan::agreesWithTheDialog()
     QCOMPARE(flag("oldBoot"), flags.oldBoot);
     QCOMPARE(flag("bridgeNeeded"), flags.bridgeNeeded);
     QCOMPARE(plan.value(QStringLiteral("state")).toString(),
-             QLatin1String(stateName(t.dialog->state())));
+             QLatin1String(planStateName(EDialogState(t.dialog->state()))));
     // A refusal names the text of the dialog's box.
     if (flags.notUpdatable) {
         QCOMPARE(boxes.boxes.size(), 1);
