@@ -28,16 +28,6 @@ CDebugQuorlin70::CDebugQuorlin70(CMainDialogNew* mainDlg, QWidget* parent)
     buildForm();
 }
 
-QLineEdit* CDebugQuorlin70::addField(QHBoxLayout* row, const QString& label, const char* name,
-                                     const QString& text)
-{
-    row->addWidget(new QLabel(label, m_pModelPanel));
-    auto* field = new QLineEdit(text, m_pModelPanel);
-    field->setObjectName(QLatin1String(name));
-    row->addWidget(field);
-    return field;
-}
-
 void CDebugQuorlin70::buildForm()
 {
     auto* rows = new QVBoxLayout(m_pModelPanel);

@@ -29,8 +29,6 @@ protected:
 
 private:
     void buildForm();
-    QLineEdit* addField(QHBoxLayout* row, const QString& label, const char* name,
-                        const QString& text);
 
     QLineEdit* m_TExtract = nullptr;
     QLineEdit* m_TSupply = nullptr;

@@ -37,16 +37,6 @@ CDebugVentaro100::CDebugVentaro100(CMainDialogNew* mainDlg, quint32 serialNumber
     slotCalcHum();
 }
 
-QLineEdit* CDebugVentaro100::addField(QHBoxLayout* row, const QString& label, const char* name,
-                                      const QString& text)
-{
-    row->addWidget(new QLabel(label, m_pModelPanel));
-    auto* field = new QLineEdit(text, m_pModelPanel);
-    field->setObjectName(QLatin1String(name));
-    row->addWidget(field);
-    return field;
-}
-
 void CDebugVentaro100::buildForm(quint32 serialNumber)
 {
     auto* rows = new QVBoxLayout(m_pModelPanel);

@@ -36,8 +36,6 @@ protected:
 
 private:
     void buildForm(quint32 serialNumber);
-    QLineEdit* addField(QHBoxLayout* row, const QString& label, const char* name,
-                        const QString& text);
 
     QLineEdit* m_TOutdoor = nullptr;
     QLineEdit* m_TExtract = nullptr;

@@ -54,6 +54,16 @@ QPushButton* CDebugWidget::addButton(QHBoxLayout* row, const QString& caption, c
     return button;
 }
 
+QLineEdit* CDebugWidget::addField(QHBoxLayout* row, const QString& label, const char* name,
+                                  const QString& text)
+{
+    row->addWidget(new QLabel(label, m_pModelPanel));
+    auto* field = new QLineEdit(text, m_pModelPanel);
+    field->setObjectName(QLatin1String(name));
+    row->addWidget(field);
+    return field;
+}
+
 void CDebugWidget::buildUpperPanel()
 {
     auto* rows = new QVBoxLayout(m_pUpperPanel);

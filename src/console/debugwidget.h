@@ -105,6 +105,9 @@ protected:
     void appendText(const QString& text, bool repaint = true);
     CFanBase* fan() const;
     QString testFieldText(int row, int column) const;
+    // A labelled input of the model panel, added to `row`.
+    QLineEdit* addField(QHBoxLayout* row, const QString& label, const char* name,
+                        const QString& text);
 
     QWidget* m_pUpperPanel = nullptr;
     QWidget* m_pModelPanel = nullptr;
