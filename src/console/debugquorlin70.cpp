@@ -57,12 +57,8 @@ void CDebugQuorlin70::buildForm()
     row[3]->addWidget(setValues);
     row[3]->addSpacing(kRow4Gap);
     row[3]->addWidget(new QLabel(tr("DIP Switch:"), m_pModelPanel));
-    m_RoomArea = new QComboBox(m_pModelPanel);
-    m_RoomArea->setObjectName(QStringLiteral("RoomArea"));
-    m_RoomArea->addItems({"20", "25", "35", "45", "60", "75"});
-    m_SumCool = new QComboBox(m_pModelPanel);
-    m_SumCool->setObjectName(QStringLiteral("SumCoolTemp"));
-    m_SumCool->addItems({"19", "22", "25", "0"});
+    m_RoomArea = modelCombo("RoomArea", {"20", "25", "35", "45", "60", "75"});
+    m_SumCool = modelCombo("SumCoolTemp", {"19", "22", "25", "0"});
     row[3]->addWidget(m_RoomArea);
     row[3]->addWidget(m_SumCool);
     row[3]->addSpacing(kRow4Gap);

@@ -89,16 +89,10 @@ void CDebugVentaro100::buildForm(quint32 serialNumber)
     row[3]->addWidget(setValues);
     row[3]->addSpacing(kRow4Gap);
     row[3]->addWidget(new QLabel(tr("DIP Switch:"), m_pModelPanel));
-    m_RoomArea = new QComboBox(m_pModelPanel);
-    m_RoomArea->setObjectName(QStringLiteral("RoomArea"));
-    m_RoomArea->addItems({"20", "25", "35", "45", "60", "75"});
-    m_SumCool = new QComboBox(m_pModelPanel);
-    m_SumCool->setObjectName(QStringLiteral("SumCoolTemp"));
-    m_SumCool->addItems({"0", "18", "21", "24"});
-    m_Flow = new QComboBox(m_pModelPanel);
-    m_Flow->setObjectName(QStringLiteral("SecondRoomFlow"));
-    m_Flow->addItems({QStringLiteral("0m³/h"), QStringLiteral("30m³/h"), QStringLiteral("60m³/h"),
-                      QStringLiteral("90m³/h")});
+    m_RoomArea = modelCombo("RoomArea", {"20", "25", "35", "45", "60", "75"});
+    m_SumCool = modelCombo("SumCoolTemp", {"0", "18", "21", "24"});
+    m_Flow = modelCombo("SecondRoomFlow", {QStringLiteral("0m³/h"), QStringLiteral("30m³/h"),
+                                           QStringLiteral("60m³/h"), QStringLiteral("90m³/h")});
     m_RoomCheck =
         new QCheckBox(serialNumber > kPowerLineLastSerial ? tr("First Room Off") : tr("Power Line"),
                       m_pModelPanel);

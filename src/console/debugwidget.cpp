@@ -64,6 +64,14 @@ QLineEdit* CDebugWidget::addField(QHBoxLayout* row, const QString& label, const 
     return field;
 }
 
+QComboBox* CDebugWidget::modelCombo(const char* name, const QStringList& items)
+{
+    auto* combo = new QComboBox(m_pModelPanel);
+    combo->setObjectName(QLatin1String(name));
+    combo->addItems(items);
+    return combo;
+}
+
 void CDebugWidget::buildUpperPanel()
 {
     auto* rows = new QVBoxLayout(m_pUpperPanel);

@@ -108,6 +108,8 @@ protected:
     // A labelled input of the model panel, added to `row`.
     QLineEdit* addField(QHBoxLayout* row, const QString& label, const char* name,
                         const QString& text);
+    // A selector of the model panel (not yet placed in a row).
+    QComboBox* modelCombo(const char* name, const QStringList& items);
 
     QWidget* m_pUpperPanel = nullptr;
     QWidget* m_pModelPanel = nullptr;
