@@ -405,6 +405,14 @@
     </message>
 </context>
 <context>
+    <name>CUpdateWorkflow</name>
+    <message>
+        <location filename="../src/app/updateworkflow.cpp" line="274"/>
+        <source>Another ventaro device was connected. The update was stopped.</source>
+        <translation>Ein anderes ventaro-Gerät wurde angeschlossen. Das Update wurde abgebrochen.</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <location filename="../src/app/main.cpp" line="68"/>

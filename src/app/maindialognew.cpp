@@ -99,14 +99,13 @@ CMainDialogNew::CMainDialogNew(bool manufacturing, bool forceBoot, bool forceApp
             &CMainDialogNew::on_DeviceListChanged);
     connect(m_Enumerator.get(), &CPortEnumerator::deviceRemoved, this,
             &CMainDialogNew::on_DeviceListChanged);
+    // The preset is in the field before the first discovery, so a unit plugged in before the
+    // start is decided on with it (and updated by itself with -ap) like one plugged in later.
+    connect(m_SerialField, &QLineEdit::textEdited, this, &CMainDialogNew::on_TextEditedIdentData);
+    if (!m_SerialPreset.isEmpty())
+        m_SerialField->setText(m_SerialPreset);
     m_Enumerator->setUpNotifications();
     on_DeviceListChanged();
-
-    connect(m_SerialField, &QLineEdit::textEdited, this, &CMainDialogNew::on_TextEditedIdentData);
-    if (!m_SerialPreset.isEmpty()) {
-        m_SerialField->setText(m_SerialPreset);
-        on_TextEditedIdentData();
-    }
 
     connect(&m_CurrentInfoTimer, &QTimer::timeout, this, &CMainDialogNew::onTimerCurrentInfo);
 

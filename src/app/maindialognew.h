@@ -131,7 +131,8 @@ private:
     void noteIdentificationFailed();
     void noteDiscoveryEnded(bool identified);
     void showIdentity(const SHLP_IdentData& ident);
-    bool applyFlagRules(const SHLP_IdentData& ident);
+    // keepBridge: the unit under update came back after its restart.
+    bool applyFlagRules(const SHLP_IdentData& ident, bool keepBridge);
     void updateDeIceAvailability(const SHLP_IdentData& ident);
 
     // A dialog text with the device's model name for every %1.
@@ -166,6 +167,8 @@ private:
     int m_ComPartner = 0;
     int m_State = EStateIdle;
     int m_Identifications = 0;
+    SUnitIdentity m_Identity; // of the last successful identification
+    int m_DiscoveryRun = 0;   // counts discoveries that opened or closed a port
     // Discoveries that ended, identified or not, and how the latest one ended.
     int m_Discoveries = 0;
     bool m_LastIdentified = false;

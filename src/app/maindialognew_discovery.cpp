@@ -24,11 +24,15 @@ void CMainDialogNew::on_DeviceListChanged()
         qDebug() << "*** on_DeviceListChanged(): com port not changed";
         return;
     }
+    // A message box of this discovery's identification runs the event loop, and with it the
+    // next discovery: the run number tells the interrupted one to leave the dialog alone.
+    const int run = ++m_DiscoveryRun;
     if (m_Manufacturing) {
         m_CurrentInfoTimer.stop();
         m_Log->clear();
     }
     if (!m_Connector->connectPort(*m_Fan, selected)) {
+        m_ComPartner = 0; // no unit to decide anything for
         showState(EStateIdle);
         qDebug() << "*** on_DeviceListChanged(): failed open com port";
         if (!selected.isEmpty())
@@ -36,8 +40,13 @@ void CMainDialogNew::on_DeviceListChanged()
         return;
     }
     bool identified = false;
-    for (int attempt = 0; attempt < kIdentifyTries && !identified; ++attempt)
+    for (int attempt = 0; attempt < kIdentifyTries && !identified; ++attempt) {
         identified = identifyDevice();
+        if (run != m_DiscoveryRun) {
+            qDebug() << "*** on_DeviceListChanged(): the connection changed meanwhile";
+            return;
+        }
+    }
     if (!identified)
         noteIdentificationFailed();
     qDebug() << "*** on_DeviceListChanged():com partner " << m_ComPartner;
@@ -52,6 +61,7 @@ void CMainDialogNew::on_DeviceListChanged()
 
 bool CMainDialogNew::identifyDevice()
 {
+    const int run = m_DiscoveryRun;
     m_Plus = false;
     m_SerialNumber = 0;
     m_DeIceAvailable = false;
@@ -79,10 +89,19 @@ bool CMainDialogNew::identifyDevice()
         m_DebugPanelLayout->addWidget(m_DebugPanel);
     }
     showIdentity(ident);
+    if (run != m_DiscoveryRun)
+        return false; // the unit went away while its box was open; that discovery decided
 
     if (ident.m_ComPartner < 4) {
         m_ComPartner = ident.m_ComPartner;
-        if (applyFlagRules(ident)) {
+        const SUnitIdentity unit = SUnitIdentity::of(ident);
+        const bool restartOfUnitUnderUpdate = m_Workflow.updating(unit);
+        m_Identity = unit;
+        m_Workflow.unitIdentified(unit);
+        const bool decided = applyFlagRules(ident, restartOfUnitUnderUpdate);
+        if (run != m_DiscoveryRun)
+            return false;
+        if (decided) {
             noteIdentified();
             return true;
         }
@@ -114,22 +133,24 @@ void CMainDialogNew::switchModel(bool plus)
 
 void CMainDialogNew::showIdentity(const SHLP_IdentData& ident)
 {
-    if (!m_SerialPreset.isEmpty()) {
-        if (m_SerialPreset.toInt() != int(ident.m_SerialNo) && ident.m_SerialNo != 0) {
-            showMessageBox({QMessageBox::Information, this, uiText(152), uiText(153),
-                            QMessageBox::Ok, QMessageBox::NoButton});
-        }
-    } else {
+    // The unit's own number always counts; a preset is only for a unit without one.
+    m_SerialNumber = int(ident.m_SerialNo);
+    if (ident.m_SerialNo != 0)
+        m_SerialField->setText(QString::number(ident.m_SerialNo));
+    else if (!m_SerialPreset.isEmpty())
+        m_SerialField->setText(m_SerialPreset);
+    else
         m_SerialField->clear();
-        if (ident.m_SerialNo != 0) {
-            m_SerialNumber = int(ident.m_SerialNo);
-            m_SerialField->setText(QString::number(ident.m_SerialNo));
-        }
-    }
     m_BoardField->setText(QString::number(ident.m_BoardVersion));
     m_ApplField->setText(versionText(ident.m_ApplMainVer, ident.m_ApplSubVer));
     m_WifiField->setText(wifiVersionText(ident));
     m_WifiField->hide();
     m_WifiLabel->hide();
     m_BootField->setText(bootloaderText(ident));
+    // Last: the box runs the event loop, and discovery with it.
+    if (!m_SerialPreset.isEmpty() && m_SerialPreset.toInt() != int(ident.m_SerialNo) &&
+        ident.m_SerialNo != 0) {
+        showMessageBox({QMessageBox::Information, this, uiText(152), uiText(153), QMessageBox::Ok,
+                        QMessageBox::NoButton});
+    }
 }

@@ -103,8 +103,11 @@ void CMainDialogNew::showState(int state)
 
     switch (state) {
     case EStateIdle:
+        // The field goes back to the preset, which a unit's own number may have replaced.
         if (m_SerialPreset.isEmpty())
             m_SerialField->clear();
+        else
+            m_SerialField->setText(m_SerialPreset);
         m_ApplField->clear();
         m_WifiField->clear();
         m_BootField->clear();
@@ -154,9 +157,10 @@ void CMainDialogNew::imageVersion(int type, UINT8& mainVer, UINT8& subVer)
     }
 }
 
-bool CMainDialogNew::applyFlagRules(const SHLP_IdentData& ident)
+bool CMainDialogNew::applyFlagRules(const SHLP_IdentData& ident, bool keepBridge)
 {
     SFlagInput in;
+    in.keepBridge = keepBridge;
     in.ident = ident;
     in.plus = m_Plus;
     in.serialNumber = m_SerialNumber;

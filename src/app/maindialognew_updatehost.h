@@ -12,10 +12,10 @@ public:
     SUpdateFlags& updateFlags() override { return d.m_Flags; }
     int comPartner() const override { return d.m_ComPartner; }
     bool plusDevice() const override { return d.m_Plus; }
+    SUnitIdentity identifiedUnit() const override { return d.m_Identity; }
     int serialNumber() const override { return d.m_SerialNumber; }
     void setSerialNumber(int serialNumber) override { d.m_SerialNumber = serialNumber; }
     int enteredSerialNumber() const override { return d.serialFieldValue(); }
-    bool serialPresetGiven() const override { return !d.m_SerialPreset.isEmpty(); }
     bool manufacturing() const override { return d.m_Manufacturing; }
 
     void showState(EDialogState state) override { d.showState(state); }

@@ -48,8 +48,9 @@ SFlagOutcome applyUpdateFlagRules(const SFlagInput& in, SUpdateFlags& flags)
         flags.updateAppl = true;
         flags.updateWifi = true;
     }
-    if (applVersion(id) == kBridgeApplVersion)
-        flags.bridgeNeeded = true;
+    // A bridge belongs to the unit that needed it: another unit decides afresh.
+    flags.bridgeNeeded =
+        (in.keepBridge && flags.bridgeNeeded) || applVersion(id) == kBridgeApplVersion;
     if (applVersion(id) == kApplNeedsBootVersion)
         flags.updateBoot = true;
     if (id.m_ComPartnerX != 0) {

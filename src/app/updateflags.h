@@ -37,6 +37,9 @@ struct SFlagInput
     SImageVersions images;
     bool forceBoot = false; // -fb
     bool forceAppl = false; // -fa
+    // This identification is the unit under update coming back after its restart: a bridge
+    // found needed before the restart stays needed.
+    bool keepBridge = false;
 };
 
 struct SFlagOutcome
@@ -45,7 +48,7 @@ struct SFlagOutcome
     int notUpdatableText = 0;         // uiText index for the not-updatable box, 0 for none
 };
 
-// The update-flag rules: recomputes every flag but bridgeNeeded (which they may only set).
+// The update-flag rules: recomputes every flag; bridgeNeeded is only kept when keepBridge says so.
 SFlagOutcome applyUpdateFlagRules(const SFlagInput& in, SUpdateFlags& flags);
 
 // Bootloader and application both at least 1.20: the unit has the de-icing counters.

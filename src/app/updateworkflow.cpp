@@ -4,6 +4,7 @@
 #include "device/uitext.h"
 #include "firmware/flashimagelist.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 
 // Counts the nesting of running steps; the update is running while one is alive.
@@ -14,6 +15,8 @@ public:
     {
         if (m_Workflow.m_Depth++ == 0) {
             m_Workflow.m_LastReport.clear();
+            m_Workflow.m_Bound = false;
+            m_Workflow.m_OtherUnit = false;
             m_Workflow.m_Host.updateRunning(true);
         }
     }
@@ -36,16 +39,14 @@ bool CUpdateWorkflow::burn()
         return false;
     }
     CRunning guard(*this);
+    m_Bound = true;
+    m_Unit = m_Host.identifiedUnit();
     m_Host.showState(EStateUpdating);
 
-    if (m_Host.serialNumber() == 0 || m_Host.serialPresetGiven()) {
-        m_Host.setStatus(text(150));
-        if (!writeSerialNumber())
-            return false; // state 0 and its text are shown
-        m_Host.setSerialNumber(m_Host.enteredSerialNumber());
-    }
-
-    const int serial = m_Host.serialNumber();
+    // The serial-number rule is checked before a number is written: a refused number stays
+    // out of the unit.
+    const int toWrite = serialToWrite();
+    const int serial = toWrite != 0 ? toWrite : m_Host.serialNumber();
     if (serial >= 1 && serial < kMinUpdatableSerial && !m_Host.plusDevice()) {
         m_Host.updateFlags().notUpdatable = true;
         m_Host.showMessage({SUpdateMessage::ECritical, text(144), text(142)});
@@ -55,6 +56,13 @@ bool CUpdateWorkflow::burn()
         m_Host.refreshState();
         return false;
     }
+    if (m_Host.serialNumber() == 0) {
+        m_Host.setStatus(text(150));
+        if (!writeSerialNumber())
+            return false; // state 0 and its text are shown
+        m_Host.setSerialNumber(toWrite);
+        m_Unit.serial = quint32(toWrite);
+    }
 
     // The flags are read afresh before every step: discovery re-identifies the unit while
     // the uploads process events and after the reboot.
@@ -63,23 +71,23 @@ bool CUpdateWorkflow::burn()
 
     if (flags().bridgeNeeded && !plus && flags().updateWifi && !flags().oldBoot) {
         m_Host.setStatus(QString());
-        if (!uploadBridge())
+        if (!uploadBridge() || !onBoundUnit())
             return false;
     }
     if (flags().updateAppl && !flags().oldBoot) {
         m_Host.setStatus(QString());
-        if (!uploadApplication())
+        if (!uploadApplication() || !onBoundUnit())
             return false;
     }
-    if (flags().bridgeNeeded && !m_Host.plusDevice() && !rebootPause())
+    if (flags().bridgeNeeded && !m_Host.plusDevice() && (!rebootPause() || !onBoundUnit()))
         return false;
     if (flags().updateWifi && !flags().oldBoot && !m_Host.plusDevice()) {
         m_Host.setStatus(QString());
-        if (!uploadWifi())
+        if (!uploadWifi() || !onBoundUnit())
             return false;
     }
     if (flags().updateBoot) {
-        if (!updateBootloader())
+        if (!updateBootloader() || !onBoundUnit())
             return false;
         m_Host.updateFlags().updateBoot = false;
         if (flags().oldBoot) {
@@ -91,6 +99,8 @@ bool CUpdateWorkflow::burn()
     }
     if (m_Host.manufacturing()) {
         m_Host.stepStarted(EUpdateStep::StartupMode);
+        if (!onBoundUnit())
+            return false;
         CFanBase* fan = m_Host.device();
         if (!fan || !reporting(*fan, [&] { return fan->setStartupMode(kStartupMode); })) {
             fail(m_LastReport);
@@ -163,6 +173,8 @@ bool CUpdateWorkflow::updateBootloader()
         return false;
     }
     m_Host.stepStarted(EUpdateStep::Swap);
+    if (!onBoundUnit())
+        return false;
     CFanBase* fan = m_Host.device();
     if (!fan || !fan->swapBootloaders()) {
         fail(text(174));
@@ -185,6 +197,35 @@ bool CUpdateWorkflow::writeSerialNumber()
     }
     m_Host.showState(EStateSerialWritten);
     return true;
+}
+
+bool CUpdateWorkflow::updating(const SUnitIdentity& unit) const
+{
+    return running() && m_Bound && unit == m_Unit;
+}
+
+void CUpdateWorkflow::unitIdentified(const SUnitIdentity& unit)
+{
+    if (!running() || !m_Bound || unit == m_Unit || m_OtherUnit)
+        return;
+    m_OtherUnit = true;
+    qDebug() << "CUpdateWorkflow: another unit was identified:" << unit.describe()
+             << "; the update runs on" << m_Unit.describe();
+}
+
+bool CUpdateWorkflow::onBoundUnit()
+{
+    if (!m_OtherUnit)
+        return true;
+    fail(QString());
+    return false;
+}
+
+int CUpdateWorkflow::serialToWrite() const
+{
+    // A number entered or preset goes only into a unit that has none; a unit's own number is
+    // never overwritten.
+    return m_Host.serialNumber() == 0 ? m_Host.enteredSerialNumber() : 0;
 }
 
 void CUpdateWorkflow::deviceReported(const QString& text)
@@ -219,9 +260,17 @@ bool CUpdateWorkflow::reporting(CFanBase& fan, Step step)
 
 void CUpdateWorkflow::fail(const QString& failure)
 {
+    // A step that failed because the port now leads to another unit says so.
+    const QString shown = m_OtherUnit ? otherUnitText() : failure.isEmpty() ? text(173) : failure;
     m_Host.showState(EStateIdle);
-    m_Host.setStatus(failure.isEmpty() ? text(173) : failure);
-    qDebug() << "CUpdateWorkflow: update stopped:" << failure;
+    m_Host.setStatus(shown);
+    qDebug() << "CUpdateWorkflow: update stopped:" << shown;
+}
+
+QString CUpdateWorkflow::otherUnitText()
+{
+    return QCoreApplication::translate(
+        "CUpdateWorkflow", "Another ventaro device was connected. The update was stopped.");
 }
 
 bool CUpdateWorkflow::rebootPause()

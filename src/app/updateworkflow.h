@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/unitidentity.h"
 #include "app/updateflags.h"
 #include "firmware/partitiontable.h"
 
@@ -44,11 +45,12 @@ public:
     virtual SUpdateFlags& updateFlags() = 0;
     virtual int comPartner() const = 0; // 0 none, 1/2 a bootloader copy, 3 the application
     virtual bool plusDevice() const = 0;
+    // The unit as the last successful identification saw it.
+    virtual SUnitIdentity identifiedUnit() const = 0;
     virtual int serialNumber() const = 0; // as identification stored it
     virtual void setSerialNumber(int serialNumber) = 0;
     // The serial number entered by the user or preset; 0 for none or for text that is no number.
     virtual int enteredSerialNumber() const = 0;
-    virtual bool serialPresetGiven() const = 0;
     virtual bool manufacturing() const = 0; // -m: set the start-up mode after success
 
     virtual void showState(EDialogState state) = 0;
@@ -79,6 +81,10 @@ public:
 // A step that fails ends the update in state 0 with the failure text in the status line (the
 // step's own text, else the last text the device object reported), so a failure never reads
 // as "ready" or "updated"; the unit is then to be switched off and on, which re-identifies it.
+//
+// An update belongs to the unit identified when it started (with the serial number it wrote).
+// Its host reports every identification through unitIdentified(); another unit identified while
+// the update runs stops it before anything more is written to either unit.
 class CUpdateWorkflow
 {
 public:
@@ -104,6 +110,15 @@ public:
     // An update or a single-image step is running: the controls that start device operations
     // or close the tool stay disabled whatever state is shown meanwhile.
     bool running() const { return m_Depth > 0; }
+    // `unit` is the one the running update started on (coming back after its restart).
+    bool updating(const SUnitIdentity& unit) const;
+    // Discovery identified `unit`; when an update runs on another unit, it stops.
+    void unitIdentified(const SUnitIdentity& unit);
+    // The last update stopped because another unit was identified.
+    bool stoppedForOtherUnit() const { return m_OtherUnit; }
+    // The unit the last update started on, with the serial number it wrote.
+    const SUnitIdentity& boundUnit() const { return m_Unit; }
+    static QString otherUnitText();
 
     // Texts the device object reports while a step runs (upload failures); the last one is the
     // failure text when a step gives no text of its own.
@@ -121,10 +136,17 @@ private:
     // Ends a failed step: state 0, and the failure text in the status line.
     void fail(const QString& text);
     [[nodiscard]] bool rebootPause();
+    // False, with the failure shown, once another unit has been identified.
+    [[nodiscard]] bool onBoundUnit();
+    // The serial number the update is to write, or 0 when the unit has its own.
+    int serialToWrite() const;
     SUpdateMessage rebootMessage() const;
     QString text(int index) const;
 
     CUpdateHost& m_Host;
     int m_Depth = 0;
     QString m_LastReport;
+    bool m_Bound = false; // a whole update runs on m_Unit
+    SUnitIdentity m_Unit;
+    bool m_OtherUnit = false;
 };

@@ -9,7 +9,8 @@ constexpr int kNoUnit = 2;         // no unit found, its port would not open, or
 constexpr int kNotUpdatable = 3;   // the update rules refuse this unit, or it needs a step first
 constexpr int kTransferFailed = 4; // an image transfer (or the serial number) failed
 constexpr int kSwapFailed = 5;     // the bootloader swap failed
-constexpr int kNoComeBack = 6;     // the unit did not come back after the reboot pause
+constexpr int kNoComeBack = 6;     // the unit did not come back after the reboot pause (or
+                                   // another unit came instead)
 constexpr int kUpToDate = 7;       // nothing to write
 constexpr int kLocked = 8;         // the service tool or another ventaro-cli is running
 constexpr int kRequestFailed = 9;  // a report request to the unit failed

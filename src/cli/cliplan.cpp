@@ -151,6 +151,11 @@ SFlagInput flagInput(const SHLP_IdentData& ident, int serialNumber, bool forceBo
     return in;
 }
 
+int decidingSerial(const SHLP_IdentData& ident, const QString& preset)
+{
+    return ident.m_SerialNo != 0 ? int(ident.m_SerialNo) : preset.toInt();
+}
+
 SUpdatePlan makeUpdatePlan(const SFlagInput& input)
 {
     SUpdatePlan plan;

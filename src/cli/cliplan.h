@@ -38,6 +38,9 @@ struct SUpdatePlan
 // The input of the update rules for `ident`: the built-in image versions of the unit's
 // variant, and `serialNumber` (the unit's, or the one an update would write first).
 SFlagInput flagInput(const SHLP_IdentData& ident, int serialNumber, bool forceBoot, bool forceAppl);
+// The serial number the rules decide on: the unit's own, else the number given to write into it
+// (`preset`, empty for none).
+int decidingSerial(const SHLP_IdentData& ident, const QString& preset);
 SVersion builtInVersion(int type, bool plus);
 
 // Runs the rules on `input` and explains each flag.

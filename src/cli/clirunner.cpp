@@ -48,9 +48,8 @@ int runIdentify(const SCliOptions& o, CCliUnit& unit, QTextStream& out)
 
 int runPlan(const SCliOptions& o, CCliUnit& unit, QTextStream& out)
 {
-    const int serial = o.serial.isEmpty() ? int(unit.ident().m_SerialNo) : o.serial.toInt();
-    const SUpdatePlan plan =
-        makeUpdatePlan(flagInput(unit.ident(), serial, o.forceBoot, o.forceAppl));
+    const SUpdatePlan plan = makeUpdatePlan(
+        flagInput(unit.ident(), decidingSerial(unit.ident(), o.serial), o.forceBoot, o.forceAppl));
     out << (o.json ? planJson(plan) : planText(plan));
     return plan.exitCode;
 }

@@ -77,8 +77,9 @@ int CCliUpdate::run()
     }
 
     // What the dialog would show for this unit decides whether the update starts at all.
-    const SUpdatePlan plan = makeUpdatePlan(
-        flagInput(before, enteredSerialNumber(), m_Options.forceBoot, m_Options.forceAppl));
+    const SUpdatePlan plan =
+        makeUpdatePlan(flagInput(before, decidingSerial(before, m_Options.serial),
+                                 m_Options.forceBoot, m_Options.forceAppl));
     if (plan.exitCode != cliexit::kOk)
         return finish(plan.exitCode,
                       plan.exitCode == cliexit::kUpToDate ? QStringLiteral("up-to-date")
@@ -86,9 +87,9 @@ int CCliUpdate::run()
                       plan.verdict);
 
     // The dialog's decisions at identification, which the workflow reads and updates.
-    m_Serial = serialPresetGiven() ? 0 : int(before.m_SerialNo);
+    m_Serial = int(before.m_SerialNo);
     m_Identifications = 1;
-    if (!applyRules())
+    if (!applyRules(false))
         return finish(cliexit::kNotUpdatable, QStringLiteral("not-updatable"), plan.verdict);
     return runWorkflow();
 }
@@ -106,12 +107,16 @@ int CCliUpdate::runWorkflow()
             return finish(cliexit::kNoComeBack, QStringLiteral("no-come-back"),
                           QStringLiteral("the unit did not come back within %1 s")
                               .arg(m_Options.rebootTimeoutS));
+        if (m_Workflow.stoppedForOtherUnit())
+            return otherUnit();
         if (m_State == EStateReady && m_Step == EUpdateStep::Swap && run == 0) {
             completeStep();
             if (!waitForIdentification(m_Identifications))
                 return finish(cliexit::kNoComeBack, QStringLiteral("no-come-back"),
                               QStringLiteral("the unit did not come back within %1 s")
                                   .arg(m_Options.rebootTimeoutS));
+            if (identifiedUnit() != m_Workflow.boundUnit())
+                return otherUnit();
             continue;
         }
         if (m_Flags.notUpdatable)
@@ -143,9 +148,17 @@ int CCliUpdate::runWorkflow()
     return finish(cliexit::kOk, QStringLiteral("updated"), QStringLiteral("the unit was updated"));
 }
 
+int CCliUpdate::otherUnit()
+{
+    return finish(cliexit::kNoComeBack, QStringLiteral("other-unit"),
+                  QStringLiteral("another unit (%1) came back instead of the one under update "
+                                 "(%2); nothing more was written")
+                      .arg(identifiedUnit().describe(), m_Workflow.boundUnit().describe()));
+}
+
 int CCliUpdate::finish(int exitCode, const QString& outcome, const QString& text)
 {
-    if (m_Record.serial == 0 && serialPresetGiven() && exitCode == cliexit::kOk)
+    if (m_Record.serial == 0 && exitCode == cliexit::kOk)
         m_Record.serial = quint32(enteredSerialNumber());
     m_Record.durationMs = m_Clock.elapsed();
     m_Record.retries = m_Retries;
@@ -174,6 +187,11 @@ int CCliUpdate::finish(int exitCode, const QString& outcome, const QString& text
 
 // ---- CUpdateHost ------------------------------------------------------------------------
 
+SUnitIdentity CCliUpdate::identifiedUnit() const
+{
+    return SUnitIdentity::of(m_Unit.ident());
+}
+
 CFanBase* CCliUpdate::device()
 {
     return &m_Unit.fan();
@@ -191,7 +209,7 @@ bool CCliUpdate::plusDevice() const
 
 int CCliUpdate::enteredSerialNumber() const
 {
-    return serialPresetGiven() ? m_Options.serial.toInt() : int(m_Unit.ident().m_SerialNo);
+    return m_Options.serial.toInt();
 }
 
 void CCliUpdate::showState(EDialogState state)
@@ -203,7 +221,7 @@ void CCliUpdate::showState(EDialogState state)
 
 void CCliUpdate::refreshState()
 {
-    showState(chooseState(comPartner(), m_Flags, enteredSerialNumber()));
+    showState(chooseState(comPartner(), m_Flags, decidingSerial(m_Unit.ident(), m_Options.serial)));
 }
 
 void CCliUpdate::setStatus(const QString& text)
@@ -301,10 +319,11 @@ void CCliUpdate::stepStarted(EUpdateStep step)
 
 // ---- Helpers ----------------------------------------------------------------------------
 
-bool CCliUpdate::applyRules()
+bool CCliUpdate::applyRules(bool keepBridge)
 {
-    const SFlagOutcome outcome = applyUpdateFlagRules(
-        flagInput(m_Unit.ident(), m_Serial, m_Options.forceBoot, m_Options.forceAppl), m_Flags);
+    SFlagInput in = flagInput(m_Unit.ident(), m_Serial, m_Options.forceBoot, m_Options.forceAppl);
+    in.keepBridge = keepBridge;
+    const SFlagOutcome outcome = applyUpdateFlagRules(in, m_Flags);
     return !outcome.bootImagesOutOfSync;
 }
 
@@ -331,10 +350,13 @@ void CCliUpdate::pollPorts()
         m_Err.flush();
         return;
     }
-    // As the dialog's identification: the serial number is stored unless one was given.
-    m_Serial = serialPresetGiven() ? 0 : int(m_Unit.ident().m_SerialNo);
+    // As the dialog's identification.
+    m_Serial = int(m_Unit.ident().m_SerialNo);
     ++m_Identifications;
-    (void)applyRules();
+    const SUnitIdentity unit = SUnitIdentity::of(m_Unit.ident());
+    const bool restartOfUnitUnderUpdate = m_Workflow.updating(unit);
+    m_Workflow.unitIdentified(unit);
+    (void)applyRules(restartOfUnitUnderUpdate);
     const SHLP_IdentData& id = m_Unit.ident();
     if (m_Options.json)
         event(QStringLiteral("identified"),

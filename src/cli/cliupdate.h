@@ -34,10 +34,10 @@ public:
     SUpdateFlags& updateFlags() override { return m_Flags; }
     int comPartner() const override;
     bool plusDevice() const override;
+    SUnitIdentity identifiedUnit() const override;
     int serialNumber() const override { return m_Serial; }
     void setSerialNumber(int serialNumber) override { m_Serial = serialNumber; }
     int enteredSerialNumber() const override;
-    bool serialPresetGiven() const override { return !m_Options.serial.isEmpty(); }
     bool manufacturing() const override { return false; } // the start-up mode is set by run()
     void showState(EDialogState state) override;
     void refreshState() override;
@@ -51,12 +51,15 @@ public:
     void stepStarted(EUpdateStep step) override;
 
 private:
-    // Decisions after an identification, as the dialog's discovery takes them.
-    [[nodiscard]] bool applyRules();
+    // Decisions after an identification, as the dialog's discovery takes them; keepBridge when
+    // the unit under update came back after its restart.
+    [[nodiscard]] bool applyRules(bool keepBridge);
     // One look at the ports: reconnects and identifies when the unit's port changed.
     void pollPorts();
     int runWorkflow();
     int finish(int exitCode, const QString& outcome, const QString& text);
+    // The update stopped because another unit was identified.
+    int otherUnit();
     void event(const QString& name, std::initializer_list<std::pair<QString, QJsonValue>> fields);
     void line(const QString& text);
     void showProgress(int percent);

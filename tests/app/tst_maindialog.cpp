@@ -82,6 +82,8 @@ private slots:
     void notUpdatableBoxes();
     void bootloaderImagesOutOfSync();
     void serialPresetDifferingFromDevice();
+    void unitRemovedWhileItsBoxIsOpen_data();
+    void unitRemovedWhileItsBoxIsOpen();
     void deIceFollowsCounter39();
 
     // The window.
@@ -384,9 +386,12 @@ void tst_MainDialog::serialPresetDifferingFromDevice()
     t.enumerator->plug(devicePort(kCom7));
     QCOMPARE(boxes.count(uiText(152)), 1);
     QCOMPARE(boxes.boxes.first().text, uiText(153));
-    QCOMPARE(field(*t.dialog, "SerialNumber"), "50124");
-    QCOMPARE(t.dialog->serialNumber(), 0);
+    // The unit keeps its own number; the preset is for units without one.
+    QCOMPARE(field(*t.dialog, "SerialNumber"), "50123");
+    QCOMPARE(t.dialog->serialNumber(), 50123);
     QCOMPARE(t.dialog->state(), int(EStateReady));
+    t.enumerator->unplug(kCom7);
+    QCOMPARE(field(*t.dialog, "SerialNumber"), "50124");
 
     // The same number as the unit's: no box.
     BoxRecorder again;
@@ -396,6 +401,44 @@ void tst_MainDialog::serialPresetDifferingFromDevice()
         e.ports << devicePort(kCom7);
     });
     QVERIFY(again.boxes.isEmpty());
+}
+
+void tst_MainDialog::unitRemovedWhileItsBoxIsOpen_data()
+{
+    QTest::addColumn<UINT32>("serial");
+    QTest::addColumn<QString>("preset");
+    QTest::addColumn<int>("boxTitle");
+    QTest::addRow("not updatable") << UINT32(123) << QString() << 144;
+    QTest::addRow("preset differs") << UINT32(50123) << QStringLiteral("50124") << 152;
+}
+
+// The unit is unplugged while a box of its identification is open: the discovery that runs
+// meanwhile shows state 0, and the interrupted identification adds nothing for the gone unit.
+void tst_MainDialog::unitRemovedWhileItsBoxIsOpen()
+{
+    QFETCH(UINT32, serial);
+    QFETCH(QString, preset);
+    QFETCH(int, boxTitle);
+    CDevSimLoopback sim(unit(1, serial));
+    DialogOptions o;
+    o.serialPreset = preset;
+    DialogOnLoopback<> t(
+        o, [&](FakeEnumerator&, LoopbackConnector& c) { sim.attach(c.addPort(kCom7, nullptr)); });
+    int boxes = 0;
+    setMessageBoxHook([&](const SMessageBox& box) {
+        boxes += box.title == uiText(boxTitle);
+        t.enumerator->unplug(kCom7);
+        return QMessageBox::Ok;
+    });
+    const auto restore = qScopeGuard([] { setMessageBoxHook({}); });
+    t.enumerator->plug(devicePort(kCom7));
+
+    QCOMPARE(boxes, 1);
+    QCOMPARE(t.dialog->state(), int(EStateIdle));
+    QCOMPARE(t.dialog->comPartner(), 0);
+    QCOMPARE(field(*t.dialog, "ApplicationVersion"), QString());
+    QCOMPARE(field(*t.dialog, "BootloaderVersion"), QString());
+    QVERIFY(!widget<QPushButton>(*t.dialog, "ButtonBurn")->isEnabled());
 }
 
 void tst_MainDialog::deIceFollowsCounter39()

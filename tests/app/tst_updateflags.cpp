@@ -46,7 +46,7 @@ private slots:
     void identityTexts();
     void rules_data();
     void rules();
-    void bridgeNeededIsOnlyEverSet();
+    void bridgeNeededBelongsToTheUnit();
     void outOfSyncImagesClearEverything();
     void stateChoice();
 };
@@ -149,7 +149,7 @@ void tst_UpdateFlags::rules()
     QCOMPARE(out.notUpdatableText, boxText);
 }
 
-void tst_UpdateFlags::bridgeNeededIsOnlyEverSet()
+void tst_UpdateFlags::bridgeNeededBelongsToTheUnit()
 {
     SFlagInput in;
     in.images = {{2, 24}, {2, 24}, {2, 24}};
@@ -160,8 +160,13 @@ void tst_UpdateFlags::bridgeNeededIsOnlyEverSet()
     QVERIFY(f.bridgeNeeded);
     // The unit comes back with the new application: the flag stays for the rest of the update.
     in.ident = ident(2, 24, 2, 24);
+    in.keepBridge = true;
     (void)applyUpdateFlagRules(in, f);
     QVERIFY(f.bridgeNeeded);
+    // Any other unit with that application needs no bridge.
+    in.keepBridge = false;
+    (void)applyUpdateFlagRules(in, f);
+    QVERIFY(!f.bridgeNeeded);
 }
 
 void tst_UpdateFlags::outOfSyncImagesClearEverything()

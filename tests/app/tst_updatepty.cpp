@@ -105,14 +105,21 @@ public:
     // A plus unit in its bootloader with older versions; its flash recorded in `flashOut`.
     bool startPlusUnit(QProcess& sim, const QString& flashOut, const QString& log)
     {
+        return startUnit(sim, flashOut, log,
+                         {"--model", "plus", "--boot-version", "2.20", "--appl-version", "2.20"});
+    }
+    // A unit in its bootloader copy 1 as `identity` (devsim options) describes it.
+    bool startUnit(QProcess& sim, const QString& flashOut, const QString& log,
+                   const QStringList& identity)
+    {
         QDir().mkpath(path(flashOut));
         sim.setProcessEnvironment(m_Env);
         sim.setStandardOutputFile(QProcess::nullDevice());
         sim.setStandardErrorFile(path(log));
         sim.start(binary("tools/devsim/ventaro-devsim"),
-                  {"--port-dir", ports(), "--name", "unit", "--model", "plus", "--partner", "1",
-                   "--boot-version", "2.20", "--appl-version", "2.20", "--flash-out",
-                   path(flashOut)});
+                  QStringList{"--port-dir", ports(), "--name", "unit", "--partner", "1",
+                              "--flash-out", path(flashOut)} +
+                      identity);
         return sim.waitForStarted(kStartTimeoutMs);
     }
     // True once the unit's port file is there (again); `after` is a file time it must be newer
@@ -167,6 +174,7 @@ class tst_UpdatePty : public QObject
 private slots:
     void automaticUpdateOfPlusUnit();
     void unitKilledMidUpdate();
+    void anotherUnitDuringRebootPause();
 };
 
 void tst_UpdatePty::automaticUpdateOfPlusUnit()
@@ -219,6 +227,49 @@ void tst_UpdatePty::unitKilledMidUpdate()
 
     // The automatic update of the fresh unit.
     automaticUpdateSucceeds(bench, second, "tool2.log", "flash2");
+}
+
+// A 100-series unit on the bridge path is ended while the tool waits for its restart, and a
+// unit with another serial number appears under the same name: nothing reaches it, and the
+// tool stops the update without exit code 100.
+void tst_UpdatePty::anotherUnitDuringRebootPause()
+{
+    PtyBench bench;
+    QProcess first;
+    QVERIFY(bench.startUnit(first, "flash1", "sim1.log",
+                            {"--boot-version", "2.20", "--appl-version", "2.01"}));
+    QTRY_VERIFY_WITH_TIMEOUT(bench.announced(), kStartTimeoutMs);
+
+    QProcess tool;
+    bench.startTool(tool, "tool.log");
+    QVERIFY(tool.waitForStarted(kStartTimeoutMs));
+    // Offscreen, the reboot box is answered at once and the tool waits for the restart.
+    QTRY_VERIFY2_WITH_TIMEOUT(countLines(bench.path("tool.log"), QStringLiteral("Message box:")) ==
+                                  1,
+                              bench.tail("tool.log").constData(), kUpdateTimeoutMs);
+    first.terminate();
+    QVERIFY(first.waitForFinished(kStartTimeoutMs));
+
+    QProcess second;
+    QVERIFY(
+        bench.startUnit(second, "flash2", "sim2.log",
+                        {"--serial", "50456", "--boot-version", "2.20", "--appl-version", "2.20"}));
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        countLines(bench.path("tool.log"), QStringLiteral("CUpdateWorkflow: update stopped")) == 1,
+        bench.tail("tool.log").constData(), kStartTimeoutMs);
+    QTest::qWait(500); // anything still queued for the unit would reach it now
+    QCOMPARE(tool.state(), QProcess::Running); // no exit code 100
+    tool.terminate();
+    QVERIFY(tool.waitForFinished(kStartTimeoutMs));
+    QCOMPARE(tool.exitCode(), 0);
+    second.terminate();
+    QVERIFY(second.waitForFinished(kStartTimeoutMs));
+
+    QCOMPARE(countLines(bench.path("flash2/flashed.txt"), QStringLiteral("image")), 0);
+    QCOMPARE(countLines(bench.path("sim2.log"), QStringLiteral("request code 8 ")), 0);
+    QCOMPARE(countLines(bench.path("sim2.log"), QStringLiteral("request code 3 ")), 0);
+    QCOMPARE(countLines(bench.path("sim2.log"), QStringLiteral("request code 6 ")), 0);
+    QCOMPARE(countLines(bench.path("tool.log"), QStringLiteral("another unit was identified")), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_UpdatePty)

@@ -29,6 +29,10 @@ private slots:
     void unplugDuringUploadIsAFailure();
     void restartedUnitNotIdentifiedEndsTheWait_data();
     void restartedUnitNotIdentifiedEndsTheWait();
+    void anotherUnitStopsTheUpdate();
+    void bridgeBelongsToTheUnit();
+    void serialNumberRules_data();
+    void serialNumberRules();
     void applicationRunningShowsTheHint_data();
     void applicationRunningShowsTheHint();
     void manufacturingSetsStartupMode();
@@ -297,6 +301,109 @@ void tst_UpdateWorkflow::restartedUnitNotIdentifiedEndsTheWait()
     QVERIFY(widget<QPushButton>(rig.d(), "ButtonClose")->isEnabled());
     QCOMPARE(rig.flashedTypes(), (QVector<int>{kBridgeWire, CPartitionTable::EApplication}));
     QCOMPARE(rig.sim.unit().powerCycles(), 1);
+}
+
+// While the tool waits for the bridge-path unit to restart, that unit is taken away and another
+// one is plugged in: the update stops before anything reaches the newcomer.
+void tst_UpdateWorkflow::anotherUnitStopsTheUpdate()
+{
+    const QString otherPort = QStringLiteral("/dev/ttyACM1");
+    DialogOptions o;
+    o.automatic = true;
+    CDevSimLoopback other(bootUnit(false, 20, 20, 50456));
+    UpdateRig rig(bootUnit(false, 1), o);
+    other.attach(rig.t->connector->addPort(otherPort, nullptr));
+    setMessageBoxHook([&](const SMessageBox& box) {
+        rig.boxes.boxes << box;
+        if (box.title == model(uiText(162))) {
+            rig.t->enumerator->unplug(kPort);
+            rig.t->enumerator->plug(devicePort(otherPort));
+        }
+        return QMessageBox::Ok;
+    });
+    QTRY_VERIFY(rig.boxes.count(model(uiText(162))) == 1 && !rig.d().updateRunning());
+
+    QCOMPARE(rig.d().state(), int(EStateIdle));
+    QCOMPARE(status(rig.d()), CUpdateWorkflow::otherUnitText());
+    QCOMPARE(rig.flashedTypes(), (QVector<int>{kBridgeWire, CPartitionTable::EApplication}));
+    QVERIFY(other.unit().flash().images().isEmpty());
+    QCOMPARE(other.unit().requestCount(HLP_SET_SERIAL_NUMBER), 0);
+    QCOMPARE(other.unit().requestCount(HLP_SWAP_BOOTLOADERS), 0);
+    // No exit code 100: an exit requested from the application would end any event loop.
+    QEventLoop loop;
+    QTimer::singleShot(1, &loop, [&] { loop.exit(7); });
+    QCOMPARE(loop.exec(), 7);
+}
+
+// A unit with application 2.01 was seen and taken away; the next unit runs 2.20 and needs no
+// bridge (nor the reboot pause that follows it).
+void tst_UpdateWorkflow::bridgeBelongsToTheUnit()
+{
+    const QString otherPort = QStringLiteral("/dev/ttyACM1");
+    CDevSimLoopback other(bootUnit(false, 20, 20, 50456));
+    UpdateRig rig(bootUnit(false, 1));
+    QVERIFY(rig.d().updateFlags().bridgeNeeded);
+    other.attach(rig.t->connector->addPort(otherPort, nullptr));
+    rig.t->enumerator->unplug(kPort);
+    rig.t->enumerator->plug(devicePort(otherPort));
+    QCOMPARE(rig.d().state(), int(EStateReady));
+    // Were the bridge still needed, the reboot wait would never end: a port that will not open
+    // ends it.
+    setMessageBoxHook([&](const SMessageBox& box) {
+        rig.boxes.boxes << box;
+        if (box.title == model(uiText(162))) {
+            rig.t->enumerator->unplug(otherPort);
+            rig.t->enumerator->plug(devicePort(QStringLiteral("/dev/ttyACM9")));
+        }
+        return QMessageBox::Ok;
+    });
+    rig.d().on_ButtonBurn_clicked();
+
+    QCOMPARE(rig.boxes.count(model(uiText(162))), 0);
+    QCOMPARE(rig.d().state(), int(EStateUpdated));
+    QVector<int> types;
+    for (const SDevSimFlashedImage& image : other.unit().flash().images())
+        types << image.type;
+    QCOMPARE(types, (QVector<int>{CPartitionTable::EApplication, CPartitionTable::ECC3200,
+                                  CPartitionTable::EBootloader2}));
+}
+
+void tst_UpdateWorkflow::serialNumberRules_data()
+{
+    QTest::addColumn<SDevSimIdentity>("unit");
+    QTest::addColumn<QString>("preset");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("serialWrites");
+    QTest::addColumn<UINT32>("serialAfter");
+    // -ap -sn: the unit is plugged in before the start.
+    QTest::addRow("preset into a unit without one")
+        << bootUnit(true, 20, 20, 0) << "50777" << int(EStateUpdated) << 1 << UINT32(50777);
+    QTest::addRow("the unit's own low number refuses it, the preset is not written")
+        << bootUnit(false, 20, 20, 123) << "50777" << int(EStateNotUpdatable) << 0 << UINT32(123);
+    QTest::addRow("a low preset is refused before it is written")
+        << bootUnit(false, 20, 20, 0) << "4711" << int(EStateNotUpdatable) << 0 << UINT32(0);
+}
+
+void tst_UpdateWorkflow::serialNumberRules()
+{
+    QFETCH(SDevSimIdentity, unit);
+    QFETCH(QString, preset);
+    QFETCH(int, state);
+    QFETCH(int, serialWrites);
+    QFETCH(UINT32, serialAfter);
+    DialogOptions o;
+    o.automatic = true;
+    o.serialPreset = preset;
+    UpdateRig rig(unit, o);
+    QTRY_VERIFY(!rig.d().updateRunning() && rig.d().state() != EStateReady);
+    QTest::qWait(10); // a queued automatic start would have begun by now
+
+    QCOMPARE(rig.d().state(), state);
+    QCOMPARE(rig.sim.unit().requestCount(HLP_SET_SERIAL_NUMBER), serialWrites);
+    QCOMPARE(rig.sim.unit().identity().serial, serialAfter);
+    QCOMPARE(rig.sim.unit().flash().images().isEmpty(), state != EStateUpdated);
+    if (state == EStateNotUpdatable)
+        QCOMPARE(rig.boxes.count(uiText(144)), 1);
 }
 
 void tst_UpdateWorkflow::applicationRunningShowsTheHint_data()

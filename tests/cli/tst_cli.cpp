@@ -288,7 +288,10 @@ void tst_Cli::planExitCodes_data()
     QTest::addRow("serial too low") << QStringList{"--serial", "123"} << QStringList{} << 3
                                     << "The serial number is too low. (not-updatable)";
     QTest::addRow("serial given is too low")
-        << QStringList{} << QStringList{"--serial", "49999"} << 3 << "(not-updatable)";
+        << QStringList{"--serial", "0"} << QStringList{"--serial", "49999"} << 3
+        << "(not-updatable)";
+    QTest::addRow("the unit's own serial counts, not the one given")
+        << QStringList{} << QStringList{"--serial", "49999"} << 0 << "(ready)";
     QTest::addRow("no serial") << QStringList{"--serial", "0"} << QStringList{} << 3
                                << "give --serial N (serial-needed)";
     QTest::addRow("no serial, given")
