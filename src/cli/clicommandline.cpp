@@ -33,7 +33,7 @@ const char* const kExitCodes = R"(Exit codes:
       (give --serial)
   4   an image transfer or the serial number failed
   5   the bootloader swap failed
-  6   the unit did not come back after the reboot pause
+  6   the unit did not come back after the reboot pause, or another unit came instead
   7   already up to date: nothing to write
   8   the service tool or another ventaro-cli is running
   9   a request to the unit failed
@@ -57,8 +57,9 @@ const QCommandLineOption kForceApplOption(QStringLiteral("force-appl"),
                                           QStringLiteral("Write the application and WiFi "
                                                          "firmware even when current."));
 const QCommandLineOption kSerialOption(QStringLiteral("serial"),
-                                       QStringLiteral("Write serial number N into the unit first "
-                                                      "(50000 and up for a 100-series unit)."),
+                                       QStringLiteral("Write serial number N into a unit that has "
+                                                      "none (50000 and up for a 100-series unit); "
+                                                      "a unit's own number is kept."),
                                        QStringLiteral("N"));
 const QCommandLineOption kStartupOption(QStringLiteral("startup-mode"),
                                         QStringLiteral("After a successful update set start-up "
