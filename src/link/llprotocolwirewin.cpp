@@ -90,10 +90,22 @@ bool CLLProtocolWireWin::pushOutgoing()
         const qint64 left = kWriteTimeoutMs - clock.elapsed();
         if (left <= 0 || !m_Port->waitForBytesWritten(int(left))) {
             qDebug() << "Serial write failed:" << m_Port->errorString();
-            if (auto* serial = qobject_cast<QSerialPort*>(m_Port))
-                serial->clearError();
+            dropOutgoing();
             return false;
         }
     }
     return true;
+}
+
+// A failed write is over: its rest must not reach the unit later, after the caller has
+// retried it or moved on to the next request. Discards the port's buffer and the driver's
+// output queue.
+void CLLProtocolWireWin::dropOutgoing()
+{
+    auto* serial = qobject_cast<QSerialPort*>(m_Port);
+    if (!serial)
+        return;
+    if (!serial->clear(QSerialPort::Output))
+        qDebug() << "Serial output not discarded:" << serial->errorString();
+    serial->clearError();
 }

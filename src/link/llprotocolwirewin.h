@@ -12,7 +12,8 @@ class QIODevice;
 class CLLProtocolWireWin : public CLLProtocolWire
 {
 public:
-    // Longest time Send waits for the port to take all bytes before it reports failure.
+    // Longest time Send waits for the port to take all bytes before it reports failure; a
+    // failed Send leaves none of its bytes queued.
     static constexpr int kWriteTimeoutMs = 2000;
 
     explicit CLLProtocolWireWin(QIODevice* port);
@@ -27,6 +28,7 @@ public:
 private:
     void pullIncoming();
     bool pushOutgoing();
+    void dropOutgoing();
 
     QIODevice* m_Port;
     CWireReadBuffer m_Buffer;

@@ -92,6 +92,7 @@ private slots:
     void readsAtMost256Bytes();
     void putBack();
     void sendWritesEverything();
+    void timedOutSendLeavesNothingQueued();
     void exchangeOverPty();
     void masterClosedMidExchange();
 };
@@ -159,6 +160,25 @@ void tst_LLProtocolWireWin::sendWritesEverything()
     // Every byte is on its way before Send returns, without an event loop.
     QCOMPARE(port.bytesToWrite(), qint64(0));
     QCOMPARE(pty.read(big.size(), 2000), big);
+}
+
+void tst_LLProtocolWireWin::timedOutSendLeavesNothingQueued()
+{
+    Pty pty;
+    QSerialPort port;
+    QVERIFY(openPort(port, pty.slavePath));
+    CLLProtocolWireWin wire(&port);
+    // The unit stops reading: more than the pty takes in cannot be written.
+    const QByteArray big(40000, 'x');
+    LogCapture log;
+    QVERIFY(!wire.Send(big.constData(), UINT16(big.size())));
+    QCOMPARE(port.bytesToWrite(), qint64(0));
+
+    // The unit reads again: whatever of the failed write got through, none of it follows
+    // later, and the next write arrives on its own.
+    pty.read(big.size(), 300);
+    QVERIFY(wire.Send("NEXT", 4));
+    QCOMPARE(pty.read(big.size(), 300), QByteArray("NEXT"));
 }
 
 void tst_LLProtocolWireWin::exchangeOverPty()
