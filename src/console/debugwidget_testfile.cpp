@@ -5,12 +5,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDebug>
 #include <QFile>
 #include <QLCDNumber>
 #include <QLineEdit>
 #include <QPointer>
-#include <QSaveFile>
 
 namespace {
 const char* const kColumnTestCase = "Test case";
@@ -45,24 +43,19 @@ bool CDebugWidget::saveTestFile()
 {
     if (!m_pTestModel)
         return false;
-    // QSaveFile writes a temporary file and replaces the test file only when everything was
-    // written: an interrupted save never costs the user the file.
-    QSaveFile file(m_strTestFile);
-    if (!file.open(QIODevice::WriteOnly)) {
-        reportFileProblem(this, tr("Unable to open file '%1'").arg(m_strTestFile),
-                          file.errorString());
+    QString error;
+    switch (m_pTestModel->saveFile(m_strTestFile, true, QLatin1Char(kDelimiter),
+                                   QLatin1Char(kQuote), kCodecName, &error)) {
+    case CFelDelimTextModel::ESaveResult::Saved:
+        return true;
+    case CFelDelimTextModel::ESaveResult::NotOpened:
+        reportFileProblem(this, tr("Unable to open file '%1'").arg(m_strTestFile), error);
         return false;
+    case CFelDelimTextModel::ESaveResult::NotWritten:
+        break;
     }
-    if (!m_pTestModel->save(&file, true, QLatin1Char(kDelimiter), QLatin1Char(kQuote),
-                            kCodecName) ||
-        !file.commit()) {
-        qDebug() << "saveTestFile:" << m_strTestFile << "not written:" << file.errorString();
-        file.cancelWriting();
-        reportFileProblem(this, tr("Unable to write CSV file '%1'").arg(m_strTestFile),
-                          file.errorString());
-        return false;
-    }
-    return true;
+    reportFileProblem(this, tr("Unable to write CSV file '%1'").arg(m_strTestFile), error);
+    return false;
 }
 
 void CDebugWidget::checkTestColumns(const QStringList& names)
