@@ -21,6 +21,26 @@ void reportFileProblem(QWidget* parent, const QString& text, const QString& deta
 }
 } // namespace
 
+void CDebugWidget::reloadTestFile(const QStringList& columns)
+{
+    // The countdown belongs to the selected row of the old file. The column check's box runs
+    // the event loop after the new rows are in and before the selector is refilled: a tick
+    // then would store the case's results into whatever row of the new file has its index.
+    const bool counting = m_TimerTest.isActive();
+    m_TimerTest.stop();
+    if (!loadTestFile()) {
+        if (counting)
+            m_TimerTest.start(m_TestTickMs); // the old rows are still in place
+        return;
+    }
+    checkTestColumns(columns);
+    fillTestCaseCombo();
+    // A case found again has restarted its countdown; otherwise the case is gone, and so is
+    // what was left of its wait.
+    if (!m_TimerTest.isActive())
+        m_pLcdWait->display(0);
+}
+
 bool CDebugWidget::loadTestFile()
 {
     if (!m_pTestModel)
