@@ -12,12 +12,6 @@ CLLProtocol::EReturnCode CLLProtocol::RecSinglePacketNoAck(CLLProtocolPacket& pa
     return receivePacket(packet, timeout);
 }
 
-void CLLProtocol::wait(UINT16 ms)
-{
-    m_Wire.Sleep(ms);
-    m_WaitedMs += ms;
-}
-
 CLLProtocol::EReturnCode CLLProtocol::receivePacket(CLLProtocolPacket& packet, UINT16 timeout)
 {
     packet.Reset();
@@ -27,7 +21,8 @@ CLLProtocol::EReturnCode CLLProtocol::receivePacket(CLLProtocolPacket& packet, U
             qDebug() << "Exchange given up after" << m_WaitedMs << "ms of waiting.";
             break;
         }
-        wait(kPollSleepMs);
+        m_Wire.WaitReadable(kPollSleepMs);
+        m_WaitedMs += kPollSleepMs;
         UINT16 len = 0;
         const UINT8* bytes = m_Wire.Read(len);
         if (!bytes || len == 0) {
@@ -72,7 +67,8 @@ bool CLLProtocol::sendAttempt(CLLProtocolPacket& packet, int attempts)
         int writes = 0;
         while (!m_Wire.Send(bytes, len)) {
             qDebug() << "CLLProtocol::Send: m_Wire.Send failed! Chunk: " << chunk;
-            wait(kChunkRetrySleepMs);
+            m_Wire.Sleep(kChunkRetrySleepMs);
+            m_WaitedMs += kChunkRetrySleepMs;
             if (++writes >= attempts)
                 return false;
         }

@@ -14,12 +14,14 @@ class CLLProtocol
 public:
     enum EReturnCode { RC_OK = 0, RC_FAILED = 3 };
 
+    // Longest wait of one receive poll; bytes arriving end it early (WaitReadable).
     static constexpr UINT16 kPollSleepMs = 1;
     static constexpr UINT16 kIdleLimitPolls = 1000;
     static constexpr UINT16 kChunkRetrySleepMs = 1000;
     static constexpr int kRepeatAttempts = 3;
     // Longest wait of one Send, Receive or RecSinglePacketNoAck call, in milliseconds of the
-    // wire's waits (every poll counts kPollSleepMs, every retry pause its length). The idle
+    // wire's waits (every poll counts kPollSleepMs, also when arriving bytes end it sooner;
+    // every retry pause its length). The idle
     // limit alone cannot end a wait while the unit keeps sending debug packets. The longest
     // legitimate Send, three attempts of three chunks with two failed writes each and a full
     // silence before each ACK, waits about 21 s; debug output during a wait adds to that.
@@ -44,8 +46,6 @@ private:
     EReturnCode receivePacket(CLLProtocolPacket& packet, UINT16 timeout);
     bool sendAttempt(CLLProtocolPacket& packet, int attempts);
     void drain();
-    // The wire's Sleep, counted against kExchangeLimitMs.
-    void wait(UINT16 ms);
     bool limitReached() const { return m_WaitedMs >= kExchangeLimitMs; }
 
     CLLProtocolWire& m_Wire;

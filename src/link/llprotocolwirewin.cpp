@@ -55,6 +55,24 @@ void CLLProtocolWireWin::Sleep(UINT16 ms)
     QThread::msleep(ms);
 }
 
+void CLLProtocolWireWin::WaitReadable(UINT16 ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (m_Buffer.hasKept() || BytesAvailable() > 0)
+        return;
+    if (m_Port && m_Port->isOpen()) {
+        if (m_Port->waitForReadyRead(ms))
+            return;
+        clearTimeout();
+    }
+    // Nothing arrived, or the port failed at once (a vanished device): the poll still takes
+    // its full time.
+    const qint64 leftUs = qint64(ms) * 1000 - clock.nsecsElapsed() / 1000;
+    if (leftUs > 0)
+        QThread::usleep(quint64(leftUs));
+}
+
 qint64 CLLProtocolWireWin::BytesAvailable()
 {
     if (!m_Port)
@@ -71,11 +89,15 @@ void CLLProtocolWireWin::pullIncoming()
     if (!m_Port->isOpen())
         return;
     m_Port->waitForReadyRead(0);
-    if (auto* serial = qobject_cast<QSerialPort*>(m_Port)) {
-        // A timeout is sticky until cleared and would make every later check fail.
-        if (serial->error() == QSerialPort::TimeoutError)
-            serial->clearError();
-    }
+    clearTimeout();
+}
+
+// A timeout is sticky until cleared and would make every later check fail.
+void CLLProtocolWireWin::clearTimeout()
+{
+    auto* serial = qobject_cast<QSerialPort*>(m_Port);
+    if (serial && serial->error() == QSerialPort::TimeoutError)
+        serial->clearError();
 }
 
 // write() only queues; push until the port has taken every byte. A vanished device makes

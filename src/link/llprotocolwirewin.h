@@ -23,10 +23,12 @@ public:
     const UINT8* Read(UINT16& len) override;
     UINT16 PutBack(UINT16 received, UINT16 kept) override;
     void Sleep(UINT16 ms) override;
+    void WaitReadable(UINT16 ms) override;
     virtual qint64 BytesAvailable();
 
 private:
     void pullIncoming();
+    void clearTimeout();
     bool pushOutgoing();
     void dropOutgoing();
 
