@@ -139,8 +139,8 @@ int main(int argc, char** argv)
     }
     QElapsedTimer fileTimer;
     fileTimer.start();
-    if (!model.saveFile(dir.filePath(QStringLiteral("Saved.csv")), true, kDelimiter, kQuote,
-                        kCodec))
+    if (model.saveFile(dir.filePath(QStringLiteral("Saved.csv")), true, kDelimiter, kQuote,
+                       kCodec) != CFelDelimTextModel::ESaveResult::Saved)
         return 1;
     const qint64 saveFileNs = fileTimer.nsecsElapsed();
 

@@ -144,10 +144,7 @@ void CDebugQuorlin70::storeTestResults()
 
 void CDebugQuorlin70::ReloadTestFile()
 {
-    if (!loadTestFile())
-        return;
-    checkTestColumns({"Test case", "Description", "Com level", "Room area", "Sum Cool Temp",
-                      "T-Extract", "T-Supply", "Rel. hum. extract", "Rel. hum. sup", "CO2 Ext",
-                      "CO2 Sup", "Ave RH Ext"});
-    fillTestCaseCombo();
+    reloadTestFile({"Test case", "Description", "Com level", "Room area", "Sum Cool Temp",
+                    "T-Extract", "T-Supply", "Rel. hum. extract", "Rel. hum. sup", "CO2 Ext",
+                    "CO2 Sup", "Ave RH Ext"});
 }

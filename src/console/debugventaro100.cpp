@@ -225,10 +225,7 @@ void CDebugVentaro100::storeTestResults()
 
 void CDebugVentaro100::ReloadTestFile()
 {
-    if (!loadTestFile())
-        return;
-    checkTestColumns({"Test case", "Description", "Hum Red", "Com level", "Room area",
-                      "2nd room flow", "Sum Cool Temp", "T-Outdoor", "T-Extract", "T-Exhaust",
-                      "T-Supply", "Rel. hum. out", "Rel. hum. extract", "CO2", "Ave RH Ext"});
-    fillTestCaseCombo();
+    reloadTestFile({"Test case", "Description", "Hum Red", "Com level", "Room area",
+                    "2nd room flow", "Sum Cool Temp", "T-Outdoor", "T-Extract", "T-Exhaust",
+                    "T-Supply", "Rel. hum. out", "Rel. hum. extract", "CO2", "Ave RH Ext"});
 }

@@ -71,6 +71,10 @@ public slots:
 
 protected:
     // ---- Test-values file, for the model panels ------------------------------------------
+    // The model panels' ReloadTestFile: loads the file, reports the first of `columns` that
+    // is missing and refills the selector. The countdown stands still meanwhile, so no tick
+    // stores results while the new rows and the old selector disagree.
+    void reloadTestFile(const QStringList& columns);
     // Creates the model on first use and loads the file (header, ';', '"', Latin-1); a
     // failure is reported in a message box and gives false.
     bool loadTestFile();

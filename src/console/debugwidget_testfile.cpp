@@ -5,12 +5,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDebug>
 #include <QFile>
 #include <QLCDNumber>
 #include <QLineEdit>
 #include <QPointer>
-#include <QSaveFile>
 
 namespace {
 const char* const kColumnTestCase = "Test case";
@@ -22,6 +20,26 @@ void reportFileProblem(QWidget* parent, const QString& text, const QString& deta
                     QMessageBox::NoButton, detail});
 }
 } // namespace
+
+void CDebugWidget::reloadTestFile(const QStringList& columns)
+{
+    // The countdown belongs to the selected row of the old file. The column check's box runs
+    // the event loop after the new rows are in and before the selector is refilled: a tick
+    // then would store the case's results into whatever row of the new file has its index.
+    const bool counting = m_TimerTest.isActive();
+    m_TimerTest.stop();
+    if (!loadTestFile()) {
+        if (counting)
+            m_TimerTest.start(m_TestTickMs); // the old rows are still in place
+        return;
+    }
+    checkTestColumns(columns);
+    fillTestCaseCombo();
+    // A case found again has restarted its countdown; otherwise the case is gone, and so is
+    // what was left of its wait.
+    if (!m_TimerTest.isActive())
+        m_pLcdWait->display(0);
+}
 
 bool CDebugWidget::loadTestFile()
 {
@@ -45,24 +63,19 @@ bool CDebugWidget::saveTestFile()
 {
     if (!m_pTestModel)
         return false;
-    // QSaveFile writes a temporary file and replaces the test file only when everything was
-    // written: an interrupted save never costs the user the file.
-    QSaveFile file(m_strTestFile);
-    if (!file.open(QIODevice::WriteOnly)) {
-        reportFileProblem(this, tr("Unable to open file '%1'").arg(m_strTestFile),
-                          file.errorString());
+    QString error;
+    switch (m_pTestModel->saveFile(m_strTestFile, true, QLatin1Char(kDelimiter),
+                                   QLatin1Char(kQuote), kCodecName, &error)) {
+    case CFelDelimTextModel::ESaveResult::Saved:
+        return true;
+    case CFelDelimTextModel::ESaveResult::NotOpened:
+        reportFileProblem(this, tr("Unable to open file '%1'").arg(m_strTestFile), error);
         return false;
+    case CFelDelimTextModel::ESaveResult::NotWritten:
+        break;
     }
-    if (!m_pTestModel->save(&file, true, QLatin1Char(kDelimiter), QLatin1Char(kQuote),
-                            kCodecName) ||
-        !file.commit()) {
-        qDebug() << "saveTestFile:" << m_strTestFile << "not written:" << file.errorString();
-        file.cancelWriting();
-        reportFileProblem(this, tr("Unable to write CSV file '%1'").arg(m_strTestFile),
-                          file.errorString());
-        return false;
-    }
-    return true;
+    reportFileProblem(this, tr("Unable to write CSV file '%1'").arg(m_strTestFile), error);
+    return false;
 }
 
 void CDebugWidget::checkTestColumns(const QStringList& names)

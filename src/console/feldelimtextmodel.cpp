@@ -93,25 +93,29 @@ bool CFelDelimTextModel::save(QIODevice* device, bool withHeader, QChar delimite
     return true;
 }
 
-bool CFelDelimTextModel::saveFile(const QString& fileName, bool withHeader, QChar delimiter,
-                                  QChar quote, const char* codecName, QString* errorString) const
+CFelDelimTextModel::ESaveResult CFelDelimTextModel::saveFile(const QString& fileName,
+                                                             bool withHeader, QChar delimiter,
+                                                             QChar quote, const char* codecName,
+                                                             QString* errorString) const
 {
     QSaveFile file(fileName);
     QString error;
+    auto result = ESaveResult::NotWritten;
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
+        result = ESaveResult::NotOpened;
     } else if (!save(&file, withHeader, delimiter, quote, codecName)) {
         error = writeErrorText(file);
         file.cancelWriting();
     } else if (!file.commit()) {
         error = file.errorString();
     } else {
-        return true;
+        return ESaveResult::Saved;
     }
     qDebug() << "CFelDelimTextModel::saveFile:" << fileName << "not saved:" << error;
     if (errorString)
         *errorString = error;
-    return false;
+    return result;
 }
 
 void CFelDelimTextModel::setHeader(const QStringList& header)

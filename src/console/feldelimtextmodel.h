@@ -32,12 +32,14 @@ public:
     // writable or a write to it failed.
     [[nodiscard]] bool save(QIODevice* device, bool withHeader, QChar delimiter, QChar quote,
                             const char* codecName) const;
+    enum class ESaveResult { Saved, NotOpened, NotWritten };
+    Q_ENUM(ESaveResult)
     // Saves to a file through QSaveFile: the file is replaced only when the whole content was
     // written, so a failed save leaves the previous file intact. On failure the reason is put
     // into errorString when given.
-    [[nodiscard]] bool saveFile(const QString& fileName, bool withHeader, QChar delimiter,
-                                QChar quote, const char* codecName,
-                                QString* errorString = nullptr) const;
+    [[nodiscard]] ESaveResult saveFile(const QString& fileName, bool withHeader, QChar delimiter,
+                                       QChar quote, const char* codecName,
+                                       QString* errorString = nullptr) const;
 
     // Replaces the header and sets the header flag; the column count is not changed.
     void setHeader(const QStringList& header);

@@ -24,6 +24,11 @@ public:
         m_SleptMs += ms;
         m_Inner.Sleep(ms);
     }
+    void WaitReadable(UINT16 ms) override
+    {
+        m_SleptMs += ms;
+        m_Inner.WaitReadable(ms);
+    }
 
     // Milliseconds since construction.
     qint64 elapsedMs() const { return qMax(m_Wall.elapsed(), m_SleptMs); }

@@ -8,10 +8,21 @@
 CLLProtocol::EReturnCode CLLProtocol::RecSinglePacketNoAck(CLLProtocolPacket& packet,
                                                            UINT16 timeout)
 {
+    m_WaitedMs = 0;
+    return receivePacket(packet, timeout);
+}
+
+CLLProtocol::EReturnCode CLLProtocol::receivePacket(CLLProtocolPacket& packet, UINT16 timeout)
+{
     packet.Reset();
     UINT16 idle = 0;
     while (idle < timeout) {
-        m_Wire.Sleep(kPollSleepMs);
+        if (limitReached()) {
+            qDebug() << "Exchange given up after" << m_WaitedMs << "ms of waiting.";
+            break;
+        }
+        m_Wire.WaitReadable(kPollSleepMs);
+        m_WaitedMs += kPollSleepMs;
         UINT16 len = 0;
         const UINT8* bytes = m_Wire.Read(len);
         if (!bytes || len == 0) {
@@ -57,6 +68,7 @@ bool CLLProtocol::sendAttempt(CLLProtocolPacket& packet, int attempts)
         while (!m_Wire.Send(bytes, len)) {
             qDebug() << "CLLProtocol::Send: m_Wire.Send failed! Chunk: " << chunk;
             m_Wire.Sleep(kChunkRetrySleepMs);
+            m_WaitedMs += kChunkRetrySleepMs;
             if (++writes >= attempts)
                 return false;
         }
@@ -65,8 +77,9 @@ bool CLLProtocol::sendAttempt(CLLProtocolPacket& packet, int attempts)
 
 CLLProtocol::EReturnCode CLLProtocol::Send(CLLProtocolPacket& packet)
 {
+    m_WaitedMs = 0;
     const int attempts = packet.IsRepeat() ? kRepeatAttempts : 1;
-    for (int attempt = 0; attempt < attempts; ++attempt) {
+    for (int attempt = 0; attempt < attempts && !limitReached(); ++attempt) {
         qDebug() << "Sending packet...:" << attempt;
         if (!sendAttempt(packet, attempts))
             continue;
@@ -74,7 +87,7 @@ CLLProtocol::EReturnCode CLLProtocol::Send(CLLProtocolPacket& packet)
             return RC_OK;
         qDebug() << "Sending completed, now waiting for ACK...";
         CLLProtocolPacket ack;
-        if (RecSinglePacketNoAck(ack, kIdleLimitPolls) != RC_OK)
+        if (receivePacket(ack, kIdleLimitPolls) != RC_OK)
             continue;
         qDebug() << "Received packet...";
         qDebug() << "Received complete and correct packet";
@@ -91,15 +104,22 @@ CLLProtocol::EReturnCode CLLProtocol::Send(CLLProtocolPacket& packet)
 
 void CLLProtocol::drain()
 {
+    int drained = 0;
     UINT16 len = 0;
     while (m_Wire.Read(len) && len > 0) {
+        drained += len;
+        if (drained >= kDrainLimitBytes) {
+            qDebug() << "Drain stopped after" << drained << "bytes.";
+            return;
+        }
     }
 }
 
 CLLProtocol::EReturnCode CLLProtocol::Receive(CLLProtocolPacket& packet)
 {
     qDebug() << "Try to receicve packet...";
-    if (RecSinglePacketNoAck(packet, kIdleLimitPolls) != RC_OK) {
+    m_WaitedMs = 0;
+    if (receivePacket(packet, kIdleLimitPolls) != RC_OK) {
         qDebug() << "Receive failed.";
         return RC_FAILED;
     }

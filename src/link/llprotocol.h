@@ -14,10 +14,21 @@ class CLLProtocol
 public:
     enum EReturnCode { RC_OK = 0, RC_FAILED = 3 };
 
+    // Longest wait of one receive poll; bytes arriving end it early (WaitReadable).
     static constexpr UINT16 kPollSleepMs = 1;
     static constexpr UINT16 kIdleLimitPolls = 1000;
     static constexpr UINT16 kChunkRetrySleepMs = 1000;
     static constexpr int kRepeatAttempts = 3;
+    // Longest wait of one Send, Receive or RecSinglePacketNoAck call, in milliseconds of the
+    // wire's waits (every poll counts kPollSleepMs, also when arriving bytes end it sooner;
+    // every retry pause its length). The idle
+    // limit alone cannot end a wait while the unit keeps sending debug packets. The longest
+    // legitimate Send, three attempts of three chunks with two failed writes each and a full
+    // silence before each ACK, waits about 21 s; debug output during a wait adds to that.
+    static constexpr int kExchangeLimitMs = 60000;
+    // Most bytes the drain after a failed Send discards, so a unit that never stops sending
+    // cannot hold it.
+    static constexpr int kDrainLimitBytes = 65536;
 
     explicit CLLProtocol(CLLProtocolWire& wire) : m_Wire(wire) {}
     CLLProtocol(CLLProtocolWire& wire, QTextEdit* debugOutput)
@@ -32,9 +43,12 @@ public:
     [[nodiscard]] EReturnCode Receive(CLLProtocolPacket& packet);
 
 private:
+    EReturnCode receivePacket(CLLProtocolPacket& packet, UINT16 timeout);
     bool sendAttempt(CLLProtocolPacket& packet, int attempts);
     void drain();
+    bool limitReached() const { return m_WaitedMs >= kExchangeLimitMs; }
 
     CLLProtocolWire& m_Wire;
     QTextEdit* m_DebugOutput = nullptr;
+    int m_WaitedMs = 0; // waits of the running call
 };

@@ -24,6 +24,11 @@ public:
         return kept;
     }
     virtual void Sleep(UINT16 ms) = 0;
+    // The poll wait of a receive loop: at most `ms`, ending early once Read has bytes to
+    // return. It never ends early without bytes, so a count of empty polls measures silence.
+    // Every other pause is a Sleep, which lasts its full time whatever arrives. A wire that
+    // cannot tell when bytes arrive waits the full time.
+    virtual void WaitReadable(UINT16 ms) { Sleep(ms); }
 };
 
 // The read buffer with put-back store that every wire implementation shares.
@@ -39,6 +44,7 @@ public:
         return kept;
     }
     void clear() { m_Kept = 0; }
+    bool hasKept() const { return m_Kept > 0; }
     UINT16 putBack(UINT16 received, UINT16 kept);
 
 private:

@@ -55,6 +55,24 @@ void CLLProtocolWireWin::Sleep(UINT16 ms)
     QThread::msleep(ms);
 }
 
+void CLLProtocolWireWin::WaitReadable(UINT16 ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (m_Buffer.hasKept() || BytesAvailable() > 0)
+        return;
+    if (m_Port && m_Port->isOpen()) {
+        if (m_Port->waitForReadyRead(ms))
+            return;
+        clearTimeout();
+    }
+    // Nothing arrived, or the port failed at once (a vanished device): the poll still takes
+    // its full time.
+    const qint64 leftUs = qint64(ms) * 1000 - clock.nsecsElapsed() / 1000;
+    if (leftUs > 0)
+        QThread::usleep(quint64(leftUs));
+}
+
 qint64 CLLProtocolWireWin::BytesAvailable()
 {
     if (!m_Port)
@@ -71,11 +89,15 @@ void CLLProtocolWireWin::pullIncoming()
     if (!m_Port->isOpen())
         return;
     m_Port->waitForReadyRead(0);
-    if (auto* serial = qobject_cast<QSerialPort*>(m_Port)) {
-        // A timeout is sticky until cleared and would make every later check fail.
-        if (serial->error() == QSerialPort::TimeoutError)
-            serial->clearError();
-    }
+    clearTimeout();
+}
+
+// A timeout is sticky until cleared and would make every later check fail.
+void CLLProtocolWireWin::clearTimeout()
+{
+    auto* serial = qobject_cast<QSerialPort*>(m_Port);
+    if (serial && serial->error() == QSerialPort::TimeoutError)
+        serial->clearError();
 }
 
 // write() only queues; push until the port has taken every byte. A vanished device makes
@@ -90,10 +112,22 @@ bool CLLProtocolWireWin::pushOutgoing()
         const qint64 left = kWriteTimeoutMs - clock.elapsed();
         if (left <= 0 || !m_Port->waitForBytesWritten(int(left))) {
             qDebug() << "Serial write failed:" << m_Port->errorString();
-            if (auto* serial = qobject_cast<QSerialPort*>(m_Port))
-                serial->clearError();
+            dropOutgoing();
             return false;
         }
     }
     return true;
+}
+
+// A failed write is over: its rest must not reach the unit later, after the caller has
+// retried it or moved on to the next request. Discards the port's buffer and the driver's
+// output queue.
+void CLLProtocolWireWin::dropOutgoing()
+{
+    auto* serial = qobject_cast<QSerialPort*>(m_Port);
+    if (!serial)
+        return;
+    if (!serial->clear(QSerialPort::Output))
+        qDebug() << "Serial output not discarded:" << serial->errorString();
+    serial->clearError();
 }

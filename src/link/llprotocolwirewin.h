@@ -12,7 +12,8 @@ class QIODevice;
 class CLLProtocolWireWin : public CLLProtocolWire
 {
 public:
-    // Longest time Send waits for the port to take all bytes before it reports failure.
+    // Longest time Send waits for the port to take all bytes before it reports failure; a
+    // failed Send leaves none of its bytes queued.
     static constexpr int kWriteTimeoutMs = 2000;
 
     explicit CLLProtocolWireWin(QIODevice* port);
@@ -22,11 +23,14 @@ public:
     const UINT8* Read(UINT16& len) override;
     UINT16 PutBack(UINT16 received, UINT16 kept) override;
     void Sleep(UINT16 ms) override;
+    void WaitReadable(UINT16 ms) override;
     virtual qint64 BytesAvailable();
 
 private:
     void pullIncoming();
+    void clearTimeout();
     bool pushOutgoing();
+    void dropOutgoing();
 
     QIODevice* m_Port;
     CWireReadBuffer m_Buffer;

@@ -149,6 +149,7 @@ private slots:
     void missingRequiredColumn_data();
     void missingRequiredColumn();
     void reloadKeepsTheSelectedCase();
+    void reloadDuringTheCountdownStoresIntoTheCasesRow();
     void unreadableTestFileIsReported();
     void failedSaveKeepsTheOldFile();
     void plusPanelStoresItsResults();
@@ -480,6 +481,45 @@ void tst_DebugPanels::reloadKeepsTheSelectedCase()
     QCOMPARE(t.cases()->currentIndex(), -1);
     QCOMPARE(t.panel()->currentTestCaseRow(), -1);
     QCOMPARE(t.unit().simulationCount(), 2);
+}
+
+void tst_DebugPanels::reloadDuringTheCountdownStoresIntoTheCasesRow()
+{
+    const QString header = kHeader100 + QStringLiteral(";Wait time;") + kResults100 + "\n";
+    writeLatin1(kTestFile,
+                header + case100("A", 600, "10", 3, "9") + case100("B", 700, "10", 3, "3"));
+    PanelRig t(false);
+    t.panel()->setTestTickInterval(20);
+    t.click(QStringLiteral("(Re)load Test File"));
+    t.cases()->setCurrentIndex(1);
+    QCOMPARE(t.countdown()->intValue(), 3);
+
+    // In the new file C stands where B stood and B has moved down. A column is missing, and the
+    // box that says so runs the event loop for longer than B's countdown.
+    QString renamed = header;
+    renamed.replace(QStringLiteral("Ave RH Ext;"), QStringLiteral("Ave RH Extract;"));
+    const QString kept =
+        renamed + case100("A", 600, "10", 3, "9") + case100("C", 800, "10", 3, "9");
+    const QString rowB = case100("B", 700, "10", 3, "3");
+    writeLatin1(kTestFile, kept + rowB);
+    MessageBoxHook recorder = setMessageBoxHook([](const SMessageBox&) {
+        QTest::qWait(200);
+        return QMessageBox::Ok;
+    });
+    t.click(QStringLiteral("(Re)load Test File"));
+    setMessageBoxHook(std::move(recorder));
+
+    // B counts again from the start, and its results go into B's row; the rest stays as it was.
+    QCOMPARE(t.cases()->currentText(), QStringLiteral("B"));
+    QTRY_COMPARE(t.unit().requestCount(HLP_GET_CURRENT_STATE), 1);
+    QTest::qWait(100);
+    QCOMPARE(t.unit().requestCount(HLP_GET_CURRENT_STATE), 1);
+    const QByteArray saved = readAll(kTestFile);
+    QVERIFY2(saved.startsWith(kept.toLatin1()), saved.constData());
+    QVERIFY(saved.mid(kept.size())
+                .startsWith("B;L\xFC"
+                            "ftung B;0;3;35;30;21;10;22;12;20;60;30;700;50;15;3;"
+                            "MinAir;"));
 }
 
 void tst_DebugPanels::unreadableTestFileIsReported()

@@ -313,14 +313,16 @@ void TestFelDelimTextModel::saveFileReplacesWholeFile()
 
     CFelDelimTextModel model;
     QVERIFY(loadBytes(model, "Test case;Wait time\n1;5\n", true));
-    QVERIFY(model.saveFile(path, true, kSemicolon, kQuote, kLatin1));
+    QCOMPARE(model.saveFile(path, true, kSemicolon, kQuote, kLatin1),
+             CFelDelimTextModel::ESaveResult::Saved);
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("Test case;Wait time\n1;5\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"TestValues.csv"});
 
     QString error;
-    QVERIFY(!model.saveFile(dir.filePath("missing/TestValues.csv"), true, kSemicolon, kQuote,
-                            kLatin1, &error));
+    QCOMPARE(model.saveFile(dir.filePath("missing/TestValues.csv"), true, kSemicolon, kQuote,
+                            kLatin1, &error),
+             CFelDelimTextModel::ESaveResult::NotOpened);
     QVERIFY(!error.isEmpty());
 }
 
@@ -350,11 +352,11 @@ void TestFelDelimTextModel::failedSaveFileKeepsOldContent()
     small.rlim_cur = 4096;
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
     QString error;
-    const bool saved4k = model.saveFile(path, true, kSemicolon, kQuote, kLatin1, &error);
+    const auto saved4k = model.saveFile(path, true, kSemicolon, kQuote, kLatin1, &error);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
-    QVERIFY(!saved4k);
+    QCOMPARE(saved4k, CFelDelimTextModel::ESaveResult::NotWritten);
     QVERIFY(!error.isEmpty());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));

@@ -46,6 +46,8 @@ private slots:
     void receiveOfPartialPacketNamesTheState();
     void idleLimitMeasuresSilence();
     void failedSendDrainsLateBytes();
+    void debugOutputCannotHoldAnExchange_data();
+    void debugOutputCannotHoldAnExchange();
     void debugMessages_data();
     void debugMessages();
     void debugMessagesWithoutOutput();
@@ -287,6 +289,42 @@ void tst_LLProtocol::failedSendDrainsLateBytes()
     auto again = request(13, false);
     QCOMPARE(protocol.Send(again), CLLProtocol::RC_FAILED);
     QCOMPARE(wire.pending(), qint64(0));
+}
+
+void tst_LLProtocol::debugOutputCannotHoldAnExchange_data()
+{
+    QTest::addColumn<bool>("send");
+    QTest::addColumn<int>("answerAfterMs"); // -1: never
+    QTest::addRow("send, debug output without end") << true << -1;
+    QTest::addRow("receive, debug output without end") << false << -1;
+    QTest::addRow("send, ACK after 40 s of debug output") << true << 40000;
+    QTest::addRow("receive, reply after 40 s of debug output") << false << 40000;
+}
+
+void tst_LLProtocol::debugOutputCannotHoldAnExchange()
+{
+    QFETCH(bool, send);
+    QFETCH(int, answerAfterMs);
+    // Every debug packet restarts the silence count; only the overall limit ends the wait.
+    CLoopbackWire wire;
+    const int debugUntilMs = answerAfterMs < 0 ? 600000 : answerAfterMs;
+    for (int at = 0; at < debugUntilMs; at += 500)
+        wire.deliver(debugTextPacket("erasing"), at);
+    if (answerAfterMs >= 0)
+        wire.deliver(send ? ackPacket() : hlpReply(0x0C, "x"), answerAfterMs);
+    CLLProtocol protocol(wire);
+    LogCapture log;
+    auto packet = request(13, true);
+    const auto rc = send ? protocol.Send(packet) : protocol.Receive(packet);
+    if (answerAfterMs >= 0) {
+        QCOMPARE(rc, CLLProtocol::RC_OK);
+        return;
+    }
+    QCOMPARE(rc, CLLProtocol::RC_FAILED);
+    QCOMPARE(log.countExact("Exchange given up after 60000 ms of waiting."), 1);
+    QCOMPARE(wire.now(), qint64(CLLProtocol::kExchangeLimitMs));
+    // No further attempt follows a wait that used up the limit; a failed receive sends no ACK.
+    QCOMPARE(wire.sent(), send ? wirePacket(LLC_HLP, LLF_REPEAT, QByteArray(1, '\x0D')) : "");
 }
 
 void tst_LLProtocol::debugMessages_data()

@@ -92,6 +92,9 @@ private slots:
     void readsAtMost256Bytes();
     void putBack();
     void sendWritesEverything();
+    void timedOutSendLeavesNothingQueued();
+    void waitsEndEarlyOnlyWhenTheyMay_data();
+    void waitsEndEarlyOnlyWhenTheyMay();
     void exchangeOverPty();
     void masterClosedMidExchange();
 };
@@ -159,6 +162,73 @@ void tst_LLProtocolWireWin::sendWritesEverything()
     // Every byte is on its way before Send returns, without an event loop.
     QCOMPARE(port.bytesToWrite(), qint64(0));
     QCOMPARE(pty.read(big.size(), 2000), big);
+}
+
+void tst_LLProtocolWireWin::timedOutSendLeavesNothingQueued()
+{
+    Pty pty;
+    QSerialPort port;
+    QVERIFY(openPort(port, pty.slavePath));
+    CLLProtocolWireWin wire(&port);
+    // The unit stops reading: more than the pty takes in cannot be written.
+    const QByteArray big(40000, 'x');
+    LogCapture log;
+    QVERIFY(!wire.Send(big.constData(), UINT16(big.size())));
+    QCOMPARE(port.bytesToWrite(), qint64(0));
+
+    // The unit reads again: whatever of the failed write got through, none of it follows
+    // later, and the next write arrives on its own.
+    pty.read(big.size(), 300);
+    QVERIFY(wire.Send("NEXT", 4));
+    QCOMPARE(pty.read(big.size(), 300), QByteArray("NEXT"));
+}
+
+void tst_LLProtocolWireWin::waitsEndEarlyOnlyWhenTheyMay_data()
+{
+    QTest::addColumn<bool>("poll");        // WaitReadable, else Sleep
+    QTest::addColumn<int>("bytesAfterMs"); // -1: none
+    QTest::addColumn<bool>("vanished");
+    QTest::addColumn<int>("waitMs");
+    QTest::addColumn<bool>("full"); // lasts its full time, else ends soon after the bytes
+    QTest::addRow("poll ends when bytes arrive") << true << 30 << false << 2000 << false;
+    QTest::addRow("empty poll") << true << -1 << false << 150 << true;
+    QTest::addRow("poll on a vanished port") << true << -1 << true << 150 << true;
+    QTest::addRow("pause while bytes arrive") << false << 30 << false << 300 << true;
+}
+
+void tst_LLProtocolWireWin::waitsEndEarlyOnlyWhenTheyMay()
+{
+    QFETCH(bool, poll);
+    QFETCH(int, bytesAfterMs);
+    QFETCH(bool, vanished);
+    QFETCH(int, waitMs);
+    QFETCH(bool, full);
+    Pty pty;
+    QSerialPort port;
+    QVERIFY(openPort(port, pty.slavePath));
+    CLLProtocolWireWin wire(&port);
+    if (vanished)
+        pty.closeMaster();
+    std::thread peer([&] {
+        if (bytesAfterMs < 0)
+            return;
+        QThread::msleep(ulong(bytesAfterMs));
+        pty.write("ACK");
+    });
+    QElapsedTimer clock;
+    clock.start();
+    if (poll)
+        wire.WaitReadable(UINT16(waitMs));
+    else
+        wire.Sleep(UINT16(waitMs));
+    const qint64 took = clock.elapsed();
+    peer.join();
+    if (full)
+        QVERIFY2(took >= waitMs - 1, qPrintable(QString::number(took)));
+    else
+        QVERIFY2(took >= bytesAfterMs - 1 && took < waitMs / 2, qPrintable(QString::number(took)));
+    UINT16 len = 0;
+    QCOMPARE(wire.Read(len) != nullptr, bytesAfterMs >= 0);
 }
 
 void tst_LLProtocolWireWin::exchangeOverPty()
