@@ -2,7 +2,7 @@
 // of virtual ports. The first byte picks the reader (bit 0) and, for the command line, the
 // text decoding (bit 1); the rest is the argument list, one argument per line, or the file.
 #include "app/commandline.h"
-#include "app/portenumerator.h"
+#include "service/portenumerator.h"
 
 #include "fuzzsupport.h"
 

@@ -407,7 +407,7 @@
 <context>
     <name>CUpdateWorkflow</name>
     <message>
-        <location filename="../src/app/updateworkflow.cpp" line="274"/>
+        <location filename="../src/service/updateworkflow.cpp" line="274"/>
         <source>Another ventaro device was connected. The update was stopped.</source>
         <translation>Ein anderes ventaro-Gerät wurde angeschlossen. Das Update wurde abgebrochen.</translation>
     </message>

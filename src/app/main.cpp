@@ -2,7 +2,7 @@
 #include "app/maindialognew.h"
 #include "app/messagebox.h"
 #include "app/quitonsignal.h"
-#include "app/singleinstance.h"
+#include "service/singleinstance.h"
 
 #include <QApplication>
 #include <QDebug>

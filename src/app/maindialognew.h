@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/updateflags.h"
-#include "app/updateworkflow.h"
+#include "service/updateflags.h"
+#include "service/updateworkflow.h"
 #include "link/lltypes.h"
 
 #include <QDateTime>

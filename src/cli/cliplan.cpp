@@ -1,6 +1,6 @@
 #include "cliplan.h"
 
-#include "app/identityview.h"
+#include "service/identityview.h"
 #include "cli/cliexitcodes.h"
 #include "device/uitext.h"
 #include "firmware/flashimagelist.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/updateflags.h"
+#include "service/updateflags.h"
 #include "device/hlprecords.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "clirunner.h"
 
-#include "app/singleinstance.h"
+#include "service/singleinstance.h"
 #include "cli/cliexitcodes.h"
 #include "cli/cliplan.h"
 #include "cli/clitext.h"

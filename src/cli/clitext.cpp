@@ -1,6 +1,6 @@
 #include "clitext.h"
 
-#include "app/identityview.h"
+#include "service/identityview.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/portenumerator.h"
+#include "service/portenumerator.h"
 #include "device/hlprecords.h"
 
 #include <QList>

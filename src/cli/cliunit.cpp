@@ -1,8 +1,8 @@
 #include "cliunit.h"
 
-#include "app/fanfactory.h"
-#include "app/identityview.h"
-#include "app/portconnector.h"
+#include "service/fanfactory.h"
+#include "service/identityview.h"
+#include "service/portconnector.h"
 #include "device/fanbase.h"
 
 CCliUnit::CCliUnit(std::unique_ptr<CPortConnector> connector)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/portconnector.h"
-#include "app/portenumerator.h"
+#include "service/portconnector.h"
+#include "service/portenumerator.h"
 #include "device/hlprecords.h"
 
 #include <QList>

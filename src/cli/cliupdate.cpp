@@ -1,6 +1,6 @@
 #include "cliupdate.h"
 
-#include "app/identityview.h"
+#include "service/identityview.h"
 #include "cli/cliexitcodes.h"
 #include "cli/cliplan.h"
 #include "cli/clitext.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/updateworkflow.h"
+#include "service/updateworkflow.h"
 #include "cli/clicommandline.h"
 #include "cli/productionrecord.h"
 

@@ -2,8 +2,8 @@
 
 #include "app/maindialognew.h"
 #include "app/messagebox.h"
-#include "app/portconnector.h"
-#include "app/portenumerator.h"
+#include "service/portconnector.h"
+#include "service/portenumerator.h"
 #include "device/fanbase.h"
 #include "link/loopbackwire.h"
 

@@ -1,5 +1,5 @@
 #include "app/commandline.h"
-#include "app/singleinstance.h"
+#include "service/singleinstance.h"
 
 #include <QSharedMemory>
 #include <QUuid>

@@ -2,7 +2,7 @@
 
 #include "cliprocess.h"
 
-#include "app/singleinstance.h"
+#include "service/singleinstance.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,5 +1,5 @@
-#include "app/identityview.h"
-#include "app/updateflags.h"
+#include "service/identityview.h"
+#include "service/updateflags.h"
 
 #include <QtTest>
 
@@ -163,8 +163,12 @@ void tst_UpdateFlags::bridgeNeededBelongsToTheUnit()
     in.keepBridge = true;
     (void)applyUpdateFlagRules(in, f);
     QVERIFY(f.bridgeNeeded);
-    // Any other unit with that application needs no bridge.
+    // Seen again outside an update (its update failed before the restart): still needed.
     in.keepBridge = false;
+    (void)applyUpdateFlagRules(in, f);
+    QVERIFY(f.bridgeNeeded);
+    // Any other unit with that application needs no bridge.
+    in.ident.m_SerialNo += 1;
     (void)applyUpdateFlagRules(in, f);
     QVERIFY(!f.bridgeNeeded);
 }

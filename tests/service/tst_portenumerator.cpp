@@ -1,5 +1,5 @@
-#include "app/portenumerator.h"
 #include "logcapture.h"
+#include "service/portenumerator.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

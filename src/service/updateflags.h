@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/hlprecords.h"
+#include "service/unitidentity.h"
 
 // Versions compare as main * 100 + sub.
 struct SVersion
@@ -25,8 +26,11 @@ struct SUpdateFlags
     bool updateAppl = false;
     bool updateWifi = false;
     bool updateBoot = false;
-    bool oldBoot = false;      // the unit's bootloader is a 1.x
-    bool bridgeNeeded = false; // the unit runs application 2.01; cleared only by a finished update
+    bool oldBoot = false; // the unit's bootloader is a 1.x
+    // The unit runs application 2.01, or did when it was seen before: it keeps needing the
+    // bridge's restart until an update of it finishes.
+    bool bridgeNeeded = false;
+    SUnitIdentity bridgeUnit; // the unit bridgeNeeded belongs to
 };
 
 struct SFlagInput
@@ -37,8 +41,8 @@ struct SFlagInput
     SImageVersions images;
     bool forceBoot = false; // -fb
     bool forceAppl = false; // -fa
-    // This identification is the unit under update coming back after its restart: a bridge
-    // found needed before the restart stays needed.
+    // This identification is the unit under update coming back after its restart (perhaps with
+    // the serial number the update wrote): a bridge found needed before stays needed.
     bool keepBridge = false;
 };
 
@@ -48,7 +52,8 @@ struct SFlagOutcome
     int notUpdatableText = 0;         // uiText index for the not-updatable box, 0 for none
 };
 
-// The update-flag rules: recomputes every flag; bridgeNeeded is only kept when keepBridge says so.
+// The update-flag rules: recomputes every flag; bridgeNeeded is kept for the unit it was set for
+// (or when keepBridge says so) and recomputed for any other unit.
 SFlagOutcome applyUpdateFlagRules(const SFlagInput& in, SUpdateFlags& flags);
 
 // Bootloader and application both at least 1.20: the unit has the de-icing counters.

@@ -49,8 +49,11 @@ SFlagOutcome applyUpdateFlagRules(const SFlagInput& in, SUpdateFlags& flags)
         flags.updateWifi = true;
     }
     // A bridge belongs to the unit that needed it: another unit decides afresh.
-    flags.bridgeNeeded =
-        (in.keepBridge && flags.bridgeNeeded) || applVersion(id) == kBridgeApplVersion;
+    const SUnitIdentity unit = SUnitIdentity::of(id);
+    const bool keep = flags.bridgeNeeded && (in.keepBridge || flags.bridgeUnit == unit);
+    flags.bridgeNeeded = keep || applVersion(id) == kBridgeApplVersion;
+    if (flags.bridgeNeeded)
+        flags.bridgeUnit = unit;
     if (applVersion(id) == kApplNeedsBootVersion)
         flags.updateBoot = true;
     if (id.m_ComPartnerX != 0) {

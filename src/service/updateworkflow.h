@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/unitidentity.h"
-#include "app/updateflags.h"
 #include "firmware/partitiontable.h"
+#include "service/unitidentity.h"
+#include "service/updateflags.h"
 
 #include <QString>
 
