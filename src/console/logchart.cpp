@@ -56,8 +56,9 @@ const SAxisInfo kAxes[] = {
 QString ageAxisTitle(const QString& ageUnit)
 {
     if (ageUnit.isEmpty())
-        return text("Log entry");
-    return text("Age [%1]").arg(text(ageUnit.toUtf8().constData()));
+        return QCoreApplication::translate("CLogChartView", "Log entry");
+    return QCoreApplication::translate("CLogChartView", "Age [%1]")
+        .arg(text(ageUnit.toUtf8().constData()));
 }
 
 // The unit names of the ages, for the translation catalogue (the tables carry them in English).
