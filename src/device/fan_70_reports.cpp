@@ -143,16 +143,12 @@ bool CFan_70_PC::primLogTable(logtable::STable& table)
     QVector<SPrimLogEntry_70> entries;
     if (!getPrimLog(entries))
         return false;
-    table = logtable::STable();
-    logtable::CRowBuilder row(table);
-    for (int i = 0; i < entries.size(); ++i) {
-        qDebug() << "logEntries[ nLog ].ControlAuto = " << entries[i].ventilReason();
-        primLogRow(row, i, entries[i], ventReasonName(entries[i].ventilReason()));
-    }
-    if (entries.isEmpty()) {
-        primLogRow(row, 0, SPrimLogEntry_70(), ventReasonName(0));
-        table.rows.clear();
-    }
+    for (const SPrimLogEntry_70& e : entries)
+        qDebug() << "logEntries[ nLog ].ControlAuto = " << e.ventilReason();
+    logtable::decodeEntries(table, entries, logtable::EOrder::Forward,
+                            [this](logtable::CRowBuilder& row, int i, const SPrimLogEntry_70& e) {
+                                primLogRow(row, i, e, ventReasonName(e.ventilReason()));
+                            });
     return true;
 }
 

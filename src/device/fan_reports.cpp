@@ -191,14 +191,10 @@ bool CFan::primLogTable(logtable::STable& table)
     QVector<SPrimLogEntry> entries;
     if (!getPrimLog(entries))
         return false;
-    table = logtable::STable();
-    logtable::CRowBuilder row(table);
-    for (int i = 0; i < entries.size(); ++i)
-        primLogRow(row, i, entries[i], ventReasonName(entries[i].program()));
-    if (entries.isEmpty()) {
-        primLogRow(row, 0, SPrimLogEntry(), ventReasonName(0));
-        table.rows.clear();
-    }
+    logtable::decodeEntries(table, entries, logtable::EOrder::Forward,
+                            [this](logtable::CRowBuilder& row, int i, const SPrimLogEntry& e) {
+                                primLogRow(row, i, e, ventReasonName(e.program()));
+                            });
     return true;
 }
 

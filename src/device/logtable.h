@@ -82,6 +82,26 @@ private:
     STable& m_Table;
 };
 
+// Replaces the table's rows with one row per entry, `decode(row, position, entry)` adding the
+// row of the entry at `position` in `entries`: in order, or from the last entry down to the
+// first. A log without entries still gets its columns, from a blank entry.
+enum class EOrder { Forward, Backward };
+template <typename Entry, typename Decode>
+void decodeEntries(STable& table, const QVector<Entry>& entries, EOrder order, Decode decode)
+{
+    table.columns.clear();
+    table.rows.clear();
+    CRowBuilder row(table);
+    for (int k = 0; k < entries.size(); ++k) {
+        const int i = order == EOrder::Forward ? k : entries.size() - 1 - k;
+        decode(row, i, entries[i]);
+    }
+    if (entries.isEmpty()) {
+        decode(row, 0, Entry());
+        table.rows.clear();
+    }
+}
+
 // One header row of the column names, one row per entry; dot decimal separator, flags as
 // "yes"/"no", fields with a comma or quote quoted. Lines end with "\n".
 QString toCsv(const STable& table);

@@ -62,16 +62,12 @@ ESecLogRead readSecLog(CFanBase& fan, int span, ESecLogPick pick, Fetch fetch, D
     QVector<Entry> entries;
     if (!fetch(entries, selection))
         return ESecLogRead::FetchFailed;
-    table = logtable::STable();
     table.ageUnit = ageUnit(span);
-    logtable::CRowBuilder row(table);
     const int firstAge = firstEntryAge(pick, selection.used, entries.size());
-    for (int i = entries.size() - 1; i >= 0; --i)
-        decode(row, i, firstAge - i, entries[i], n);
-    if (entries.isEmpty()) {
-        decode(row, 0, 0, Entry(), n);
-        table.rows.clear();
-    }
+    logtable::decodeEntries(table, entries, logtable::EOrder::Backward,
+                            [&](logtable::CRowBuilder& row, int i, const Entry& entry) {
+                                decode(row, i, firstAge - i, entry, n);
+                            });
     return ESecLogRead::Ok;
 }
 
