@@ -6,7 +6,7 @@
 #   scripts/screenshots.sh [output folder]
 #
 # It builds and installs nothing: it expects the build tree (SCREENSHOT_BUILD_DIR, default
-# build) to hold src/korvath-update and tools/devsim/ventaro-devsim, and needs Xvfb, xdotool
+# build) to hold src/korvath-update, src/ventaro-cli and tools/devsim/ventaro-devsim, and needs Xvfb, xdotool
 # and ImageMagick's import and convert. It says which package is missing. A running
 # korvath-update is not disturbed: every start here uses an instance key of its own.
 set -euo pipefail
@@ -15,6 +15,7 @@ root=$PWD
 build=${SCREENSHOT_BUILD_DIR:-build}
 out=${1:-docs/screenshots}
 tool=$root/$build/src/korvath-update
+cli=$root/$build/src/ventaro-cli
 sim=$root/$build/tools/devsim/ventaro-devsim
 # ImageMagick by full path: another convert may come first on PATH.
 import=/usr/bin/import
@@ -28,10 +29,10 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "screenshots: missing packages: ${missing[*]} (apt-get install ${missing[*]})" >&2
     exit 1
 fi
-for program in "$tool" "$sim"; do
+for program in "$tool" "$cli" "$sim"; do
     if [ ! -x "$program" ]; then
         echo "screenshots: $program not found; build first:" >&2
-        echo "  cmake --build $build --target korvath-update ventaro-devsim" >&2
+        echo "  cmake --build $build --target korvath-update ventaro-cli ventaro-devsim" >&2
         exit 1
     fi
 done
@@ -209,4 +210,14 @@ begin console-de
 unit unit --model 100 --serial 50123 "${older[@]}"
 run -d -l de_DE
 capture debug-console-german.png
+stop_running
+
+# The console's secondary-log chart, drawn by ventaro-cli from 40 days of a simulated unit.
+begin chart
+unit unit --model 100 --serial 50123 --sec-log 1:62:40:0
+VENTARO_PORT_DIR="$work/$shot/ports" VENTARO_INSTANCE_KEY="$instance-$shot" \
+    "$cli" seclog --span 1 --plot "$work/$shot/raw.png" 2>"$work/$shot/cli.log" ||
+    fail "chart: ventaro-cli seclog --plot failed"
+"$convert" "$work/$shot/raw.png" -strip -dither None -colors 256 "PNG8:$out/seclog-chart.png"
+echo "screenshots: $out/seclog-chart.png"
 stop_running

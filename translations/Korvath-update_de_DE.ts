@@ -375,6 +375,99 @@
         <source>Missing column in test file (&apos;%1&apos;).</source>
         <translation>Fehlende Spalte in der Testdatei (&apos;%1&apos;).</translation>
     </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="101"/>
+        <source>Chart Prim Log</source>
+        <translation>Primärlog-Diagramm</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget.cpp" line="114"/>
+        <source>Chart Sec Log</source>
+        <translation>Sek.-Log-Diagramm</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget_charts.cpp" line="23"/>
+        <source>Primary Log</source>
+        <translation>Primärlog</translation>
+    </message>
+    <message>
+        <location filename="../src/console/debugwidget_charts.cpp" line="39"/>
+        <source>Secondary Log: %1</source>
+        <translation>Sekundärlog: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CLogChartView</name>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="49"/>
+        <source>Temperature</source>
+        <translation>Temperatur</translation>
+    </message>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="51"/>
+        <source>Humidity</source>
+        <translation>Feuchte</translation>
+    </message>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="52"/>
+        <source>CO2</source>
+        <translation>CO2</translation>
+    </message>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="53"/>
+        <source>Air flow</source>
+        <translation>Luftmenge</translation>
+    </message>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="59"/>
+        <source>Log entry</source>
+        <translation>Logeintrag</translation>
+    </message>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="60"/>
+        <source>Age [%1]</source>
+        <translation>Alter [%1]</translation>
+    </message>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="66"/>
+        <source>quarter hours</source>
+        <translation>Viertelstunden</translation>
+    </message>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="66"/>
+        <source>days</source>
+        <translation>Tage</translation>
+    </message>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="67"/>
+        <source>months</source>
+        <translation>Monate</translation>
+    </message>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="163"/>
+        <source>Save as PNG</source>
+        <translation>Als PNG speichern</translation>
+    </message>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="212"/>
+        <source>entry %1</source>
+        <translation>Eintrag %1</translation>
+    </message>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="213"/>
+        <source>%1 %2 old</source>
+        <translation>%1 %2 alt</translation>
+    </message>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="254"/>
+        <source>PNG images (*.png)</source>
+        <translation>PNG-Bilder (*.png)</translation>
+    </message>
+    <message>
+        <location filename="../src/console/logchart.cpp" line="258"/>
+        <source>Could not write %1</source>
+        <translation>%1 kann nicht geschrieben werden</translation>
+    </message>
 </context>
 <context>
     <name>CMainDialogNew</name>

@@ -19,8 +19,8 @@ constexpr SCommandInfo kCommands[] = {
     {SCliOptions::EUpdate, "update", "Update the unit's firmware from the built-in images."},
     {SCliOptions::ECounters, "counters", "The unit's persistent counters."},
     {SCliOptions::ETimer, "timer", "The unit's clock."},
-    {SCliOptions::EPrimLog, "primlog", "The primary log as a text report."},
-    {SCliOptions::ESecLog, "seclog", "A secondary log as a text report."},
+    {SCliOptions::EPrimLog, "primlog", "The primary log as a text report, CSV or JSON."},
+    {SCliOptions::ESecLog, "seclog", "A secondary log as a text report, CSV, JSON or a chart."},
     {SCliOptions::EPartTable, "parttable", "The flash partition table."},
 };
 
@@ -37,7 +37,8 @@ const char* const kExitCodes = R"(Exit codes:
   7   already up to date: nothing to write
   8   the service tool or another ventaro-cli is running
   9   a request to the unit failed
-  10  the production record could not be written)";
+  10  the production record could not be written
+  11  the chart could not be written (seclog --plot))";
 
 // Options every command that talks to a unit accepts.
 const QCommandLineOption kPortOption(QStringLiteral("port"),
@@ -85,6 +86,19 @@ const QCommandLineOption kOldestOption(QStringLiteral("oldest"),
                                        QStringLiteral("Only the 10 or 100 oldest entries."),
                                        QStringLiteral("10|100"));
 
+const QCommandLineOption kFormatOption(QStringLiteral("format"),
+                                       QStringLiteral("text (the report, default), csv or json: "
+                                                      "one row or object per entry."),
+                                       QStringLiteral("text|csv|json"));
+const QCommandLineOption kPlotOption(QStringLiteral("plot"),
+                                     QStringLiteral("Write the chart of the entries to FILE as a "
+                                                    "PNG picture instead of printing them."),
+                                     QStringLiteral("FILE"));
+const QCommandLineOption kSizeOption(QStringLiteral("size"),
+                                     QStringLiteral("Size of the --plot picture in pixels. "
+                                                    "Default: 1200x600."),
+                                     QStringLiteral("WxH"));
+
 QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
 {
     switch (command) {
@@ -95,8 +109,11 @@ QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
     case SCliOptions::EUpdate:
         return {kJsonOption,    kForceBootOption, kForceApplOption,    kSerialOption,
                 kStartupOption, kRecordOption,    kRebootTimeoutOption};
+    case SCliOptions::EPrimLog:
+        return {kFormatOption};
     case SCliOptions::ESecLog:
-        return {kSpanOption, kYoungestOption, kOldestOption};
+        return {kSpanOption,   kYoungestOption, kOldestOption,
+                kFormatOption, kPlotOption,     kSizeOption};
     default:
         return {};
     }
@@ -127,10 +144,12 @@ const char* commandDescription(SCliOptions::ECommand command)
     case SCliOptions::ETimer:
         return "Print the unit's clock.";
     case SCliOptions::EPrimLog:
-        return "Print the primary log as a text report.";
+        return "Print the primary log as a text report, or its decoded entries as CSV or JSON "
+               "(column names with their units, dot decimals, flags as yes/no).";
     case SCliOptions::ESecLog:
         return "Print a secondary log as a text report: all entries, or the 10/100 youngest "
-               "or oldest.";
+               "or oldest; or their decoded values as CSV or JSON, or their chart as a PNG "
+               "picture (--plot).";
     case SCliOptions::EPartTable:
         return "Print the flash partition table.";
     default:
@@ -210,6 +229,55 @@ QList<QCommandLineOption> allOptions()
     for (const QCommandLineOption& o : commandOptions(SCliOptions::ESecLog))
         all << o;
     return all;
+}
+
+// "1200x600": width and height from 100 to 10000 pixels.
+bool toSize(const QString& text, int& width, int& height)
+{
+    const QStringList parts = text.trimmed().toLower().split(QLatin1Char('x'));
+    constexpr int kMinPx = 100;
+    constexpr int kMaxPx = 10000;
+    return parts.size() == 2 && toInt(parts[0], kMinPx, kMaxPx, width) &&
+           toInt(parts[1], kMinPx, kMaxPx, height);
+}
+
+bool parseLogOutput(const QCommandLineParser& parser, SCliOptions& o, QString& error)
+{
+    if (parser.isSet(kFormatOption)) {
+        const QString format = parser.value(kFormatOption).trimmed().toLower();
+        if (format == QLatin1String("csv"))
+            o.format = SCliOptions::ECsv;
+        else if (format == QLatin1String("json"))
+            o.format = SCliOptions::EJson;
+        else if (format != QLatin1String("text")) {
+            error = QStringLiteral("--format wants text, csv or json");
+            return false;
+        }
+    }
+    if (o.command != SCliOptions::ESecLog)
+        return true;
+    if (parser.isSet(kPlotOption)) {
+        o.plotFile = parser.value(kPlotOption);
+        if (o.plotFile.isEmpty()) {
+            error = QStringLiteral("--plot wants a file name");
+            return false;
+        }
+        if (parser.isSet(kFormatOption)) {
+            error = QStringLiteral("seclog takes --plot or --format, not both");
+            return false;
+        }
+    }
+    if (parser.isSet(kSizeOption)) {
+        if (o.plotFile.isEmpty()) {
+            error = QStringLiteral("--size goes with --plot");
+            return false;
+        }
+        if (!toSize(parser.value(kSizeOption), o.plotWidth, o.plotHeight)) {
+            error = QStringLiteral("--size wants WIDTHxHEIGHT, each from 100 to 10000 pixels");
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -310,6 +378,9 @@ bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& er
         error = QStringLiteral("--reboot-timeout wants seconds from 1 to 3600");
         return false;
     }
+    if ((o.command == SCliOptions::EPrimLog || o.command == SCliOptions::ESecLog) &&
+        !parseLogOutput(parser, o, error))
+        return false;
     if (o.command == SCliOptions::ESecLog) {
         if (!parser.isSet(kSpanOption) || !toInt(parser.value(kSpanOption), 0, 2, o.span)) {
             error = QStringLiteral("seclog wants --span 0, 1 or 2");

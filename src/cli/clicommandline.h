@@ -38,6 +38,14 @@ struct SCliOptions
     int span = -1;    // 0 quarter hour, 1 day, 2 month
     int youngest = 0; // 0, 10 or 100
     int oldest = 0;   // 0, 10 or 100
+
+    // primlog and seclog: the text report, or the decoded entries as CSV or JSON
+    enum EFormat { EText, ECsv, EJson };
+    EFormat format = EText;
+    // seclog --plot: the chart as a PNG file of plotWidth x plotHeight pixels
+    QString plotFile;
+    int plotWidth = 1200;
+    int plotHeight = 600;
 };
 
 // Parses the arguments (program path first). False with `error` set when they are not

@@ -15,4 +15,5 @@ constexpr int kUpToDate = 7;       // nothing to write
 constexpr int kLocked = 8;         // the service tool or another ventaro-cli is running
 constexpr int kRequestFailed = 9;  // a report request to the unit failed
 constexpr int kRecordFailed = 10;  // the production record could not be written
+constexpr int kPlotFailed = 11;    // the chart picture could not be written
 } // namespace cliexit

@@ -7,7 +7,9 @@
 #include "cli/cliunit.h"
 #include "cli/cliupdate.h"
 #include "console/consoletexts.h"
+#include "console/logchart.h"
 #include "device/fanbase.h"
+#include "device/logtable.h"
 #include "device/seclogreport.h"
 
 #include <QTextStream>
@@ -87,12 +89,54 @@ int printReport(const QString& report, QTextStream& out, QTextStream& err)
     return cliexit::kOk;
 }
 
+int logReadFailed(QTextStream& err)
+{
+    return fail(err, cliexit::kRequestFailed, QStringLiteral("reading the log failed"));
+}
+
+// The decoded entries in the format asked for (CSV or JSON).
+int printTable(const SCliOptions& o, const logtable::STable& table, QTextStream& out)
+{
+    out << (o.format == SCliOptions::ECsv ? logtable::toCsv(table) : logtable::toJson(table));
+    return cliexit::kOk;
+}
+
+int runPrimLog(const SCliOptions& o, CCliUnit& unit, QTextStream& out, QTextStream& err)
+{
+    if (o.format == SCliOptions::EText)
+        return printReport(unit.fan().getPrimaryLog(), out, err);
+    logtable::STable table;
+    if (!unit.fan().primLogTable(table))
+        return logReadFailed(err);
+    return printTable(o, table, out);
+}
+
 int runSecLog(const SCliOptions& o, CCliUnit& unit, QTextStream& out, QTextStream& err)
 {
-    const QString report = unit.fan().secLogReport(
-        CLogging::EMaxTimeSpan(o.span), o.youngest == 10, o.youngest == 100, o.oldest == 10,
-        o.oldest == 100, QString::fromLatin1(kSpanCaptions[o.span]));
-    return printReport(report, out, err);
+    const QString caption = QString::fromLatin1(kSpanCaptions[o.span]);
+    // The flags in the order the service console offers them (first10 is "10 Youngest").
+    const bool first10 = o.youngest == 10;
+    const bool first100 = o.youngest == 100;
+    const bool last10 = o.oldest == 10;
+    const bool last100 = o.oldest == 100;
+    if (o.format == SCliOptions::EText && o.plotFile.isEmpty()) {
+        return printReport(unit.fan().secLogReport(CLogging::EMaxTimeSpan(o.span), first10,
+                                                   first100, last10, last100, caption),
+                           out, err);
+    }
+    logtable::STable table;
+    if (!unit.fan().secLogTable(CLogging::EMaxTimeSpan(o.span),
+                                report::secLogPick(first10, first100, last10, last100), table))
+        return logReadFailed(err);
+    if (o.plotFile.isEmpty())
+        return printTable(o, table, out);
+    const QString title =
+        QStringLiteral("%1 %2: %3")
+            .arg(unit.fan().modelName(), QStringLiteral("Secondary Log"), caption);
+    if (!logchart::renderPng(table, title, QSize(o.plotWidth, o.plotHeight), o.plotFile))
+        return fail(err, cliexit::kPlotFailed,
+                    QStringLiteral("could not write the chart to %1").arg(o.plotFile));
+    return cliexit::kOk;
 }
 
 int runPartTable(CCliUnit& unit, QTextStream& out, QTextStream& err)
@@ -140,7 +184,7 @@ int runCli(const SCliOptions& o, QTextStream& out, QTextStream& err)
     case SCliOptions::ETimer:
         return runTimer(unit, out, err);
     case SCliOptions::EPrimLog:
-        return printReport(unit.fan().getPrimaryLog(), out, err);
+        return runPrimLog(o, unit, out, err);
     case SCliOptions::ESecLog:
         return runSecLog(o, unit, out, err);
     case SCliOptions::EPartTable:

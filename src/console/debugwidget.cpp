@@ -98,6 +98,7 @@ void CDebugWidget::buildUpperPanel()
 
     // Row 2: logs.
     QPushButton* primLog = addButton(row2, tr("Report Prim Log"), "ReportPrimLog");
+    QPushButton* primChart = addButton(row2, tr("Chart Prim Log"), "ChartPrimLog");
     QPushButton* eraseLog = addButton(row2, tr("Erase Log Data"), "EraseLogData");
     row2->addWidget(new QLabel(tr("Secondary Log:"), m_pUpperPanel));
     QPushButton* secCount = addButton(row2, tr("Get Sec Log Cnt"), "GetSecLogCnt");
@@ -110,6 +111,7 @@ void CDebugWidget::buildUpperPanel()
     QPushButton* secCheck = addButton(row2, tr("Check Sec Log"), "CheckSecLog");
     QPushButton* secErase = addButton(row2, tr("Erase Sec Log"), "EraseSecLog");
     QPushButton* secReport = addButton(row2, tr("Report Sec Log"), "ReportSecLog");
+    QPushButton* secChart = addButton(row2, tr("Chart Sec Log"), "ChartSecLog");
     m_ReportSelection = new QButtonGroup(this);
     m_ReportSelection->setExclusive(true);
     const std::pair<const char*, EReportSelection> selections[] = {
@@ -157,6 +159,8 @@ void CDebugWidget::buildUpperPanel()
     connect(secCheck, &QPushButton::clicked, this, &CDebugWidget::slotCheckSecLog);
     connect(secErase, &QPushButton::clicked, this, &CDebugWidget::slotEraseSecLog);
     connect(secReport, &QPushButton::clicked, this, &CDebugWidget::slotRepSecLog);
+    connect(primChart, &QPushButton::clicked, this, &CDebugWidget::slotChartPrimLog);
+    connect(secChart, &QPushButton::clicked, this, &CDebugWidget::slotChartSecLog);
     if (m_pMainDlg) {
         connect(appl, &QPushButton::clicked, m_pMainDlg, &CMainDialogNew::on_ButtonAppl_clicked);
         connect(cc3200, &QPushButton::clicked, m_pMainDlg,
@@ -226,13 +230,16 @@ QString CDebugWidget::secLogSelectionReport()
     CFanBase* device = fan();
     if (!device)
         return QString();
-    // "Report All" is the case in which none of the four selections is checked.
-    auto checked = [this](EReportSelection id) {
-        return m_ReportSelection->button(id)->isChecked();
-    };
     return device->secLogReport(CLogging::EMaxTimeSpan(m_SpanSelector->currentIndex()),
-                                checked(E10Youngest), checked(E100Youngest), checked(E10Oldest),
-                                checked(E100Oldest), m_SpanSelector->currentText());
+                                isSelected(E10Youngest), isSelected(E100Youngest),
+                                isSelected(E10Oldest), isSelected(E100Oldest),
+                                m_SpanSelector->currentText());
+}
+
+bool CDebugWidget::isSelected(EReportSelection id) const
+{
+    // "Report All" is the case in which none of the four selections is checked.
+    return m_ReportSelection->button(id)->isChecked();
 }
 
 void CDebugWidget::slotCalcAveSenVal()

@@ -5,6 +5,9 @@
 #include <QTimer>
 #include <QWidget>
 
+namespace logtable {
+struct STable;
+}
 class CFanBase;
 class CFelDelimTextModel;
 class CMainDialogNew;
@@ -68,6 +71,10 @@ public slots:
     void slotButtonDumpMem();
     void slotButtonGetPT();
     void slotButtonWifiDataDebug();
+    // Charts of the primary log and of the span and entries "Report Sec Log" would print, each
+    // in a window of its own (debugwidget_charts.cpp).
+    void slotChartPrimLog();
+    void slotChartSecLog();
 
 protected:
     // ---- Test-values file, for the model panels ------------------------------------------
@@ -136,6 +143,8 @@ private:
     void buildUpperPanel();
     QPushButton* addButton(QHBoxLayout* row, const QString& caption, const char* name);
     QString secLogSelectionReport();
+    bool isSelected(EReportSelection id) const;
+    void showChart(const QString& title, const logtable::STable& table);
     QString readWifiDebugData();
 
     int m_TestTickMs = kTestTickMs;

@@ -2,6 +2,7 @@
 
 #include "device/fanbase.h"
 #include "device/primlogentry.h"
+#include "device/seclogreport.h"
 #include "device/ventinfo.h"
 
 struct SSecLogEntry;
@@ -27,6 +28,9 @@ public:
                          bool last100, const QString& caption) override;
     QString modelName() const override;
     int modelType() const override;
+    bool primLogTable(logtable::STable& table) override;
+    bool secLogTable(CLogging::EMaxTimeSpan span, report::ESecLogPick pick,
+                     logtable::STable& table) override;
     // Replace `entries` with the whole primary log / a selection of a secondary-log ring.
     virtual bool getPrimLog(QVector<SPrimLogEntry>& entries);
     virtual bool getSecLog(QVector<SSecLogEntry>& entries, CLogging::EMaxTimeSpan span,
@@ -62,5 +66,7 @@ signals:
     void signalDelOKMsg();
 
 private:
+    report::ESecLogRead readSecLogTable(CLogging::EMaxTimeSpan span, report::ESecLogPick pick,
+                                        logtable::STable& table);
     [[nodiscard]] bool readWifiRssi(qint8& rssi);
 };

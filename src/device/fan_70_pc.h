@@ -2,6 +2,7 @@
 
 #include "device/fanbase.h"
 #include "device/records_70.h"
+#include "device/seclogreport.h"
 
 // The 70-series device ("ventaro plus"). Same request codes and packet trains as the
 // 100 series, with its own records, packet sizes, ventilation-reason names and reports; it
@@ -27,6 +28,9 @@ public:
     const char* ventReasonName(int reason) const override;
     QString modelName() const override;
     int modelType() const override;
+    bool primLogTable(logtable::STable& table) override;
+    bool secLogTable(CLogging::EMaxTimeSpan span, report::ESecLogPick pick,
+                     logtable::STable& table) override;
     // Replace `entries` with the whole primary log / a selection of a secondary-log ring.
     virtual bool getPrimLog(QVector<SPrimLogEntry_70>& entries);
     virtual bool getSecLog(QVector<SSecLogEntry_70>& entries, CLogging_70::EMaxTimeSpan span,
@@ -37,5 +41,9 @@ public:
     [[nodiscard]] bool getCurrentState(SPrimLogEntry_70& entry);
     // Fire-and-forget: true when the link-layer send succeeded.
     [[nodiscard]] bool setSimulationValues(const SHLP_SetSimulationValues_70& values);
+
+private:
+    report::ESecLogRead readSecLogTable(CLogging::EMaxTimeSpan span, report::ESecLogPick pick,
+                                        logtable::STable& table);
 };
 static_assert(CFan_70_PC::kPrimLogReplySize == 200, "a primary-log packet is 200 bytes");

@@ -2,7 +2,9 @@
 
 #include "device/hlprecords.h"
 #include "device/logging.h"
+#include "device/logtable.h"
 #include "device/perscounter.h"
+#include "device/reportcolumns.h"
 #include "firmware/flashimagelist.h"
 #include "firmware/partitiontable.h"
 #include "link/lltypes.h"
@@ -110,6 +112,11 @@ public:
     virtual const char* ventReasonName(int reason) const;
     virtual QString modelName() const = 0;
     virtual int modelType() const = 0;
+    // The decoded logs behind the reports, for the charts and the exports: the whole primary
+    // log, or the picked entries of a secondary-log span. False when a request failed.
+    virtual bool primLogTable(logtable::STable& table) = 0;
+    virtual bool secLogTable(CLogging::EMaxTimeSpan span, report::ESecLogPick pick,
+                             logtable::STable& table) = 0;
 
 signals:
     void signalUserInfo(QString strInfo);

@@ -30,6 +30,7 @@ struct SSecLogSelection
 {
     UINT16 first = 0;
     UINT16 count = 0;
+    UINT16 used = 0; // entries stored in the ring
 };
 enum class ESecLogPick { First10, First100, Last10, Last100, All };
 
@@ -42,17 +43,17 @@ inline SSecLogSelection selectSecLog(UINT16 logSize, UINT16 used, UINT16 oldest,
         next = UINT16(next - logSize);
     switch (pick) {
     case ESecLogPick::First10:
-        return {oldest, 10};
+        return {oldest, 10, used};
     case ESecLogPick::First100:
-        return {oldest, 100};
+        return {oldest, 100, used};
     case ESecLogPick::Last10:
-        return {UINT16(next <= 8 ? next + logSize - 9 : next - 9), 10};
+        return {UINT16(next <= 8 ? next + logSize - 9 : next - 9), 10, used};
     case ESecLogPick::Last100:
-        return {UINT16(next <= 98 ? next + logSize - 99 : next - 99), 100};
+        return {UINT16(next <= 98 ? next + logSize - 99 : next - 99), 100, used};
     case ESecLogPick::All:
         break;
     }
-    return {oldest, used};
+    return {oldest, used, used};
 }
 
 inline ESecLogPick secLogPick(bool first10, bool first100, bool last10, bool last100)

@@ -149,6 +149,9 @@ void tst_Translations::consoleCaptionsInGerman()
         auto* ident = panel.findChild<QPushButton*>("GetIdent");
         QVERIFY(ident);
         QCOMPARE(ident->text(), QString("Kennung lesen"));
+        auto* chart = panel.findChild<QPushButton*>("ChartSecLog");
+        QVERIFY(chart);
+        QCOMPARE(chart->text(), QString("Sek.-Log-Diagramm"));
         QStringList radios, labels;
         for (const QRadioButton* r : panel.findChildren<QRadioButton*>())
             radios << r->text();

@@ -95,6 +95,9 @@ public:
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
         env.insert(QStringLiteral("LANG"), QStringLiteral("C"));
         env.remove(QStringLiteral("LANGUAGE"));
+        // ventaro-cli needs no display, not even for its charts.
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         return env;
     }
 

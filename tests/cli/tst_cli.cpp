@@ -4,6 +4,7 @@
 
 #include "service/singleinstance.h"
 
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -37,6 +38,7 @@ private slots:
     void identify();
     void reports_data();
     void reports();
+    void plot();
     void planExitCodes_data();
     void planExitCodes();
 };
@@ -57,7 +59,7 @@ void tst_Cli::help()
                                     "primlog", "seclog", "parttable"})
             QVERIFY2(r.out.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(command))),
                      command);
-        for (int code = 0; code <= 10; ++code)
+        for (int code = 0; code <= 11; ++code)
             QVERIFY2(r.out.contains(QStringLiteral("\n  %1 ").arg(code)), qPrintable(r.out));
     }
     // Every command has its own help naming its options and the exit codes.
@@ -68,8 +70,8 @@ void tst_Cli::help()
         {"update", {"--serial", "--startup-mode", "--json", "--record", "--reboot-timeout"}},
         {"counters", {"--port"}},
         {"timer", {"--port"}},
-        {"primlog", {"--port"}},
-        {"seclog", {"--span", "--youngest", "--oldest"}},
+        {"primlog", {"--port", "--format"}},
+        {"seclog", {"--span", "--youngest", "--oldest", "--format", "--plot", "--size"}},
         {"parttable", {"--port"}},
     };
     for (const auto& [command, options] : commands) {
@@ -104,6 +106,19 @@ void tst_Cli::badCommandLines_data()
         << QStringList{"seclog", "--span", "0", "--youngest", "10", "--oldest", "10"} << "not both";
     QTest::addRow("youngest 50") << QStringList{"seclog", "--span", "0", "--youngest", "50"}
                                  << "want 10 or 100";
+    QTest::addRow("format xml") << QStringList{"primlog", "--format", "xml"}
+                                << "--format wants text, csv or json";
+    QTest::addRow("plot and format")
+        << QStringList{"seclog", "--span", "0", "--plot", "a.png", "--format", "csv"}
+        << "--plot or --format";
+    QTest::addRow("size without plot")
+        << QStringList{"seclog", "--span", "0", "--size", "800x600"} << "--size goes with --plot";
+    for (const char* size : {"800", "800x", "x600", "99x600", "800x10001", "8e2x600", "800x600x1"})
+        QTest::addRow("size %s", size)
+            << QStringList{"seclog", "--span", "0", "--plot", "a.png", "--size", size}
+            << "--size wants WIDTHxHEIGHT";
+    QTest::addRow("plot for primlog")
+        << QStringList{"primlog", "--plot", "a.png"} << "Unknown option";
     QTest::addRow("serial not a number")
         << QStringList{"plan", "--serial", "12a"} << "--serial wants";
     QTest::addRow("serial 0") << QStringList{"update", "--serial", "0"} << "--serial wants";
@@ -252,6 +267,13 @@ void tst_Cli::reports_data()
             << model << QStringList{"parttable"} << 0
             << QStringList{"Partition Table:\n", "\n   3,       2,     20,"} << -1;
     }
+    QTest::addRow("plus seclog csv")
+        << (kPlus + QStringList{"--sec-log", "1:62:40:0"})
+        << QStringList{"seclog", "--span", "1", "--format", "csv"} << 0
+        << QStringList{"Restart,Log,TExt [°C],TSup [°C],HExt [%],", ",Air [32m³],"} << -1;
+    QTest::addRow("100 primlog json")
+        << QStringList{"--prim-log", "4"} << QStringList{"primlog", "--format", "JSON"} << 0
+        << QStringList{"[\n    {\n", "\"TExt [°C]\": "} << -1;
     QTest::addRow("100 timer, unit unplugged after identification")
         << QStringList{"--unplug-after", "1"} << QStringList{"timer"} << 9 << QStringList{} << -1;
 }
@@ -273,6 +295,21 @@ void tst_Cli::reports()
         QCOMPARE(entryLines(r.out), entries);
     if (exitCode != 0)
         QVERIFY2(r.err.startsWith(QLatin1String("ventaro-cli: ")), describe(r));
+}
+
+void tst_Cli::plot()
+{
+    Bench bench;
+    QVERIFY(bench.startSim({"--sec-log", "0:96:96:37"}));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("chart.png");
+    CliResult r = bench.run({"seclog", "--span", "0", "--plot", path, "--size", "800X400"});
+    QVERIFY2(r.exitCode == 0, describe(r));
+    QVERIFY(r.out.isEmpty());
+    QCOMPARE(QImage(path).size(), QSize(800, 400));
+    r = bench.run({"seclog", "--span", "0", "--plot", dir.filePath("none/chart.png")});
+    QVERIFY2(r.exitCode == 11, describe(r));
+    QVERIFY2(r.err.startsWith("ventaro-cli: could not write the chart"), describe(r));
 }
 
 void tst_Cli::planExitCodes_data()

@@ -5,6 +5,7 @@
 #include "console/debugquorlin70.h"
 #include "console/debugventaro100.h"
 #include "console/feldelimtextmodel.h"
+#include "console/logchart.h"
 #include "device/hlprecords.h"
 #include "logcapture.h"
 
@@ -19,6 +20,8 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QtCharts/QChart>
+#include <QtCharts/QLineSeries>
 #include <QtTest>
 
 #include <csignal>
@@ -636,6 +639,21 @@ void tst_DebugPanels::secondaryLogCommands()
     t.click(QStringLiteral("Get Counters"));
     QCOMPARE(t.log()->toPlainText().count(QStringLiteral("Counter ")), 74);
     QVERIFY(t.log()->toPlainText().contains(QStringLiteral("Counter  73: ")));
+
+    // The charts show the entries the report would print: here the 10 stored day entries.
+    for (QRadioButton* radio : t.panel()->findChildren<QRadioButton*>())
+        radio->setChecked(radio->text() == QStringLiteral("10 Youngest"));
+    t.click(QStringLiteral("Chart Sec Log"));
+    t.click(QStringLiteral("Chart Prim Log"));
+    const QList<CLogChartView*> charts = t.panel()->findChildren<CLogChartView*>();
+    QCOMPARE(charts.size(), 2);
+    QCOMPARE(charts[0]->window()->windowTitle(), QStringLiteral("Secondary Log: 1 day"));
+    QCOMPARE(charts[0]->chart()->series().first()->name(), QStringLiteral("TExt [°C]"));
+    QCOMPARE(static_cast<QtCharts::QLineSeries*>(charts[0]->chart()->series().first())->count(),
+             10);
+    QCOMPARE(charts[1]->window()->windowTitle(), QStringLiteral("Primary Log"));
+    for (CLogChartView* chart : charts)
+        chart->window()->close();
 }
 
 void tst_DebugPanels::eraseNeedsConfirmation()

@@ -1,35 +1,21 @@
 // Both device models read and report their logs from the simulated unit, in-process.
-#include "engine/devsimloopback.h"
+#include "simmodel.h"
 
 #include "device/fan.h"
 #include "device/fan_70_pc.h"
+#include "device/logtable.h"
 #include "device/seclogentry.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QtTest>
 
-#include <memory>
-
 namespace {
-template <typename Model>
-struct ModelOnSim
-{
-    CDevSimLoopback sim;
-    Model fan;
-
-    explicit ModelOnSim(const SDevSimIdentity& id) : sim(id)
-    {
-        auto wire = std::make_unique<CLoopbackWire>();
-        sim.attach(*wire);
-        fan.connectWire(std::move(wire));
-    }
-};
-
 SDevSimIdentity identity(SDevSimIdentity::EModel model)
 {
-    SDevSimIdentity id;
-    id.model = model;
-    id.partner = 3; // the application answers
-    return id;
+    return applicationIdentity(model);
 }
 
 // The report's entry lines (after the title, the caption or header lines and the units).
@@ -38,6 +24,75 @@ QStringList entryLines(const QString& report, int headerLines)
     QStringList lines = report.split('\n');
     lines.removeLast(); // after the final line feed
     return lines.mid(headerLines);
+}
+
+// The values of a report line, one per column: the restart mark of a secondary line as 1 or 0,
+// the log number, then the comma-separated fields, trimmed.
+QStringList reportFields(const QString& line, bool secondary)
+{
+    QString rest = line;
+    QStringList fields;
+    if (secondary) {
+        fields << (rest.startsWith('*') ? "1" : "0");
+        rest = rest.mid(1);
+    }
+    const QRegularExpressionMatch log = QRegularExpression("^\\s*(\\d+),?: ").match(rest);
+    if (!log.hasMatch())
+        return {};
+    fields << log.captured(1);
+    for (const QString& field : rest.mid(log.capturedLength()).split(','))
+        fields << field.trimmed();
+    while (fields.last().isEmpty())
+        fields.removeLast();
+    return fields;
+}
+
+// The CSV and JSON exports hold the report's numbers, column by column, and the two agree.
+void compareExports(const QString& report, int headerLines, const logtable::STable& table,
+                    bool secondary)
+{
+    const QStringList lines = entryLines(report, headerLines);
+    QVERIFY(!lines.isEmpty());
+    QStringList csv = logtable::toCsv(table).split('\n');
+    QCOMPARE(csv.takeLast(), QString());
+    const QStringList names = csv.takeFirst().split(',');
+    QCOMPARE(csv.size(), lines.size());
+    const QJsonArray json = QJsonDocument::fromJson(logtable::toJson(table).toUtf8()).array();
+    QCOMPARE(json.size(), lines.size());
+    int numbers = 0;
+    for (int r = 0; r < lines.size(); ++r) {
+        const QStringList fields = csv[r].split(',');
+        const QStringList printed = reportFields(lines[r], secondary);
+        QCOMPARE(fields.size(), names.size());
+        QVERIFY2(printed.size() == fields.size(), qPrintable(lines[r]));
+        const QJsonObject object = json[r].toObject();
+        QCOMPARE(object.size(), names.size());
+        for (int c = 0; c < names.size(); ++c) {
+            const QString where = QString("row %1, %2: report \"%3\", CSV \"%4\"")
+                                      .arg(r)
+                                      .arg(names[c], printed[c], fields[c]);
+            bool csvNumber = false;
+            bool reportNumber = false;
+            const double value = fields[c].toDouble(&csvNumber);
+            const double shown = printed[c].toDouble(&reportNumber);
+            if (csvNumber) {
+                QVERIFY2(reportNumber && value == shown, qPrintable(where));
+                ++numbers;
+            } else if (reportNumber) { // a flag the report prints as 0 or 1
+                QVERIFY2(fields[c] == (shown != 0 ? "yes" : "no"), qPrintable(where));
+            }
+            const QJsonValue item = object.value(names[c]);
+            if (item.isDouble())
+                QVERIFY2(csvNumber && item.toDouble() == value, qPrintable(where));
+            else if (item.isBool())
+                QCOMPARE(fields[c], QString(item.toBool() ? "yes" : "no"));
+            else if (item.isString())
+                QCOMPARE(fields[c], item.toString());
+            else
+                QVERIFY2(item.isNull() && fields[c].isEmpty(), qPrintable(where));
+        }
+    }
+    QVERIFY(numbers > lines.size() * 10);
 }
 } // namespace
 
@@ -48,6 +103,8 @@ class TestLogsDevSim : public QObject
 private slots:
     void model100();
     void modelPlus();
+    void exportsAgreeWithReport_data();
+    void exportsAgreeWithReport();
 };
 
 void TestLogsDevSim::model100()
@@ -110,6 +167,47 @@ void TestLogsDevSim::modelPlus()
     QCOMPARE(secLines.size(), 10);
     QVERIFY2(secLines.first().startsWith("   9,: "), qPrintable(secLines.first()));
     QVERIFY2(secLines.last().startsWith("*  0,: "), qPrintable(secLines.last()));
+}
+
+void TestLogsDevSim::exportsAgreeWithReport_data()
+{
+    QTest::addColumn<bool>("plus");
+    QTest::addColumn<bool>("secondary");
+    QTest::addRow("100 primary") << false << false;
+    QTest::addRow("100 quarter hours, 10 youngest") << false << true;
+    QTest::addRow("plus primary") << true << false;
+    QTest::addRow("plus days") << true << true;
+}
+
+void TestLogsDevSim::exportsAgreeWithReport()
+{
+    QFETCH(bool, plus);
+    QFETCH(bool, secondary);
+    auto check = [&](CFanBase& fan, CDevSimLoopback& sim) {
+        logtable::STable table;
+        if (!secondary) {
+            QVERIFY(fan.primLogTable(table));
+            compareExports(fan.getPrimaryLog(), 4, table, false);
+            return;
+        }
+        // The quarter-hour ring full and wrapped; the day ring partly used.
+        const CLogging::EMaxTimeSpan span = plus ? CLogging::EDay : CLogging::EQuarterHour;
+        if (plus)
+            sim.unit().fillSecRing(1, 62, 40, 0);
+        else
+            sim.unit().fillSecRing(0, 96, 96, 37);
+        const bool first10 = !plus;
+        QVERIFY(fan.secLogTable(
+            span, first10 ? report::ESecLogPick::First10 : report::ESecLogPick::All, table));
+        compareExports(fan.secLogReport(span, first10, false, false, false, "s"), 5, table, true);
+    };
+    if (plus) {
+        ModelOnSim<CFan_70_PC> d(identity(SDevSimIdentity::EModelPlus));
+        check(d.fan, d.sim);
+    } else {
+        ModelOnSim<CFan> d(identity(SDevSimIdentity::EModel100));
+        check(d.fan, d.sim);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLogsDevSim)
