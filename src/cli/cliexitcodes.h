@@ -14,4 +14,5 @@ constexpr int kUpToDate = 7;       // nothing to write
 constexpr int kLocked = 8;         // the service tool or another ventaro-cli is running
 constexpr int kRequestFailed = 9;  // a report request to the unit failed
 constexpr int kRecordFailed = 10;  // the production record could not be written
+constexpr int kDoctorProblem = 11; // doctor found a problem with the set-up
 } // namespace cliexit

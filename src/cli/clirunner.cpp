@@ -1,6 +1,8 @@
 #include "clirunner.h"
 
+#include "app/portdoctor.h"
 #include "app/singleinstance.h"
+#include "cli/clidoctor.h"
 #include "cli/cliexitcodes.h"
 #include "cli/cliplan.h"
 #include "cli/clitext.h"
@@ -119,6 +121,8 @@ int runCli(const SCliOptions& o, QTextStream& out, QTextStream& err)
 {
     if (o.command == SCliOptions::EList)
         return runList(out);
+    if (o.command == SCliOptions::EDoctor)
+        return runDoctor(SDoctorInput::system(), o.json, out);
 
     // Held until the command is done, so the service tool never opens the port meanwhile.
     CSingleInstanceGuard guard(instanceKey());
