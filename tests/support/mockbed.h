@@ -16,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QVector>
 
 #include <atomic>
 #include <chrono>
@@ -26,13 +27,19 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 class MockBed
 {
 public:
     MockBed() : m_Bed(umockdev_testbed_new()) {}
-    ~MockBed() { g_object_unref(m_Bed); }
+    ~MockBed()
+    {
+        g_object_unref(m_Bed);
+        for (const int fd : m_HeldSlaves)
+            ::close(fd);
+    }
     MockBed(const MockBed&) = delete;
     MockBed& operator=(const MockBed&) = delete;
 
@@ -80,11 +87,30 @@ public:
         const SDevices d = m_Devices.take(name);
         if (d.tty.isEmpty())
             return;
+        const int fd = master(name);
         umockdev_testbed_uevent(m_Bed, d.tty.constData(), "remove");
         umockdev_testbed_remove_device(m_Bed, d.tty.constData());
         umockdev_testbed_remove_device(m_Bed, d.iface.constData());
         umockdev_testbed_remove_device(m_Bed, d.usb.constData());
+        // The bed keeps the master after the device is gone (and closes it at its end): its
+        // number is made to refer to an unused pipe, which closes the pty's master. An open
+        // slave kept here stops the kernel from handing the pty's number out again, which the
+        // bed, remembering it, would refuse.
+        if (fd >= 0) {
+            const int peer = ::ioctl(fd, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK);
+            if (peer >= 0)
+                m_HeldSlaves << peer;
+        }
+        int spare[2] = {-1, -1};
+        if (fd >= 0 && ::pipe(spare) == 0) {
+            ::dup2(spare[0], fd);
+            ::close(spare[0]);
+            ::close(spare[1]);
+        }
     }
+
+    // A tty name not used before in this bed, which never hands out a node name twice.
+    QString freshName() { return QStringLiteral("ttyACM%1").arg(m_NextNumber++); }
 
     // The master side of the tty's pty, owned by the bed; -1 when the tty is not there.
     int master(const QString& name)
@@ -107,6 +133,8 @@ private:
 
     UMockdevTestbed* m_Bed;
     QMap<QString, SDevices> m_Devices;
+    int m_NextNumber = 0;
+    QVector<int> m_HeldSlaves;
 };
 
 // A simulated unit answering on a pty master from its own thread. Every use of the engine from
@@ -134,6 +162,7 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_Mutex);
         m_Master = fd;
+        m_AbsencesAtAttach = m_Engine.absences();
         m_Due.clear();
         m_FirstByteAtMs = -1;
         if (fd >= 0)
@@ -186,12 +215,15 @@ private:
     void step(char* buffer, size_t size)
     {
         const qint64 now = m_Clock.elapsed();
-        if (m_Master >= 0) {
+        // A unit that went away since its port was attached comes back on a new port only.
+        const bool attached =
+            m_Master >= 0 && m_Engine.present() && m_Engine.absences() == m_AbsencesAtAttach;
+        if (attached) {
             pollfd p{m_Master, POLLIN, 0};
             // The master reports a hang-up while the tool has the port closed.
             if (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) {
                 const ssize_t n = ::read(m_Master, buffer, size);
-                if (n > 0 && m_Engine.present()) {
+                if (n > 0) {
                     if (m_FirstByteAtMs < 0)
                         m_FirstByteAtMs = m_Clock.elapsed();
                     m_Engine.hostBytes(reinterpret_cast<const UINT8*>(buffer), int(n), now);
@@ -204,7 +236,7 @@ private:
         for (SDevSimOutput& out : m_Engine.takeOutput())
             m_Due.push_back(std::move(out));
         while (!m_Due.empty() && m_Due.front().at <= now) {
-            if (m_Master >= 0 && m_Engine.present())
+            if (attached && m_Engine.present())
                 (void)!::write(m_Master, m_Due.front().bytes.constData(),
                                size_t(m_Due.front().bytes.size()));
             m_Due.pop_front();
@@ -216,6 +248,7 @@ private:
     QElapsedTimer m_Clock;
     int m_Master = -1;
     int m_Attachments = 0;
+    int m_AbsencesAtAttach = 0;
     std::function<void(CDevSimEngine&, int, qint64)> m_Hook;
     std::deque<SDevSimOutput> m_Due;
     std::atomic<qint64> m_FirstByteAtMs{-1};
@@ -242,6 +275,12 @@ public:
         follow();
         m_Timer.start();
     }
+    // The cable pulled: the unit's tty goes away until start() plugs it in again.
+    void stop()
+    {
+        m_Timer.stop();
+        unplug();
+    }
     QString current() const { return m_Current; }
     const QStringList& names() const { return m_Names; }
 
@@ -254,7 +293,7 @@ private:
             unplug();
         m_Absences = absences;
         if (m_Current.isEmpty() && present) {
-            m_Current = QStringLiteral("ttyACM%1").arg(m_Names.size());
+            m_Current = m_Bed.freshName();
             m_Names << m_Current;
             m_Bed.plug(m_Current);
             m_Unit.setMaster(m_Bed.master(m_Current));
