@@ -13,6 +13,7 @@
 
 #include <QLineEdit>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -116,6 +117,8 @@ void tst_UdevUpdate::cablePulledMidUpdate()
 // a third name.
 void tst_UdevUpdate::bridgeUnitBackUnderAnotherName()
 {
+    // Set from the unit's thread, so it must outlive the unit.
+    std::atomic<int> wifiBeganOnAttachment{0};
     SDevSimBehaviour behaviour;
     behaviour.rebootAfterUploadMs = 200; // the unit restarts by itself after its application
     UnitBridge unit(bootUnit(false, 1), behaviour);
@@ -127,7 +130,6 @@ void tst_UdevUpdate::bridgeUnitBackUnderAnotherName()
     QVERIFY(d->updateFlags().bridgeNeeded);
 
     // Bridge and application were begun on the first port; the third begin is the WiFi module.
-    int wifiBeganOnAttachment = 0;
     unit.onStep([&](CDevSimEngine& e, int attachments, qint64 nowMs) {
         if (wifiBeganOnAttachment == 0 && e.unit().requestCount(flash::kBeginUpload) == 3) {
             wifiBeganOnAttachment = attachments;
@@ -136,7 +138,7 @@ void tst_UdevUpdate::bridgeUnitBackUnderAnotherName()
     });
     d->on_ButtonBurn_clicked();
     QCOMPARE(unit.with([](CDevSimEngine& e) { return e.unit().powerCycles(); }), 2);
-    QCOMPARE(wifiBeganOnAttachment, 2); // on the second name
+    QCOMPARE(wifiBeganOnAttachment.load(), 2); // on the second name
     QCOMPARE(d->state(), int(EStateIdle));
     unit.with([](CDevSimEngine& e) {
         const auto& images = e.unit().flash().images();
