@@ -22,6 +22,7 @@ constexpr SCommandInfo kCommands[] = {
     {SCliOptions::EPrimLog, "primlog", "The primary log as a text report, CSV or JSON."},
     {SCliOptions::ESecLog, "seclog", "A secondary log as a text report, CSV, JSON or a chart."},
     {SCliOptions::EPartTable, "parttable", "The flash partition table."},
+    {SCliOptions::EDoctor, "doctor", "Why a unit is not found or will not open, with fixes."},
 };
 
 const char* const kExitCodes = R"(Exit codes:
@@ -38,7 +39,8 @@ const char* const kExitCodes = R"(Exit codes:
   8   the service tool or another ventaro-cli is running
   9   a request to the unit failed
   10  the production record could not be written
-  11  the chart could not be written (seclog --plot))";
+  11  the chart could not be written (seclog --plot)
+  12  doctor found a problem (each comes with its fix))";
 
 // Options every command that talks to a unit accepts.
 const QCommandLineOption kPortOption(QStringLiteral("port"),
@@ -103,6 +105,7 @@ QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
 {
     switch (command) {
     case SCliOptions::EIdentify:
+    case SCliOptions::EDoctor:
         return {kJsonOption};
     case SCliOptions::EPlan:
         return {kJsonOption, kForceBootOption, kForceApplOption, kSerialOption};
@@ -152,6 +155,12 @@ const char* commandDescription(SCliOptions::ECommand command)
                "picture (--plot).";
     case SCliOptions::EPartTable:
         return "Print the flash partition table.";
+    case SCliOptions::EDoctor:
+        return "Check this machine's set-up for ventaro units, each finding with its fix: the "
+               "udev rule, read/write access to each ventaro port (dialout group, seat), "
+               "ModemManager, other programs holding a port open, and whether discovery hears "
+               "of new ports from udev or polls. Opens no port. Exits with 0 when all is well, "
+               "11 when a check found a problem.";
     default:
         return "";
     }

@@ -17,6 +17,7 @@ struct SCliOptions
         EPrimLog,
         ESecLog,
         EPartTable,
+        EDoctor,
     };
 
     ECommand command = ENone;

@@ -16,4 +16,5 @@ constexpr int kLocked = 8;         // the service tool or another ventaro-cli is
 constexpr int kRequestFailed = 9;  // a report request to the unit failed
 constexpr int kRecordFailed = 10;  // the production record could not be written
 constexpr int kPlotFailed = 11;    // the chart picture could not be written
+constexpr int kDoctorProblem = 12; // doctor found a problem with the set-up
 } // namespace cliexit

@@ -1,10 +1,10 @@
 #include "cliplan.h"
 
-#include "service/identityview.h"
 #include "cli/cliexitcodes.h"
 #include "device/uitext.h"
 #include "firmware/flashimagelist.h"
 #include "firmware/partitiontable.h"
+#include "service/identityview.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "service/updateflags.h"
 #include "device/hlprecords.h"
+#include "service/updateflags.h"
 
 #include <QString>
 #include <QVector>

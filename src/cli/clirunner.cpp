@@ -1,6 +1,6 @@
 #include "clirunner.h"
 
-#include "service/singleinstance.h"
+#include "cli/clidoctor.h"
 #include "cli/cliexitcodes.h"
 #include "cli/cliplan.h"
 #include "cli/clitext.h"
@@ -11,6 +11,8 @@
 #include "device/fanbase.h"
 #include "device/logtable.h"
 #include "device/seclogreport.h"
+#include "service/portdoctor.h"
+#include "service/singleinstance.h"
 
 #include <QTextStream>
 
@@ -162,6 +164,8 @@ int runCli(const SCliOptions& o, QTextStream& out, QTextStream& err)
 {
     if (o.command == SCliOptions::EList)
         return runList(out);
+    if (o.command == SCliOptions::EDoctor)
+        return runDoctor(SDoctorInput::system(), o.json, out);
 
     // Held until the command is done, so the service tool never opens the port meanwhile.
     CSingleInstanceGuard guard(instanceKey());

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "service/portenumerator.h"
 #include "device/hlprecords.h"
+#include "service/portenumerator.h"
 
 #include <QList>
 #include <QString>

@@ -1,9 +1,9 @@
 #include "cliunit.h"
 
+#include "device/fanbase.h"
 #include "service/fanfactory.h"
 #include "service/identityview.h"
 #include "service/portconnector.h"
-#include "device/fanbase.h"
 
 CCliUnit::CCliUnit(std::unique_ptr<CPortConnector> connector)
     : m_Connector(connector ? std::move(connector) : std::make_unique<CPortConnector>()),
@@ -69,7 +69,7 @@ QString CCliUnit::errorText(EResult result) const
                      .toUpper()
                      .rightJustified(4, QLatin1Char('0')));
     case EOpenFailed:
-        return QStringLiteral("cannot open port %1").arg(m_Port);
+        return QStringLiteral("cannot open port %1 (ventaro-cli doctor tells why)").arg(m_Port);
     case ENoAnswer:
         return QStringLiteral("the unit on %1 does not answer").arg(m_Port);
     case ECorrupted:

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "device/hlprecords.h"
 #include "service/portconnector.h"
 #include "service/portenumerator.h"
-#include "device/hlprecords.h"
 
 #include <QList>
 #include <QString>

@@ -1,12 +1,12 @@
 #include "cliupdate.h"
 
-#include "service/identityview.h"
 #include "cli/cliexitcodes.h"
 #include "cli/cliplan.h"
 #include "cli/clitext.h"
 #include "cli/cliunit.h"
 #include "device/fanbase.h"
 #include "firmware/flashimagelist.h"
+#include "service/identityview.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "service/updateworkflow.h"
 #include "cli/clicommandline.h"
 #include "cli/productionrecord.h"
+#include "service/updateworkflow.h"
 
 #include <QElapsedTimer>
 #include <QJsonValue>

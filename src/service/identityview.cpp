@@ -1,9 +1,24 @@
 #include "identityview.h"
 
+namespace {
+// The system lists a device node by its short name (ttyACM0) and the user may type it either
+// way, so a name in /dev stands for its node there; nodes elsewhere keep their full path.
+QString nodeName(const QString& port)
+{
+    static const QString kDevDir = QStringLiteral("/dev/");
+    return port.startsWith(kDevDir) ? port.mid(kDevDir.size()) : port;
+}
+} // namespace
+
+bool samePortName(const QString& a, const QString& b)
+{
+    return nodeName(a).compare(nodeName(b), Qt::CaseInsensitive) == 0;
+}
+
 bool isDevicePort(const SPortInfo& port, const QString& excludedName)
 {
     return port.vendorID == kDeviceVendorId && port.productID == kDeviceProductId &&
-           port.portName.compare(excludedName, Qt::CaseInsensitive) != 0;
+           (excludedName.isEmpty() || !samePortName(port.portName, excludedName));
 }
 
 QString selectDevicePort(const QList<SPortInfo>& ports, const QString& excludedName)

@@ -10,8 +10,10 @@
 constexpr int kDeviceVendorId = 0x0409;
 constexpr int kDeviceProductId = 0x01D9;
 
+// Two names of the same port: letter case aside, "/dev/ttyACM0" and "ttyACM0" are one port.
+bool samePortName(const QString& a, const QString& b);
 // A port belongs to a unit when it carries the unit's vendor and product IDs and its name is
-// not the excluded one (compared without regard to letter case).
+// not the excluded one (a short name or a full path, compared as samePortName does).
 bool isDevicePort(const SPortInfo& port, const QString& excludedName);
 // The port discovery opens: the last device port in enumeration order, or empty.
 QString selectDevicePort(const QList<SPortInfo>& ports, const QString& excludedName);

@@ -1,10 +1,21 @@
 #include "portconnector.h"
 
 #include "device/fanbase.h"
+#include "service/portdoctor.h"
+
+#include <QDebug>
 
 bool CPortConnector::connectPort(CFanBase& fan, const QString& portName)
 {
-    return fan.connectPort(portName);
+    const bool open = fan.connectPort(portName);
+    if (!open && !portName.isEmpty()) {
+        // The same findings, with their fixes, as ventaro-cli doctor gives for this port.
+        for (const SDoctorCheck& c : portdoctor::portChecks(SDoctorInput::system(), portName))
+            if (c.status != SDoctorCheck::EOk)
+                qDebug() << "***" << c.text << "-" << c.fix;
+        qDebug() << "*** ventaro-cli doctor checks the whole set-up for ventaro units";
+    }
+    return open;
 }
 
 QString CPortConnector::portName(const CFanBase& fan) const

@@ -29,12 +29,34 @@ CPortEnumerator::CPortEnumerator(QObject* parent) : QObject(parent)
     qRegisterMetaType<SPortInfo>();
     setPortDir(qEnvironmentVariable("VENTARO_PORT_DIR"));
     m_RealScan.setInterval(kRealPortScanMs);
-    connect(&m_RealScan, &QTimer::timeout, this, [this] {
-        m_Real = realPorts();
-        watchPortDir();
-        rescan();
-    });
+    connect(&m_RealScan, &QTimer::timeout, this, [this] { scanTick(); });
     connect(&m_Watcher, &QFileSystemWatcher::directoryChanged, this, [this] { rescan(); });
+    connect(&m_Udev, &CUdevMonitor::portsChanged, this,
+            [this](const QString& action, const QString& node) {
+                qDebug() << "*** udev:" << action << node;
+                m_Real = realPorts();
+                rescan();
+            });
+}
+
+void CPortEnumerator::scanTick()
+{
+    if (!usesUdev())
+        m_Real = realPorts();
+    watchPortDir();
+    rescan();
+    updateScanTimer();
+}
+
+void CPortEnumerator::updateScanTimer()
+{
+    const bool waitingForFolder = !m_PortDir.isEmpty() && m_Watcher.directories().isEmpty();
+    if (!usesUdev() || waitingForFolder) {
+        if (!m_RealScan.isActive())
+            m_RealScan.start();
+    } else {
+        m_RealScan.stop();
+    }
 }
 
 void CPortEnumerator::setPortDir(const QString& dir)
@@ -42,8 +64,10 @@ void CPortEnumerator::setPortDir(const QString& dir)
     if (!m_Watcher.directories().isEmpty())
         m_Watcher.removePaths(m_Watcher.directories());
     m_PortDir = dir;
-    if (m_Notifying)
+    if (m_Notifying) {
         watchPortDir();
+        updateScanTimer();
+    }
 }
 
 void CPortEnumerator::watchPortDir()
@@ -125,10 +149,16 @@ QList<SPortInfo> CPortEnumerator::getPorts()
 void CPortEnumerator::setUpNotifications()
 {
     m_Notifying = true;
+    QString reason;
+    if (m_Udev.start(reason))
+        qDebug() << "*** following serial ports through udev";
+    else
+        qDebug() << "*** no udev notifications:" << reason << "- looking for serial ports every"
+                 << kRealPortScanMs << "ms";
     m_Real = realPorts();
     m_Known = m_Real + virtualPorts(m_PortDir);
     watchPortDir();
-    m_RealScan.start();
+    updateScanTimer();
 }
 
 void CPortEnumerator::rescan()

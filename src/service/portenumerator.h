@@ -1,5 +1,7 @@
 #pragma once
 
+#include "service/udevmonitor.h"
+
 #include <QFileSystemWatcher>
 #include <QList>
 #include <QObject>
@@ -20,16 +22,17 @@ struct SPortInfo
 Q_DECLARE_METATYPE(SPortInfo)
 
 // Follows the serial ports the system adds and removes: real ports from QSerialPortInfo,
-// rescanned every second, plus virtual ports announced as NAME.port files (lines port=PATH,
-// vid=0x0409, pid=0x01D9) in the folder named by VENTARO_PORT_DIR, watched for changes.
+// rescanned whenever udev reports a tty device added or removed (or every second where udev
+// does not run, which the log says once), plus virtual ports announced as NAME.port files (lines
+// port=PATH, vid=0x0409, pid=0x01D9) in the folder named by VENTARO_PORT_DIR, watched for changes.
 // deviceDiscovered / deviceRemoved are emitted only for real changes.
 class CPortEnumerator : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int kRealPortScanMs = 1000;
-    static constexpr int kPortDirPollMs = 1000; // while the folder does not exist
+    static constexpr int kRealPortScanMs = 1000; // without udev
+    static constexpr int kPortDirPollMs = 1000;  // while the folder does not exist
 
     explicit CPortEnumerator(QObject* parent = nullptr);
 
@@ -39,6 +42,9 @@ public:
 
     virtual QList<SPortInfo> getPorts();
     virtual void setUpNotifications();
+    // Whether real ports are followed through udev (false before setUpNotifications and in
+    // the polling fallback).
+    bool usesUdev() const { return m_Udev.isRunning(); }
 
     // Reads one NAME.port file; false (with a log line) when it is malformed.
     static bool readPortFile(const QString& path, SPortInfo& info);
@@ -55,11 +61,15 @@ protected:
 
 private:
     void watchPortDir();
+    void scanTick();
+    // With udev the timer only waits for a port folder that does not exist yet.
+    void updateScanTimer();
 
     QString m_PortDir;
     QList<SPortInfo> m_Known;
     QList<SPortInfo> m_Real;
     QFileSystemWatcher m_Watcher;
     QTimer m_RealScan;
+    CUdevMonitor m_Udev;
     bool m_Notifying = false;
 };

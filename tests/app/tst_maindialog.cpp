@@ -110,6 +110,15 @@ void tst_MainDialog::portSelection_data()
         << "COM3";
     QTest::addRow("only port excluded") << QList<SPortInfo>{devicePort(kCom7)} << "com7"
                                         << "";
+    QTest::addRow("excluded by full path")
+        << QList<SPortInfo>{devicePort("ttyACM0"), devicePort("ttyACM1")} << "/dev/ttyACM1"
+        << "ttyACM0";
+    QTest::addRow("full-path port excluded by short name")
+        << QList<SPortInfo>{devicePort("/dev/ttyACM0"), devicePort("/dev/ttyACM1")} << "ttyacm1"
+        << "/dev/ttyACM0";
+    QTest::addRow("other folder is another port")
+        << QList<SPortInfo>{devicePort("/tmp/ttyACM1")} << "ttyACM1"
+        << "/tmp/ttyACM1";
     QTest::addRow("wrong vendor ID")
         << QList<SPortInfo>{devicePort("COM3"), devicePort(kCom7, 0x0408)} << ""
         << "COM3";
