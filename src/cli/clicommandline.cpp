@@ -23,6 +23,8 @@ constexpr SCommandInfo kCommands[] = {
     {SCliOptions::ESecLog, "seclog", "A secondary log as a text report, CSV, JSON or a chart."},
     {SCliOptions::EPartTable, "parttable", "The flash partition table."},
     {SCliOptions::EDoctor, "doctor", "Why a unit is not found or will not open, with fixes."},
+    {SCliOptions::EStation, "station",
+     "Update every unit plugged in, several at once, until stopped."},
 };
 
 const char* const kExitCodes = R"(Exit codes:
@@ -40,7 +42,8 @@ const char* const kExitCodes = R"(Exit codes:
   9   a request to the unit failed
   10  the production record could not be written
   11  the chart could not be written (seclog --plot)
-  12  doctor found a problem (each comes with its fix))";
+  12  doctor found a problem (each comes with its fix)
+  13  update --all, station: at least one unit failed (the summary says which and why))";
 
 // Options every command that talks to a unit accepts.
 const QCommandLineOption kPortOption(QStringLiteral("port"),
@@ -77,6 +80,29 @@ const QCommandLineOption kRebootTimeoutOption(QStringLiteral("reboot-timeout"),
                                                              "come back after a reboot. "
                                                              "Default: 120."),
                                               QStringLiteral("S"));
+const QCommandLineOption kAllOption(QStringLiteral("all"),
+                                    QStringLiteral("Update every ventaro unit present, several at "
+                                                   "once."));
+const QCommandLineOption kJobsOption(QStringLiteral("jobs"),
+                                     QStringLiteral("With --all and station: at most N updates at "
+                                                    "a time. Default: all."),
+                                     QStringLiteral("N"));
+const QCommandLineOption kStationOption(QStringLiteral("station"),
+                                        QStringLiteral("Name of this station, for the production "
+                                                       "record."),
+                                        QStringLiteral("NAME"));
+const QCommandLineOption kOperatorOption(QStringLiteral("operator"),
+                                         QStringLiteral("Name of the operator, for the "
+                                                        "production record."),
+                                         QStringLiteral("NAME"));
+// One unit's update run by `update --all` or `station`; not for people.
+QCommandLineOption workerOption()
+{
+    QCommandLineOption option(QStringLiteral("worker"));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return option;
+}
+const QCommandLineOption kWorkerOption = workerOption();
 const QCommandLineOption kSpanOption(QStringLiteral("span"),
                                      QStringLiteral("Secondary log: 0 quarter hour, 1 day, "
                                                     "2 month (required)."),
@@ -110,8 +136,13 @@ QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
     case SCliOptions::EPlan:
         return {kJsonOption, kForceBootOption, kForceApplOption, kSerialOption};
     case SCliOptions::EUpdate:
-        return {kJsonOption,    kForceBootOption, kForceApplOption,    kSerialOption,
-                kStartupOption, kRecordOption,    kRebootTimeoutOption};
+        return {kJsonOption,    kForceBootOption, kForceApplOption,     kSerialOption,
+                kStartupOption, kRecordOption,    kRebootTimeoutOption, kAllOption,
+                kJobsOption,    kStationOption,   kOperatorOption,      kWorkerOption};
+    case SCliOptions::EStation:
+        return {kJsonOption,    kForceBootOption, kForceApplOption,
+                kStartupOption, kRecordOption,    kRebootTimeoutOption,
+                kJobsOption,    kStationOption,   kOperatorOption};
     case SCliOptions::EPrimLog:
         return {kFormatOption};
     case SCliOptions::ESecLog:
@@ -155,12 +186,21 @@ const char* commandDescription(SCliOptions::ECommand command)
                "picture (--plot).";
     case SCliOptions::EPartTable:
         return "Print the flash partition table.";
+    case SCliOptions::EStation:
+        return "Production station: keeps running; every ventaro unit plugged in is identified "
+               "and updated as it arrives, several at once (--jobs), each in its own process "
+               "on its own port. A unit that restarts under another port name is followed by "
+               "its serial number and model. One line per unit says when it is done (\"updated "
+               "- unplug\", or the failure and what to do); a unit plugged in again after its "
+               "update is reported up to date. SIGINT or SIGTERM waits for the running "
+               "updates, a second one stops them; then a summary. Exits with 0 when every unit "
+               "was updated or up to date, 13 when one failed.";
     case SCliOptions::EDoctor:
         return "Check this machine's set-up for ventaro units, each finding with its fix: the "
                "udev rule, read/write access to each ventaro port (dialout group, seat), "
                "ModemManager, other programs holding a port open, and whether discovery hears "
                "of new ports from udev or polls. Opens no port. Exits with 0 when all is well, "
-               "11 when a check found a problem.";
+               "12 when a check found a problem.";
     default:
         return "";
     }
@@ -385,6 +425,22 @@ bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& er
     if (has(kRebootTimeoutOption) &&
         !toInt(parser.value(kRebootTimeoutOption), 1, 3600, o.rebootTimeoutS)) {
         error = QStringLiteral("--reboot-timeout wants seconds from 1 to 3600");
+        return false;
+    }
+    o.all = has(kAllOption);
+    o.worker = has(kWorkerOption);
+    o.stationName = has(kStationOption) ? parser.value(kStationOption) : QString();
+    o.operatorName = has(kOperatorOption) ? parser.value(kOperatorOption) : QString();
+    if (has(kJobsOption) && !toInt(parser.value(kJobsOption), 1, 256, o.jobs)) {
+        error = QStringLiteral("--jobs wants a number from 1 to 256");
+        return false;
+    }
+    if (o.command == SCliOptions::EUpdate && has(kJobsOption) && !o.all) {
+        error = QStringLiteral("--jobs goes with --all");
+        return false;
+    }
+    if (o.all && (!o.port.isEmpty() || !o.serial.isEmpty())) {
+        error = QStringLiteral("--all takes neither --port nor --serial");
         return false;
     }
     if ((o.command == SCliOptions::EPrimLog || o.command == SCliOptions::ESecLog) &&

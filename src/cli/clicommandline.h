@@ -18,6 +18,7 @@ struct SCliOptions
         ESecLog,
         EPartTable,
         EDoctor,
+        EStation,
     };
 
     ECommand command = ENone;
@@ -34,6 +35,16 @@ struct SCliOptions
     int startupMode = -1; // --startup-mode 0-255, -1 when not given
     QString recordFile;
     int rebootTimeoutS = 120;
+    QString stationName;  // --station: a column of the production record
+    QString operatorName; // --operator: a column of the production record
+
+    // update --all and station: every unit, at most `jobs` at a time (0: no limit)
+    bool all = false;
+    int jobs = 0;
+    // update run by `update --all` or `station` for one unit: no lock of its own (the
+    // coordinator holds it), ports handed over on stdin ("port NAME") while it waits for the
+    // unit to come back.
+    bool worker = false;
 
     // seclog
     int span = -1;    // 0 quarter hour, 1 day, 2 month

@@ -17,4 +17,5 @@ constexpr int kRequestFailed = 9;  // a report request to the unit failed
 constexpr int kRecordFailed = 10;  // the production record could not be written
 constexpr int kPlotFailed = 11;    // the chart picture could not be written
 constexpr int kDoctorProblem = 12; // doctor found a problem with the set-up
+constexpr int kSomeFailed = 13;    // update --all, station: at least one unit failed
 } // namespace cliexit

@@ -3,6 +3,7 @@
 #include "cli/clidoctor.h"
 #include "cli/cliexitcodes.h"
 #include "cli/cliplan.h"
+#include "cli/clistation.h"
 #include "cli/clitext.h"
 #include "cli/cliunit.h"
 #include "cli/cliupdate.h"
@@ -15,6 +16,8 @@
 #include "service/singleinstance.h"
 
 #include <QTextStream>
+
+#include <csignal>
 
 namespace {
 
@@ -152,6 +155,20 @@ int runPartTable(CCliUnit& unit, QTextStream& out, QTextStream& err)
     return cliexit::kOk;
 }
 
+// One unit's update under `update --all` or `station`: the coordinator holds the lock and
+// decides when to stop (SIGTERM: after the current packet); Ctrl+C on the terminal reaches the
+// whole process group and is the coordinator's to handle.
+int runWorker(const SCliOptions& o, QTextStream& out, QTextStream& err)
+{
+    std::signal(SIGINT, SIG_IGN);
+    std::signal(SIGTERM, [](int) { CCliUpdate::requestStop(); });
+    CCliUnit unit;
+    const CCliUnit::EResult connected = unit.connect(o.port);
+    if (connected != CCliUnit::EOk)
+        return fail(err, cliexit::kNoUnit, unit.errorText(connected));
+    return CCliUpdate(unit, o, out, err).run();
+}
+
 } // namespace
 
 QString instanceKey()
@@ -167,11 +184,19 @@ int runCli(const SCliOptions& o, QTextStream& out, QTextStream& err)
     if (o.command == SCliOptions::EDoctor)
         return runDoctor(SDoctorInput::system(), o.json, out);
 
+    if (o.worker)
+        return runWorker(o, out, err);
+
     // Held until the command is done, so the service tool never opens the port meanwhile.
     CSingleInstanceGuard guard(instanceKey());
     if (!guard.acquire())
         return fail(err, cliexit::kLocked,
                     QStringLiteral("the service tool or another ventaro-cli is running"));
+    if (o.command == SCliOptions::EStation || (o.command == SCliOptions::EUpdate && o.all))
+        return CCliStation(o.command == SCliOptions::EStation ? CCliStation::EStation
+                                                              : CCliStation::EAll,
+                           o, out, err)
+            .run();
 
     CCliUnit unit;
     const CCliUnit::EResult connected = unit.connect(o.port);

@@ -16,9 +16,13 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <csignal>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
+
+volatile std::sig_atomic_t g_StopRequested = 0;
 
 constexpr int kPortPollMs = 100; // how often the ports are looked at while the unit reboots
 constexpr int kBarWidth = 30;    // characters of the terminal progress bar
@@ -67,6 +71,8 @@ int CCliUpdate::run()
     m_Record.bootBefore = clitext::bootVersion(before);
     m_Record.applBefore = clitext::applVersion(before);
     m_Record.wifiBefore = wifiVersionText(before);
+    m_Record.station = m_Options.stationName;
+    m_Record.operatorName = m_Options.operatorName;
 
     QString error;
     if (!m_Options.recordFile.isEmpty() &&
@@ -137,15 +143,39 @@ int CCliUpdate::runWorkflow()
         completeStep();
     }
 
-    // The versions the unit reports now, for the record.
-    if (m_Unit.identify() == CCliUnit::EOk) {
-        const SHLP_IdentData& after = m_Unit.ident();
-        m_Record.bootAfter = clitext::bootVersion(after);
-        m_Record.applAfter = clitext::applVersion(after);
-        m_Record.wifiAfter = wifiVersionText(after);
-        m_Record.serial = after.m_SerialNo;
-    }
+    recordVersionsAfter();
     return finish(cliexit::kOk, QStringLiteral("updated"), QStringLiteral("the unit was updated"));
+}
+
+void CCliUpdate::recordVersionsAfter()
+{
+    // A unit that restarts after its swap is not there at once; it is asked once it is back.
+    const bool gone = !QFileInfo::exists(m_Unit.portName());
+    if ((gone || m_Unit.identify() != CCliUnit::EOk) && !waitForIdentification(m_Identifications))
+        return;
+    if (identifiedUnit() != m_Workflow.boundUnit())
+        return; // another unit came back: its versions prove nothing about this one
+    const SHLP_IdentData& after = m_Unit.ident();
+    m_Record.bootAfter = clitext::bootVersion(after);
+    m_Record.applAfter = clitext::applVersion(after);
+    m_Record.wifiAfter = wifiVersionText(after);
+    m_Record.serial = after.m_SerialNo;
+}
+
+void CCliUpdate::requestStop()
+{
+    g_StopRequested = 1;
+}
+
+bool CCliUpdate::stopRequested()
+{
+    if (!g_StopRequested || m_Stopped)
+        return m_Stopped;
+    m_Stopped = true;
+    line(QStringLiteral("stop requested: the update ends after the current packet"));
+    // The upload notices the closed port after its current packet and fails.
+    m_Unit.disconnect();
+    return true;
 }
 
 int CCliUpdate::otherUnit()
@@ -156,8 +186,13 @@ int CCliUpdate::otherUnit()
                       .arg(identifiedUnit().describe(), m_Workflow.boundUnit().describe()));
 }
 
-int CCliUpdate::finish(int exitCode, const QString& outcome, const QString& text)
+int CCliUpdate::finish(int exitCode, const QString& outcome_, const QString& text_)
 {
+    const QString outcome =
+        m_Stopped && exitCode != cliexit::kOk ? QStringLiteral("stopped") : outcome_;
+    const QString text = m_Stopped && exitCode != cliexit::kOk
+                             ? QStringLiteral("stopped on request; the unit is not updated")
+                             : text_;
     if (m_Record.serial == 0 && exitCode == cliexit::kOk)
         m_Record.serial = quint32(enteredSerialNumber());
     m_Record.durationMs = m_Clock.elapsed();
@@ -261,8 +296,14 @@ QProgressBar* CCliUpdate::progressBar()
 
 bool CCliUpdate::waitForIdentification(int count)
 {
+    const SUnitIdentity& unit = m_Workflow.boundUnit();
     if (m_Options.json)
-        event(QStringLiteral("waiting"), {{QStringLiteral("timeoutS"), m_Options.rebootTimeoutS}});
+        event(QStringLiteral("waiting"),
+              {{QStringLiteral("timeoutS"), m_Options.rebootTimeoutS},
+               {QStringLiteral("model"),
+                unit.plus ? QStringLiteral("ventaro plus") : QStringLiteral("ventaro100")},
+               {QStringLiteral("unitSerial"), qint64(unit.serial)},
+               {QStringLiteral("board"), unit.board}});
     else
         line(QStringLiteral("waiting up to %1 s for the unit to come back")
                  .arg(m_Options.rebootTimeoutS));
@@ -271,6 +312,9 @@ bool CCliUpdate::waitForIdentification(int count)
     clock.start();
     while (clock.elapsed() < qint64(m_Options.rebootTimeoutS) * 1000) {
         QCoreApplication::processEvents();
+        if (stopRequested())
+            return false;
+        readHandedPorts();
         pollPorts();
         if (m_Identifications > count)
             return true;
@@ -327,13 +371,42 @@ bool CCliUpdate::applyRules(bool keepBridge)
     return !outcome.bootImagesOutOfSync;
 }
 
+QString CCliUpdate::watchedPort()
+{
+    if (m_Options.worker) {
+        // Only the coordinator knows which port belongs to which unit now.
+        return QFileInfo::exists(m_HandedPort) ? m_HandedPort : QString();
+    }
+    if (m_Options.port.isEmpty())
+        return selectDevicePort(CCliUnit::ports(), QString());
+    return QFileInfo::exists(m_Options.port) ? m_Options.port : QString();
+}
+
+// "port NAME" lines on stdin: the coordinator identified this worker's unit there.
+void CCliUpdate::readHandedPorts()
+{
+    if (!m_Options.worker)
+        return;
+    pollfd fd{STDIN_FILENO, POLLIN, 0};
+    while (::poll(&fd, 1, 0) > 0 && (fd.revents & POLLIN)) {
+        char chunk[256];
+        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got <= 0)
+            return;
+        m_StdinBuffer.append(chunk, int(got));
+    }
+    int end = 0;
+    while ((end = m_StdinBuffer.indexOf('\n')) >= 0) {
+        const QString line = QString::fromUtf8(m_StdinBuffer.left(end)).trimmed();
+        m_StdinBuffer.remove(0, end + 1);
+        if (line.startsWith(QLatin1String("port ")))
+            m_HandedPort = line.mid(5);
+    }
+}
+
 void CCliUpdate::pollPorts()
 {
-    QString now;
-    if (m_Options.port.isEmpty())
-        now = selectDevicePort(CCliUnit::ports(), QString());
-    else if (QFileInfo::exists(m_Options.port))
-        now = m_Options.port;
+    const QString now = watchedPort();
     if (now == m_PolledPort)
         return;
     m_PolledPort = now;
@@ -387,6 +460,8 @@ void CCliUpdate::completeStep()
 
 void CCliUpdate::showProgress(int percent)
 {
+    if (stopRequested())
+        return;
     // Every block of an image counts from 0 to 100.
     if (percent < m_LastPercent || m_Block == 0)
         ++m_Block;
@@ -423,7 +498,11 @@ void CCliUpdate::line(const QString& text)
 void CCliUpdate::event(const QString& name,
                        std::initializer_list<std::pair<QString, QJsonValue>> fields)
 {
-    QJsonObject object{{QStringLiteral("event"), name}};
+    QJsonObject object{{QStringLiteral("event"), name},
+                       {QStringLiteral("ms"), m_Clock.elapsed()},
+                       {QStringLiteral("port"), m_Unit.portName()}};
+    if (const quint32 serial = m_Unit.ident().m_SerialNo)
+        object.insert(QStringLiteral("serial"), qint64(serial));
     for (const auto& [key, value] : fields)
         object.insert(key, value);
     m_Out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) << '\n';

@@ -29,6 +29,10 @@ public:
     // The exit code (cliexit).
     int run();
 
+    // A worker asked to stop (the coordinator's second SIGINT/SIGTERM): the running upload
+    // ends after its current packet and the update counts as failed. Safe from a signal handler.
+    static void requestStop();
+
     // ---- CUpdateHost ----------------------------------------------------------------------
     CFanBase* device() override;
     SUpdateFlags& updateFlags() override { return m_Flags; }
@@ -56,6 +60,13 @@ private:
     [[nodiscard]] bool applyRules(bool keepBridge);
     // One look at the ports: reconnects and identifies when the unit's port changed.
     void pollPorts();
+    // The port to look at while waiting: as given, the one discovery would pick, or (worker)
+    // the last one the coordinator handed over.
+    QString watchedPort();
+    void readHandedPorts();
+    bool stopRequested();
+    // The versions after the update, from the unit as it reports itself after its restart.
+    void recordVersionsAfter();
     int runWorkflow();
     int finish(int exitCode, const QString& outcome, const QString& text);
     // The update stopped because another unit was identified.
@@ -86,6 +97,9 @@ private:
     int m_LastPercent = -1;
     bool m_BarShown = false; // a terminal bar line is open
     bool m_TimedOut = false;
+    bool m_Stopped = false;
+    QString m_HandedPort;     // worker: the port the coordinator found the unit on
+    QByteArray m_StdinBuffer; // worker: a handed-over line not yet complete
 
     QElapsedTimer m_Clock;
     SProductionRecord m_Record;

@@ -16,9 +16,24 @@
 namespace {
 
 constexpr const char* kColumns[] = {
-    "time",        "port",        "model",      "serial",     "boot_before",
-    "appl_before", "wifi_before", "boot_after", "appl_after", "wifi_after",
-    "images",      "duration_s",  "retries",    "exit_code",  "outcome",
+    "time",
+    "port",
+    "model",
+    "serial",
+    "boot_before",
+    "appl_before",
+    "wifi_before",
+    "boot_after",
+    "appl_after",
+    "wifi_after",
+    "images",
+    "duration_s",
+    "retries",
+    "exit_code",
+    "outcome",
+    // Added later, so that older record files keep their columns in place.
+    "station",
+    "operator",
 };
 
 QByteArray field(const QString& value)
@@ -99,6 +114,8 @@ QByteArray line(const SProductionRecord& r)
         QString::number(r.retries),
         QString::number(r.exitCode),
         r.outcome,
+        r.station,
+        r.operatorName,
     };
     QByteArray out;
     for (int i = 0; i < values.size(); ++i) {

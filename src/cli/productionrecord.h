@@ -27,7 +27,9 @@ struct SProductionRecord
     qint64 durationMs = 0;
     int retries = 0;
     int exitCode = 0;
-    QString outcome; // "updated", "transfer-failed", ...
+    QString outcome;      // "updated", "transfer-failed", ...
+    QString station;      // --station, may be empty
+    QString operatorName; // --operator, may be empty
 };
 
 namespace productionrecord {

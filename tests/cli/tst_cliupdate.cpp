@@ -177,7 +177,7 @@ void tst_CliUpdate::productionRecordAfterTwoUpdates()
     const QList<QByteArray> lines = file.readAll().split('\n');
     QCOMPARE(lines.size(), 4); // header, two units, nothing after the last line break
     QCOMPARE(lines.at(0), "time,port,model,serial,boot_before,appl_before,wifi_before,boot_after,"
-                          "appl_after,wifi_after,images,duration_s,retries,exit_code,outcome");
+                          "appl_after,wifi_after,images,duration_s,retries,exit_code,outcome,station,operator");
     QVERIFY(lines.at(3).isEmpty());
 
     const QRegularExpression time(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$"));

@@ -6,6 +6,9 @@
 #include <QThread>
 #include <QtTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <sys/resource.h>
 
@@ -49,6 +52,7 @@ private slots:
     void lineAndQuoting();
     void headerOnceThenLines();
     void unwritableFileIsReported();
+    void concurrentWritersNeverTear_data();
     void concurrentWritersNeverTear();
     void shortWriteIsCutBack();
     void imageHashCoversTheBlocksInOrder();
@@ -58,11 +62,11 @@ void tst_ProductionRecord::lineAndQuoting()
 {
     QCOMPARE(productionrecord::header(),
              "time,port,model,serial,boot_before,appl_before,wifi_before,boot_after,appl_after,"
-             "wifi_after,images,duration_s,retries,exit_code,outcome\n");
+             "wifi_after,images,duration_s,retries,exit_code,outcome,station,operator\n");
     SProductionRecord r = sample();
     QCOMPARE(productionrecord::line(r),
              "2026-12-07T22:05:09Z,/dev/pts/3,ventaro100,50123,2.20.A,2.01,3.05,2.24.B,2.24,3.11,"
-             "application 2.24 sha256:ab12;WiFi module 3.11 sha256:cd34,12.3,1,0,updated\n");
+             "application 2.24 sha256:ab12;WiFi module 3.11 sha256:cd34,12.3,1,0,updated,,\n");
     // Port names come from the command line: a comma, quote or line break is quoted.
     r.port = QStringLiteral("a,\"b\"\nc");
     r.images.clear();
@@ -95,29 +99,54 @@ void tst_ProductionRecord::unwritableFileIsReported()
     QVERIFY(!error.isEmpty());
 }
 
+void tst_ProductionRecord::concurrentWritersNeverTear_data()
+{
+    QTest::addColumn<bool>("processes");
+    QTest::addRow("threads") << false;
+    // As the workers of `update --all` and `station` write: one process each.
+    QTest::addRow("processes") << true;
+}
+
 void tst_ProductionRecord::concurrentWritersNeverTear()
 {
+    QFETCH(bool, processes);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("record.csv"));
     constexpr int kWriters = 4;
     constexpr int kLines = 200;
+    const auto write = [path](int w) {
+        // Long lines, so that an unlocked or split write would interleave.
+        const QByteArray body(3000, char('a' + w));
+        for (int i = 0; i < kLines; ++i) {
+            QString error;
+            if (!productionrecord::append(path, QByteArray::number(w) + ',' + body + '\n', error))
+                qFatal("append failed: %s", qPrintable(error));
+        }
+    };
     QVector<QThread*> threads;
+    QVector<pid_t> children;
     for (int w = 0; w < kWriters; ++w) {
-        threads << QThread::create([path, w] {
-            // Long lines, so that an unlocked or split write would interleave.
-            const QByteArray body(3000, char('a' + w));
-            for (int i = 0; i < kLines; ++i) {
-                QString error;
-                if (!productionrecord::append(path, QByteArray::number(w) + ',' + body + '\n',
-                                              error))
-                    qFatal("append failed: %s", qPrintable(error));
+        if (processes) {
+            const pid_t child = ::fork();
+            QVERIFY(child >= 0);
+            if (child == 0) {
+                write(w);
+                ::_exit(0);
             }
-        });
+            children << child;
+            continue;
+        }
+        threads << QThread::create(write, w);
         threads.last()->start();
     }
     for (QThread* t : threads) {
         QVERIFY(t->wait(60000));
         delete t;
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     const QList<QByteArray> lines = readAll(path).split('\n');
     QCOMPARE(lines.size(), 1 + kWriters * kLines + 1); // header, lines, empty after the last

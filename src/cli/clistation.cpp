@@ -1,0 +1,537 @@
+#include "clistation.h"
+
+#include "cli/cliexitcodes.h"
+#include "cli/cliunit.h"
+#include "service/identityview.h"
+#include "service/portenumerator.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMap>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <algorithm>
+#include <csignal>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kBarWidth = 20;
+
+int g_SignalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    // Nothing else is safe here; the coordinator reads the pipe on its own thread.
+    (void)!::write(g_SignalPipe[1], &byte, 1);
+}
+
+QString modelName(bool plus)
+{
+    return plus ? QStringLiteral("ventaro plus") : QStringLiteral("ventaro100");
+}
+
+// What the technician does with a unit whose update failed.
+QString remedy(int exitCode)
+{
+    switch (exitCode) {
+    case cliexit::kNotUpdatable:
+        return QStringLiteral("this tool cannot update it");
+    case cliexit::kNoUnit:
+        return QStringLiteral("check the cable, switch the unit off and on, plug it in again");
+    default:
+        return QStringLiteral("switch the unit off and on, plug it in again to repeat");
+    }
+}
+
+} // namespace
+
+struct CCliStation::SUnit
+{
+    enum EState { ERunning, EWaiting, EDone };
+
+    int number = 0; // 1, 2, ... in the order the units were found
+    QString port;   // where the unit is now
+    SUnitIdentity identity;
+    bool identified = false;
+    EState state = ERunning;
+    bool started = false; // its worker was started
+    QProcess* worker = nullptr;
+    QByteArray pending; // worker output not yet a whole line
+    QString lastError;  // the worker's last line on stderr
+    QString step;
+    int percent = 0;
+    QElapsedTimer clock;
+    qint64 durationMs = 0;
+    int exitCode = -1;
+    QString outcome;
+    QString text;
+};
+
+CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& out, QTextStream& err,
+                         std::unique_ptr<CPortEnumerator> enumerator)
+    : m_Mode(mode), m_Options(options), m_Out(out), m_Err(err),
+      m_Terminal(!options.json && ::isatty(STDOUT_FILENO)),
+      m_Enumerator(enumerator ? std::move(enumerator) : std::make_unique<CPortEnumerator>())
+{
+    connect(m_Enumerator.get(), &CPortEnumerator::deviceDiscovered, this,
+            &CCliStation::lookAtPorts);
+    connect(m_Enumerator.get(), &CPortEnumerator::deviceRemoved, this, &CCliStation::lookAtPorts);
+    m_Tick.setInterval(kRetryMs);
+    connect(&m_Tick, &QTimer::timeout, this, [this] {
+        lookAtPorts();
+        tryPending();
+        if (m_Dirty)
+            redraw();
+    });
+}
+
+CCliStation::~CCliStation()
+{
+    for (auto& unit : m_Units) {
+        if (unit->worker && unit->worker->state() != QProcess::NotRunning) {
+            unit->worker->kill();
+            unit->worker->waitForFinished(1000);
+        }
+    }
+}
+
+int CCliStation::run()
+{
+    m_Clock.start();
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (::pipe2(g_SignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        signalNotifier = std::make_unique<QSocketNotifier>(g_SignalPipe[0], QSocketNotifier::Read);
+        connect(signalNotifier.get(), &QSocketNotifier::activated, this, [this] {
+            char bytes[16];
+            while (::read(g_SignalPipe[0], bytes, sizeof bytes) > 0)
+                requestEnd();
+        });
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
+    m_Enumerator->setUpNotifications();
+    lookAtPorts();
+    if (m_Mode == EAll)
+        m_StartPorts = m_Present;
+    tryPending();
+    if (m_Mode == EAll && m_Units.empty() && m_StartPorts.isEmpty()) {
+        m_Err << "ventaro-cli: no ventaro unit found\n";
+        m_Err.flush();
+        return cliexit::kNoUnit;
+    }
+    m_Tick.start();
+    if (m_Mode == EStation && !m_Options.json)
+        m_Err << "station: plug units in; Ctrl+C ends after the running updates\n";
+    m_Err.flush();
+    if (!finished()) {
+        QEventLoop loop;
+        m_Loop = &loop;
+        loop.exec();
+        m_Loop = nullptr;
+    }
+    m_Tick.stop();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    signalNotifier.reset();
+    ::close(g_SignalPipe[0]);
+    ::close(g_SignalPipe[1]);
+    redraw();
+    return summary();
+}
+
+void CCliStation::requestEnd()
+{
+    ++m_EndRequests;
+    if (m_EndRequests == 1) {
+        m_Err << "station: ending after the running updates (again to stop them)\n";
+    } else if (m_EndRequests == 2) {
+        m_Err << "station: stopping the running updates after their current packet\n";
+        for (auto& unit : m_Units)
+            if (unit->worker && unit->worker->state() != QProcess::NotRunning)
+                ::kill(pid_t(unit->worker->processId()), SIGTERM);
+    }
+    m_Err.flush();
+    m_Pending.clear();
+    if (finished() && m_Loop)
+        m_Loop->quit();
+}
+
+// ---- Ports and units ----------------------------------------------------------------------
+
+void CCliStation::lookAtPorts()
+{
+    QSet<QString> now;
+    for (const SPortInfo& info : m_Enumerator->getPorts())
+        if (isDevicePort(info, QString()))
+            now.insert(info.portName);
+    for (const QString& port : now) {
+        // New, or back: who is it?
+        if (!m_Present.contains(port))
+            m_Pending.insert(port, 0);
+    }
+    for (auto it = m_Pending.begin(); it != m_Pending.end();) {
+        if (!now.contains(it.key()))
+            it = m_Pending.erase(it);
+        else
+            ++it;
+    }
+    m_Present = now;
+}
+
+void CCliStation::tryPending()
+{
+    const QStringList ports = m_Pending.keys();
+    for (const QString& port : ports) {
+        // A port a worker has open belongs to that worker.
+        const bool busy = std::any_of(m_Units.cbegin(), m_Units.cend(), [&](const auto& u) {
+            return u->started && u->state == SUnit::ERunning && u->port == port;
+        });
+        if (busy) {
+            m_Pending.remove(port);
+            continue;
+        }
+        SUnitIdentity identity;
+        if (!identifyPort(port, identity)) {
+            if (++m_Pending[port] >= kIdentifyTries) {
+                m_Err << "ventaro-cli: the unit on " << port << " does not answer; left alone\n";
+                m_Err.flush();
+                m_Pending.remove(port);
+                m_StartPorts.remove(port);
+            }
+            continue;
+        }
+        m_Pending.remove(port);
+        if (SUnit* own = unitUnderUpdate(identity)) {
+            // The unit came back after a restart, perhaps under another name: its worker goes
+            // on with it there.
+            own->port = port;
+            own->worker->write(QStringLiteral("port %1\n").arg(port).toUtf8());
+            emitEvent(own, {{QStringLiteral("event"), QStringLiteral("handed-over")}});
+            continue;
+        }
+        // A unit of its own: in station mode every one, with --all those of the start.
+        if (m_EndRequests > 0 || (m_Mode == EAll && !m_StartPorts.remove(port)))
+            continue;
+        auto unit = std::make_unique<SUnit>();
+        unit->number = int(m_Units.size()) + 1;
+        unit->port = port;
+        unit->identity = identity;
+        unit->identified = true;
+        m_Units.push_back(std::move(unit));
+        emitEvent(m_Units.back().get(), {{QStringLiteral("event"), QStringLiteral("unit")}});
+    }
+    startWorkers();
+}
+
+bool CCliStation::identifyPort(const QString& port, SUnitIdentity& identity)
+{
+    CCliUnit probe;
+    if (probe.connect(port) != CCliUnit::EOk)
+        return false;
+    identity = SUnitIdentity::of(probe.ident());
+    probe.disconnect();
+    return true;
+}
+
+CCliStation::SUnit* CCliStation::unitUnderUpdate(const SUnitIdentity& identity)
+{
+    for (auto& unit : m_Units)
+        if (unit->state != SUnit::EDone && unit->started && unit->identity == identity)
+            return unit.get();
+    return nullptr;
+}
+
+void CCliStation::startWorkers()
+{
+    int running = 0;
+    for (const auto& unit : m_Units)
+        running += unit->started && unit->state != SUnit::EDone;
+    for (auto& unit : m_Units) {
+        if (m_Options.jobs > 0 && running >= m_Options.jobs)
+            break;
+        if (!unit->started && m_EndRequests == 0) {
+            startWorker(*unit);
+            ++running;
+        }
+    }
+    if (finished() && m_Loop)
+        m_Loop->quit();
+}
+
+void CCliStation::startWorker(SUnit& unit)
+{
+    QStringList args = {QStringLiteral("--port"), unit.port, QStringLiteral("update"),
+                        QStringLiteral("--worker"), QStringLiteral("--json")};
+    if (m_Options.verbose)
+        args.prepend(QStringLiteral("--verbose"));
+    if (m_Options.forceBoot)
+        args << QStringLiteral("--force-boot");
+    if (m_Options.forceAppl)
+        args << QStringLiteral("--force-appl");
+    if (m_Options.startupMode >= 0)
+        args << QStringLiteral("--startup-mode") << QString::number(m_Options.startupMode);
+    if (!m_Options.recordFile.isEmpty())
+        args << QStringLiteral("--record") << m_Options.recordFile;
+    args << QStringLiteral("--reboot-timeout") << QString::number(m_Options.rebootTimeoutS);
+    if (!m_Options.stationName.isEmpty())
+        args << QStringLiteral("--station") << m_Options.stationName;
+    if (!m_Options.operatorName.isEmpty())
+        args << QStringLiteral("--operator") << m_Options.operatorName;
+
+    unit.worker = new QProcess(this);
+    unit.started = true;
+    unit.state = SUnit::ERunning;
+    unit.step = QStringLiteral("starting");
+    unit.clock.start();
+    SUnit* self = &unit;
+    connect(unit.worker, &QProcess::readyReadStandardOutput, this,
+            [this, self] { readWorker(*self); });
+    connect(unit.worker, &QProcess::readyReadStandardError, this, [this, self] {
+        const QStringList lines =
+            QString::fromUtf8(self->worker->readAllStandardError()).split(QLatin1Char('\n'));
+        for (const QString& line : lines) {
+            if (line.trimmed().isEmpty())
+                continue;
+            self->lastError = line.trimmed();
+            if (m_Options.verbose)
+                m_Err << self->port << ": " << line << '\n';
+        }
+        m_Err.flush();
+    });
+    connect(unit.worker, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
+            [this, self](int code, QProcess::ExitStatus status) {
+                readWorker(*self);
+                workerFinished(*self, code, status != QProcess::NormalExit);
+            });
+    unit.worker->start(QCoreApplication::applicationFilePath(), args);
+    emitEvent(&unit, {{QStringLiteral("event"), QStringLiteral("started")}});
+}
+
+void CCliStation::readWorker(SUnit& unit)
+{
+    unit.pending += unit.worker->readAllStandardOutput();
+    int end = 0;
+    while ((end = unit.pending.indexOf('\n')) >= 0) {
+        const QByteArray line = unit.pending.left(end);
+        unit.pending.remove(0, end + 1);
+        const QJsonObject event = QJsonDocument::fromJson(line).object();
+        if (!event.isEmpty())
+            workerEvent(unit, event);
+    }
+}
+
+void CCliStation::workerEvent(SUnit& unit, const QJsonObject& event)
+{
+    const QString name = event.value(QStringLiteral("event")).toString();
+    const QString before = unit.step;
+    if (name == QLatin1String("step")) {
+        unit.step = event.value(QStringLiteral("step")).toString();
+        unit.percent = 0;
+        unit.state = SUnit::ERunning;
+    } else if (name == QLatin1String("progress")) {
+        unit.percent = event.value(QStringLiteral("percent")).toInt();
+    } else if (name == QLatin1String("waiting")) {
+        // The unit restarts; the worker waits for it, bound to this identity (with the serial
+        // number it may have written).
+        unit.state = SUnit::EWaiting;
+        unit.step = QStringLiteral("waiting for the restart");
+        unit.identity.plus = event.value(QStringLiteral("model")).toString() == modelName(true);
+        unit.identity.serial = quint32(event.value(QStringLiteral("unitSerial")).toDouble());
+        unit.identity.board = event.value(QStringLiteral("board")).toInt();
+    } else if (name == QLatin1String("result")) {
+        unit.outcome = event.value(QStringLiteral("outcome")).toString();
+        unit.text = event.value(QStringLiteral("text")).toString();
+    }
+    m_Dirty = true;
+    if (m_Options.json) {
+        QJsonObject forwarded = event;
+        forwarded.insert(QStringLiteral("workerMs"), event.value(QStringLiteral("ms")));
+        emitEvent(&unit, forwarded);
+    } else if (!m_Terminal && unit.step != before) {
+        plainLine(unit, unit.step);
+    }
+}
+
+void CCliStation::workerFinished(SUnit& unit, int exitCode, bool crashed)
+{
+    unit.state = SUnit::EDone;
+    unit.durationMs = unit.clock.elapsed();
+    unit.exitCode = crashed ? cliexit::kTransferFailed : exitCode;
+    if (crashed || unit.outcome.isEmpty()) {
+        unit.outcome = QStringLiteral("worker-failed");
+        unit.text = unit.lastError.isEmpty() ? QStringLiteral("the worker ended without a result")
+                                             : unit.lastError;
+    }
+    unit.worker->deleteLater();
+    unit.worker = nullptr;
+    m_Dirty = true;
+    if (m_Options.json)
+        emitEvent(&unit, {{QStringLiteral("event"), QStringLiteral("done")},
+                          {QStringLiteral("exitCode"), unit.exitCode},
+                          {QStringLiteral("outcome"), unit.outcome},
+                          {QStringLiteral("text"), doneText(unit)},
+                          {QStringLiteral("durationMs"), unit.durationMs}});
+    else if (!m_Terminal)
+        plainLine(unit, doneText(unit));
+    startWorkers();
+}
+
+bool CCliStation::finished() const
+{
+    const bool busy = std::any_of(m_Units.cbegin(), m_Units.cend(), [this](const auto& u) {
+        // Queued units never start once the end was asked for.
+        return u->state != SUnit::EDone && (u->started || m_EndRequests == 0);
+    });
+    if (busy)
+        return false;
+    if (m_Mode == EStation)
+        return m_EndRequests > 0;
+    return m_StartPorts.isEmpty() || m_EndRequests > 0;
+}
+
+// ---- Output -------------------------------------------------------------------------------
+
+QString CCliStation::clockText(qint64 ms)
+{
+    const qint64 s = ms / 1000;
+    return QStringLiteral("%1:%2:%3")
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString CCliStation::doneText(const SUnit& unit) const
+{
+    if (unit.exitCode == cliexit::kOk)
+        return QStringLiteral("updated - unplug");
+    if (unit.exitCode == cliexit::kUpToDate)
+        return QStringLiteral("up to date - unplug");
+    return QStringLiteral("%1: %2 - %3").arg(unit.outcome, unit.text, remedy(unit.exitCode));
+}
+
+void CCliStation::emitEvent(const SUnit* unit, QJsonObject event)
+{
+    if (!m_Options.json)
+        return;
+    event.insert(QStringLiteral("ms"), m_Clock.elapsed());
+    if (unit) {
+        event.insert(QStringLiteral("unit"), unit->number);
+        event.insert(QStringLiteral("port"), unit->port);
+        if (unit->identity.serial != 0)
+            event.insert(QStringLiteral("serial"), qint64(unit->identity.serial));
+        event.insert(QStringLiteral("model"), modelName(unit->identity.plus));
+    }
+    m_Out << QString::fromUtf8(QJsonDocument(event).toJson(QJsonDocument::Compact)) << '\n';
+    m_Out.flush();
+}
+
+void CCliStation::plainLine(const SUnit& unit, const QString& text)
+{
+    m_Out << QStringLiteral("%1 %2 %3: %4")
+                 .arg(clockText(m_Clock.elapsed()), unit.port)
+                 .arg(unit.identity.serial)
+                 .arg(text)
+          << '\n';
+    m_Out.flush();
+}
+
+QString CCliStation::unitLine(const SUnit& unit) const
+{
+    const qint64 ms = unit.state == SUnit::EDone ? unit.durationMs
+                      : unit.started             ? unit.clock.elapsed()
+                                                 : 0;
+    QString state;
+    if (unit.state == SUnit::EDone) {
+        state = doneText(unit);
+    } else if (!unit.started) {
+        state = QStringLiteral("queued");
+    } else {
+        const int filled = unit.percent * kBarWidth / 100;
+        state = QStringLiteral("%1 [%2%3] %4%")
+                    .arg(unit.step, -24)
+                    .arg(QString(filled, QLatin1Char('#')))
+                    .arg(QString(kBarWidth - filled, QLatin1Char(' ')))
+                    .arg(unit.percent, 3);
+    }
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(QFileInfo(unit.port).fileName(), -12)
+        .arg(unit.identity.serial, 10)
+        .arg(clockText(ms))
+        .arg(state);
+}
+
+void CCliStation::redraw()
+{
+    if (!m_Terminal)
+        return;
+    m_Dirty = false;
+    // Back to the first unit's line, then every line anew.
+    if (m_DrawnLines > 0)
+        m_Out << QStringLiteral("\x1b[%1A").arg(m_DrawnLines);
+    for (const auto& unit : m_Units)
+        m_Out << '\r' << unitLine(*unit) << "\x1b[K\n";
+    m_DrawnLines = int(m_Units.size());
+    m_Out.flush();
+}
+
+int CCliStation::summary()
+{
+    int updated = 0, upToDate = 0;
+    QMap<QString, QStringList> failed; // outcome -> units
+    QVector<qint64> times;
+    for (const auto& unit : m_Units) {
+        if (!unit->started)
+            continue;
+        if (unit->exitCode == cliexit::kOk) {
+            ++updated;
+            times << unit->durationMs;
+        } else if (unit->exitCode == cliexit::kUpToDate) {
+            ++upToDate;
+        } else {
+            failed[unit->outcome] << QStringLiteral("%1 (%2): %3")
+                                         .arg(unit->port)
+                                         .arg(unit->identity.serial)
+                                         .arg(unit->text);
+        }
+    }
+    std::sort(times.begin(), times.end());
+    const qint64 median = times.isEmpty() ? 0 : times.at(times.size() / 2);
+    int failures = 0;
+    for (const QStringList& units : failed)
+        failures += units.size();
+    const int seen = updated + upToDate + failures;
+    if (m_Options.json) {
+        QJsonObject byReason;
+        for (auto it = failed.cbegin(); it != failed.cend(); ++it)
+            byReason.insert(it.key(), QJsonArray::fromStringList(it.value()));
+        emitEvent(nullptr, {{QStringLiteral("event"), QStringLiteral("summary")},
+                            {QStringLiteral("seen"), seen},
+                            {QStringLiteral("updated"), updated},
+                            {QStringLiteral("upToDate"), upToDate},
+                            {QStringLiteral("failed"), failures},
+                            {QStringLiteral("failedByReason"), byReason},
+                            {QStringLiteral("medianMs"), median}});
+    } else {
+        m_Out << QStringLiteral("units seen %1, updated %2, up to date %3, failed %4; median time "
+                                "per updated unit %5\n")
+                     .arg(seen)
+                     .arg(updated)
+                     .arg(upToDate)
+                     .arg(failures)
+                     .arg(clockText(median));
+        for (auto it = failed.cbegin(); it != failed.cend(); ++it)
+            for (const QString& unit : it.value())
+                m_Out << "  failed, " << it.key() << ": " << unit << '\n';
+        m_Out.flush();
+    }
+    return failures > 0 ? cliexit::kSomeFailed : cliexit::kOk;
+}

@@ -1,0 +1,227 @@
+// `ventaro-cli update --all` and `ventaro-cli station` against several simulated units, each
+// its own ventaro-devsim process on a pty: every unit updated by its own worker, followed by
+// identity, with one production-record line each.
+
+#include "cliprocess.h"
+#include "flashout.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+#include <csignal>
+#include <map>
+#include <memory>
+
+using namespace clitest;
+
+namespace {
+
+constexpr int kRunTimeoutMs = 180000;
+// A plus unit with older software: application and bootloader are written.
+const QStringList kPlusOlder = {"--model",        "plus", "--partner",      "1",
+                                "--boot-version", "2.20", "--appl-version", "2.20"};
+const QStringList kPlusCurrent = {"--model",        "plus", "--partner",      "1",
+                                  "--boot-version", "2.24", "--appl-version", "2.25"};
+
+// Several simulated units in one port folder, each under its own name.
+class Units
+{
+public:
+    explicit Units(Bench& bench) : m_Bench(bench) {}
+    ~Units()
+    {
+        for (auto& [name, sim] : m_Sims)
+            stop(name);
+    }
+
+    bool start(const QString& name, const QStringList& args)
+    {
+        stop(name);
+        auto& sim = m_Sims[name];
+        sim = std::make_unique<QProcess>();
+        sim->setStandardOutputFile(QProcess::nullDevice());
+        sim->setStandardErrorFile(m_Bench.path(name + QStringLiteral(".log")), QIODevice::Append);
+        sim->start(simPath(), QStringList{"--port-dir", m_Bench.portDir(), "--name", name,
+                                          "--flash-out", m_Bench.path(name)} +
+                                  args);
+        if (!sim->waitForStarted(kTimeoutMs))
+            return false;
+        const QString file = QDir(m_Bench.portDir()).filePath(name + QStringLiteral(".port"));
+        return QTest::qWaitFor([&] { return QFile::exists(file); }, kTimeoutMs);
+    }
+    void stop(const QString& name)
+    {
+        auto it = m_Sims.find(name);
+        if (it == m_Sims.end() || !it->second)
+            return;
+        it->second->terminate();
+        if (!it->second->waitForFinished(3000))
+            it->second->kill();
+        it->second->waitForFinished(3000);
+        it->second.reset();
+    }
+
+private:
+    Bench& m_Bench;
+    std::map<QString, std::unique_ptr<QProcess>> m_Sims;
+};
+
+QVector<QJsonObject> events(const QString& out, const QString& name)
+{
+    QVector<QJsonObject> found;
+    for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+        if (object.value(QStringLiteral("event")).toString() == name)
+            found << object;
+    }
+    return found;
+}
+
+// The "done" event of the unit with `serial`.
+QJsonObject doneOf(const QString& out, int serial)
+{
+    for (const QJsonObject& done : events(out, QStringLiteral("done")))
+        if (done.value(QStringLiteral("serial")).toInt() == serial)
+            return done;
+    return {};
+}
+
+QStringList recordLines(const Bench& bench)
+{
+    QFile file(bench.path(QStringLiteral("record.csv")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QString recordOf(const QStringList& lines, int serial)
+{
+    for (const QString& line : lines)
+        if (line.section(QLatin1Char(','), 3, 3) == QString::number(serial))
+            return line;
+    return {};
+}
+
+} // namespace
+
+class tst_CliStation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void updateAllWithOneFaultyUnit();
+    void stationFollowsUnitsByIdentity();
+};
+
+// Four units at once; one loses its cable half-way and never comes back, one restarts after its
+// swap. The other three are updated and hold the built-in images; the faulty one reports its
+// code and text; the summary and the exit code say one failed.
+void tst_CliStation::updateAllWithOneFaultyUnit()
+{
+    Bench bench;
+    Units units(bench);
+    QVERIFY(units.start("u1", kPlusOlder + QStringList{"--serial", "60001"}));
+    QVERIFY(units.start("u2", kPlusOlder + QStringList{"--serial", "60002"}));
+    QVERIFY(units.start("u3", kPlusOlder + QStringList{"--serial", "60003", "--reboot-after-swap",
+                                                       "0", "--reboot-pause", "500"}));
+    QVERIFY(
+        units.start("u4", kPlusOlder + QStringList{"--serial", "60004", "--unplug-after", "60"}));
+
+    const CliResult r =
+        bench.run({"update", "--all", "--json", "--record", bench.path("record.csv"), "--station",
+                   "line 3", "--operator", "ann", "--reboot-timeout", "20"},
+                  kRunTimeoutMs);
+    QVERIFY2(r.exitCode == 13, describe(r));
+
+    for (int serial : {60001, 60002, 60003}) {
+        const QJsonObject done = doneOf(r.out, serial);
+        QVERIFY2(done.value(QStringLiteral("exitCode")).toInt() == 0, describe(r));
+        QCOMPARE(done.value(QStringLiteral("text")).toString(), QStringLiteral("updated - unplug"));
+        flashout::verifyPlusUpdate(bench.path(QStringLiteral("u%1").arg(serial - 60000)));
+    }
+    const QJsonObject failed = doneOf(r.out, 60004);
+    QCOMPARE(failed.value(QStringLiteral("exitCode")).toInt(), 4);
+    QCOMPARE(failed.value(QStringLiteral("outcome")).toString(), QStringLiteral("transfer-failed"));
+    QVERIFY2(failed.value(QStringLiteral("text")).toString().contains("switch the unit off"),
+             describe(r));
+
+    const QVector<QJsonObject> summary = events(r.out, QStringLiteral("summary"));
+    QCOMPARE(summary.size(), 1);
+    QCOMPARE(summary[0].value(QStringLiteral("updated")).toInt(), 3);
+    QCOMPARE(summary[0].value(QStringLiteral("failed")).toInt(), 1);
+    QCOMPARE(summary[0]
+                 .value(QStringLiteral("failedByReason"))
+                 .toObject()
+                 .value(QStringLiteral("transfer-failed"))
+                 .toArray()
+                 .size(),
+             1);
+    // Every event of a unit names its port, its serial number and its time.
+    for (const QJsonObject& e : events(r.out, QStringLiteral("step"))) {
+        QVERIFY(!e.value(QStringLiteral("port")).toString().isEmpty());
+        QVERIFY(e.value(QStringLiteral("serial")).toInt() >= 60001);
+        QVERIFY(e.contains(QStringLiteral("ms")));
+    }
+
+    // One record line per unit; the unit that restarted after its swap was asked again.
+    const QStringList lines = recordLines(bench);
+    QCOMPARE(lines.size(), 1 + 4);
+    const QString restarted = recordOf(lines, 60003);
+    QVERIFY2(restarted.contains(",2.20.A,2.20,3.05,2.24.B,2.24,3.05,"), qPrintable(restarted));
+    QVERIFY2(restarted.endsWith(",0,updated,line 3,ann"), qPrintable(restarted));
+    QVERIFY2(recordOf(lines, 60004).contains(",4,transfer-failed,"), qPrintable(lines.join('\n')));
+}
+
+// Units come and go at a station: one is updated; plugged in again after its update it is up to
+// date; a different unit plugged into the port just used gets its own update.
+void tst_CliStation::stationFollowsUnitsByIdentity()
+{
+    Bench bench;
+    Units units(bench);
+    QProcess station;
+    station.setProcessEnvironment(bench.environment());
+    station.start(cliPath(), {"station", "--json", "--record", bench.path("record.csv")});
+    QVERIFY(station.waitForStarted(kTimeoutMs));
+    QString out;
+    auto doneCount = [&] {
+        out += QString::fromUtf8(station.readAllStandardOutput());
+        return events(out, QStringLiteral("done")).size();
+    };
+
+    QVERIFY(units.start("unit", kPlusOlder + QStringList{"--serial", "60011"}));
+    QVERIFY2(QTest::qWaitFor([&] { return doneCount() == 1; }, kRunTimeoutMs), qPrintable(out));
+    units.stop("unit");
+    // The same unit again, as its update left it.
+    QVERIFY(units.start("unit", kPlusCurrent + QStringList{"--serial", "60011"}));
+    QVERIFY2(QTest::qWaitFor([&] { return doneCount() == 2; }, kRunTimeoutMs), qPrintable(out));
+    units.stop("unit");
+    // Another unit on the port just used.
+    QVERIFY(units.start("unit", kPlusOlder + QStringList{"--serial", "60012"}));
+    QVERIFY2(QTest::qWaitFor([&] { return doneCount() == 3; }, kRunTimeoutMs), qPrintable(out));
+
+    ::kill(pid_t(station.processId()), SIGINT);
+    QVERIFY(station.waitForFinished(kTimeoutMs));
+    out += QString::fromUtf8(station.readAllStandardOutput());
+    QCOMPARE(station.exitCode(), 0);
+
+    const QVector<QJsonObject> done = events(out, QStringLiteral("done"));
+    QCOMPARE(done[0].value(QStringLiteral("serial")).toInt(), 60011);
+    QCOMPARE(done[0].value(QStringLiteral("exitCode")).toInt(), 0);
+    QCOMPARE(done[1].value(QStringLiteral("serial")).toInt(), 60011);
+    QCOMPARE(done[1].value(QStringLiteral("text")).toString(),
+             QStringLiteral("up to date - unplug"));
+    QCOMPARE(done[2].value(QStringLiteral("serial")).toInt(), 60012);
+    QCOMPARE(done[2].value(QStringLiteral("exitCode")).toInt(), 0);
+    flashout::verifyPlusUpdate(bench.path("unit"));
+    const QVector<QJsonObject> summary = events(out, QStringLiteral("summary"));
+    QCOMPARE(summary.size(), 1);
+    QCOMPARE(summary[0].value(QStringLiteral("seen")).toInt(), 3);
+    QCOMPARE(summary[0].value(QStringLiteral("updated")).toInt(), 2);
+    QCOMPARE(summary[0].value(QStringLiteral("upToDate")).toInt(), 1);
+    QCOMPARE(recordLines(bench).size(), 1 + 3);
+}
+
+QTEST_GUILESS_MAIN(tst_CliStation)
+#include "tst_clistation.moc"
