@@ -172,7 +172,9 @@ const char* commandDescription(SCliOptions::ECommand command)
         return "Update the unit in the service tool's order: serial number (if needed), WiFi "
                "bridge, application, reboot pause, WiFi module, bootloader into the idle copy, "
                "swap, start-up mode. Shows progress per block (a bar on a terminal, JSON lines "
-               "with --json). The unit's bootloader must be answering.";
+               "with --json). The unit's bootloader must be answering. With --all: every "
+               "ventaro unit present, several at once (--jobs), each by a worker process of "
+               "its own, one line per unit and a summary; exits with 13 when a unit failed.";
     case SCliOptions::ECounters:
         return "Print the unit's persistent counters.";
     case SCliOptions::ETimer:

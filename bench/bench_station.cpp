@@ -1,0 +1,122 @@
+// Many units at once: `ventaro-cli update --all` against 1, 4, 8 and 16 simulated plus units,
+// each a ventaro-devsim process on its own pty, side by side in one run. Prints the wall time
+// against one unit alone, the processor time per unit (the tool's coordinator and workers) and
+// the largest resident size of any of its processes.
+//
+//     build/bench/bench_station [UNITS...]      default: 1 4 8 16
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <sys/resource.h>
+
+namespace {
+
+QString binary(const char* relative)
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(relative));
+}
+
+double cpuSeconds(const rusage& r)
+{
+    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+           double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+struct SRun
+{
+    int units = 0;
+    int exitCode = -1;
+    double wallS = 0;
+    double cpuS = 0;    // of ventaro-cli and its workers
+    long peakRssKb = 0; // the largest of those processes
+};
+
+SRun runUnits(int units)
+{
+    SRun run;
+    run.units = units;
+    QTemporaryDir dir;
+    const QString ports = dir.filePath(QStringLiteral("ports"));
+    QDir().mkpath(ports);
+    std::vector<std::unique_ptr<QProcess>> sims;
+    for (int i = 0; i < units; ++i) {
+        auto sim = std::make_unique<QProcess>();
+        sim->setStandardOutputFile(QProcess::nullDevice());
+        sim->setStandardErrorFile(QProcess::nullDevice());
+        sim->start(binary("../tools/devsim/ventaro-devsim"),
+                   {"--port-dir", ports, "--name", QStringLiteral("u%1").arg(i), "--model", "plus",
+                    "--partner", "1", "--boot-version", "2.20", "--appl-version", "2.20",
+                    "--serial", QString::number(60000 + i)});
+        sims.push_back(std::move(sim));
+    }
+    QElapsedTimer wait;
+    wait.start();
+    while (QDir(ports).entryList({QStringLiteral("*.port")}).size() < units &&
+           wait.elapsed() < 20000)
+        QThread::msleep(20);
+
+    rusage before{};
+    ::getrusage(RUSAGE_CHILDREN, &before);
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VENTARO_PORT_DIR"), ports);
+    env.insert(QStringLiteral("VENTARO_INSTANCE_KEY"),
+               QStringLiteral("bench_station-%1").arg(QCoreApplication::applicationPid()));
+    cli.setProcessEnvironment(env);
+    cli.setStandardOutputFile(QProcess::nullDevice());
+    cli.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    cli.start(binary("../src/ventaro-cli"), {"update", "--all"});
+    cli.waitForFinished(600000);
+    run.wallS = double(clock.elapsed()) / 1000.0;
+    run.exitCode = cli.exitCode();
+    rusage after{};
+    ::getrusage(RUSAGE_CHILDREN, &after);
+    // The simulated units are still running: what the children used so far is the tool's.
+    run.cpuS = cpuSeconds(after) - cpuSeconds(before);
+    run.peakRssKb = after.ru_maxrss;
+    for (auto& sim : sims) {
+        sim->terminate();
+        sim->waitForFinished(3000);
+    }
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QList<int> counts;
+    for (const QString& arg : app.arguments().mid(1))
+        counts << arg.toInt();
+    if (counts.isEmpty())
+        counts = {1, 4, 8, 16};
+
+    std::printf("ventaro-cli update --all, plus units (application and bootloader each)\n");
+    std::printf("%6s %6s %9s %9s %12s %13s\n", "units", "exit", "wall s", "x alone", "cpu s/unit",
+                "peak RSS MB");
+    double alone = 0;
+    for (int units : counts) {
+        const SRun r = runUnits(units);
+        if (units == 1 || alone == 0)
+            alone = r.wallS;
+        std::printf("%6d %6d %9.2f %9.3f %12.3f %13.1f\n", r.units, r.exitCode, r.wallS,
+                    r.wallS / alone, r.cpuS / r.units, double(r.peakRssKb) / 1024.0);
+        std::fflush(stdout);
+    }
+    std::printf("goal: 16 units in at most 1.2 x the time of one, cpu per unit no more than "
+                "alone\n");
+    return 0;
+}
