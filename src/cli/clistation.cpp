@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMap>
@@ -37,6 +36,13 @@ void onSignal(int)
 QString modelName(bool plus)
 {
     return plus ? QStringLiteral("ventaro plus") : QStringLiteral("ventaro100");
+}
+
+// "ttyACM0" for /dev/ttyACM0, "pts/3" for /dev/pts/3: short, and still telling ports apart.
+QString shortPortName(const QString& port)
+{
+    const QString dev = QStringLiteral("/dev/");
+    return port.startsWith(dev) ? port.mid(dev.size()) : port;
 }
 
 // What the technician does with a unit whose update failed.
@@ -191,14 +197,13 @@ void CCliStation::tryPending()
 {
     const QStringList ports = m_Pending.keys();
     for (const QString& port : ports) {
-        // A port a worker has open belongs to that worker.
+        // The port came back while its worker still runs on it: asked again once that worker
+        // waits for its unit or has ended.
         const bool busy = std::any_of(m_Units.cbegin(), m_Units.cend(), [&](const auto& u) {
             return u->started && u->state == SUnit::ERunning && u->port == port;
         });
-        if (busy) {
-            m_Pending.remove(port);
+        if (busy)
             continue;
-        }
         SUnitIdentity identity;
         if (!identifyPort(port, identity)) {
             if (++m_Pending[port] >= kIdentifyTries) {
@@ -463,7 +468,7 @@ QString CCliStation::unitLine(const SUnit& unit) const
                     .arg(unit.percent, 3);
     }
     return QStringLiteral("%1 %2 %3 %4")
-        .arg(QFileInfo(unit.port).fileName(), -12)
+        .arg(shortPortName(unit.port), -12)
         .arg(unit.identity.serial, 10)
         .arg(clockText(ms))
         .arg(state);

@@ -34,8 +34,10 @@ public:
         EAll,     // the units present at the start, then done
         EStation, // every unit plugged in, until SIGINT or SIGTERM
     };
-    // A new port is asked for its unit this often before it is left alone.
-    static constexpr int kIdentifyTries = 20;
+    // A new port is asked for its unit this often before it is left alone. Each try is one
+    // identification (which itself repeats its request for up to 10 s); the workers go on
+    // meanwhile, only the coordinator's lines wait.
+    static constexpr int kIdentifyTries = 3;
     static constexpr int kRetryMs = 500;  // between tries, and how often the ports are looked at
     static constexpr int kRedrawMs = 200; // terminal lines are redrawn at most this often
 

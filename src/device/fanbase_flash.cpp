@@ -18,7 +18,8 @@ const char* const kSendError = QT_TRANSLATE_NOOP("CFanBase", "Error sending data
 
 void showProgress(const QPointer<QProgressBar>& progress, int percent)
 {
-    if (!progress)
+    // Most chunks of a large block leave the percentage as it is: no repaint for those.
+    if (!progress || progress->value() == percent)
         return;
     progress->setValue(percent);
     progress->repaint();
