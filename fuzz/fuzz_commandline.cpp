@@ -1,7 +1,9 @@
-// The start-up inputs a user or another program controls: the command line and the port files
-// of virtual ports. The first byte picks the reader (bit 0) and, for the command line, the
-// text decoding (bit 1); the rest is the argument list, one argument per line, or the file.
+// The start-up inputs a user or another program controls: the command lines of the tool and of
+// ventaro-cli, and the port files of virtual ports. The first byte picks the reader (bit 0 the
+// port file, else bit 2 ventaro-cli's command line) and, for a command line, the text decoding
+// (bit 1); the rest is the argument list, one argument per line, or the file.
 #include "app/commandline.h"
+#include "cli/clicommandline.h"
 #include "service/portenumerator.h"
 
 #include "fuzzsupport.h"
@@ -73,6 +75,30 @@ void commandLine(const QByteArray& bytes, bool utf8)
         std::abort();
 }
 
+// ventaro-cli: whatever it accepts is within the ranges its commands rely on.
+void cliCommandLine(const QByteArray& bytes, bool utf8)
+{
+    QStringList arguments{QStringLiteral("ventaro-cli")};
+    for (const QByteArray& raw : bytes.split('\n'))
+        arguments << (utf8 ? QString::fromUtf8(raw) : QString::fromLatin1(raw));
+    SCliOptions o;
+    QString error;
+    if (!parseCliArguments(arguments, o, error)) {
+        if (error.isEmpty())
+            std::abort(); // a refusal always says why
+        return;
+    }
+    if (o.help)
+        return;
+    bool numeric = true;
+    const int serial = o.serial.toInt(&numeric);
+    if ((!o.serial.isEmpty() && (!numeric || serial < 1)) || o.jobs < 0 || o.jobs > 256 ||
+        o.span < -1 || o.span > 2 || o.startupMode < -1 || o.startupMode > 255 ||
+        o.rebootTimeoutS < 1 || o.plotWidth < 100 || o.plotWidth > 10000 || o.plotHeight < 100 ||
+        o.plotHeight > 10000 || (o.all && !o.port.isEmpty()))
+        std::abort();
+}
+
 void portFile(const QByteArray& bytes)
 {
     QTemporaryFile file;
@@ -99,6 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray rest(reinterpret_cast<const char*>(data + 1), int(size - 1));
     if (data[0] & 0x01)
         portFile(rest);
+    else if (data[0] & 0x04)
+        cliCommandLine(rest, data[0] & 0x02);
     else
         commandLine(rest, data[0] & 0x02);
     return 0;
