@@ -41,8 +41,15 @@ CPortEnumerator::CPortEnumerator(QObject* parent) : QObject(parent)
 
 void CPortEnumerator::scanTick()
 {
-    if (!usesUdev())
-        m_Real = realPorts();
+    // A full port scan takes milliseconds and runs in the middle of uploads; the tty nodes'
+    // names are read in a fraction of that and change whenever a real port comes or goes.
+    if (!usesUdev()) {
+        const QStringList nodes = ttyNodes();
+        if (nodes != m_TtyNodes) {
+            m_TtyNodes = nodes;
+            m_Real = realPorts();
+        }
+    }
     watchPortDir();
     rescan();
     updateScanTimer();
@@ -125,6 +132,12 @@ QList<SPortInfo> CPortEnumerator::virtualPorts(const QString& dir)
     return ports;
 }
 
+QStringList CPortEnumerator::ttyNodes()
+{
+    return QDir(QStringLiteral("/dev"))
+        .entryList({QStringLiteral("tty*")}, QDir::System | QDir::Files, QDir::Name);
+}
+
 QList<SPortInfo> CPortEnumerator::realPorts()
 {
     QList<SPortInfo> ports;
@@ -155,6 +168,7 @@ void CPortEnumerator::setUpNotifications()
     else
         qDebug() << "*** no udev notifications:" << reason << "- looking for serial ports every"
                  << kRealPortScanMs << "ms";
+    m_TtyNodes = ttyNodes();
     m_Real = realPorts();
     m_Known = m_Real + virtualPorts(m_PortDir);
     watchPortDir();

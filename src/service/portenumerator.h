@@ -50,6 +50,8 @@ public:
     static bool readPortFile(const QString& path, SPortInfo& info);
     static QList<SPortInfo> virtualPorts(const QString& dir);
     static QList<SPortInfo> realPorts();
+    // Names of the tty device nodes in /dev, sorted.
+    static QStringList ttyNodes();
 
 Q_SIGNALS:
     void deviceDiscovered(const SPortInfo& info);
@@ -68,6 +70,7 @@ private:
     QString m_PortDir;
     QList<SPortInfo> m_Known;
     QList<SPortInfo> m_Real;
+    QStringList m_TtyNodes; // at the last full scan of real ports
     QFileSystemWatcher m_Watcher;
     QTimer m_RealScan;
     CUdevMonitor m_Udev;
