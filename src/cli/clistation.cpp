@@ -33,11 +33,6 @@ void onSignal(int)
     (void)!::write(g_SignalPipe[1], &byte, 1);
 }
 
-QString modelName(bool plus)
-{
-    return plus ? QStringLiteral("ventaro plus") : QStringLiteral("ventaro100");
-}
-
 // "ttyACM0" for /dev/ttyACM0, "pts/3" for /dev/pts/3: short, and still telling ports apart.
 QString shortPortName(const QString& port)
 {
@@ -67,7 +62,6 @@ struct CCliStation::SUnit
     int number = 0; // 1, 2, ... in the order the units were found
     QString port;   // where the unit is now
     SUnitIdentity identity;
-    bool identified = false;
     EState state = ERunning;
     bool started = false; // its worker was started
     QProcess* worker = nullptr;
@@ -230,7 +224,6 @@ void CCliStation::tryPending()
         unit->number = int(m_Units.size()) + 1;
         unit->port = port;
         unit->identity = identity;
-        unit->identified = true;
         m_Units.push_back(std::move(unit));
         emitEvent(m_Units.back().get(), {{QStringLiteral("event"), QStringLiteral("unit")}});
     }
@@ -349,7 +342,8 @@ void CCliStation::workerEvent(SUnit& unit, const QJsonObject& event)
         // number it may have written).
         unit.state = SUnit::EWaiting;
         unit.step = QStringLiteral("waiting for the restart");
-        unit.identity.plus = event.value(QStringLiteral("model")).toString() == modelName(true);
+        unit.identity.plus =
+            event.value(QStringLiteral("model")).toString() == SUnitIdentity::modelName(true);
         unit.identity.serial = quint32(event.value(QStringLiteral("unitSerial")).toDouble());
         unit.identity.board = event.value(QStringLiteral("board")).toInt();
     } else if (name == QLatin1String("result")) {
@@ -433,7 +427,7 @@ void CCliStation::emitEvent(const SUnit* unit, QJsonObject event)
         event.insert(QStringLiteral("port"), unit->port);
         if (unit->identity.serial != 0)
             event.insert(QStringLiteral("serial"), qint64(unit->identity.serial));
-        event.insert(QStringLiteral("model"), modelName(unit->identity.plus));
+        event.insert(QStringLiteral("model"), SUnitIdentity::modelName(unit->identity.plus));
     }
     m_Out << QString::fromUtf8(QJsonDocument(event).toJson(QJsonDocument::Compact)) << '\n';
     m_Out.flush();

@@ -38,8 +38,8 @@ public:
     // identification (which itself repeats its request for up to 10 s); the workers go on
     // meanwhile, only the coordinator's lines wait.
     static constexpr int kIdentifyTries = 3;
-    static constexpr int kRetryMs = 500;  // between tries, and how often the ports are looked at
-    static constexpr int kRedrawMs = 200; // terminal lines are redrawn at most this often
+    // Between tries; also how often the ports are looked at and terminal lines are redrawn.
+    static constexpr int kRetryMs = 500;
 
     CCliStation(EMode mode, const SCliOptions& options, QTextStream& out, QTextStream& err,
                 std::unique_ptr<CPortEnumerator> enumerator = nullptr);

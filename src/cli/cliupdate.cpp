@@ -186,13 +186,13 @@ int CCliUpdate::otherUnit()
                       .arg(identifiedUnit().describe(), m_Workflow.boundUnit().describe()));
 }
 
-int CCliUpdate::finish(int exitCode, const QString& outcome_, const QString& text_)
+int CCliUpdate::finish(int exitCode, QString outcome, QString text)
 {
-    const QString outcome =
-        m_Stopped && exitCode != cliexit::kOk ? QStringLiteral("stopped") : outcome_;
-    const QString text = m_Stopped && exitCode != cliexit::kOk
-                             ? QStringLiteral("stopped on request; the unit is not updated")
-                             : text_;
+    if (m_Stopped && exitCode != cliexit::kOk) {
+        // Whatever step noticed it: the update ended because it was asked to.
+        outcome = QStringLiteral("stopped");
+        text = QStringLiteral("stopped on request; the unit is not updated");
+    }
     if (m_Record.serial == 0 && exitCode == cliexit::kOk)
         m_Record.serial = quint32(enteredSerialNumber());
     m_Record.durationMs = m_Clock.elapsed();
@@ -300,8 +300,7 @@ bool CCliUpdate::waitForIdentification(int count)
     if (m_Options.json)
         event(QStringLiteral("waiting"),
               {{QStringLiteral("timeoutS"), m_Options.rebootTimeoutS},
-               {QStringLiteral("model"),
-                unit.plus ? QStringLiteral("ventaro plus") : QStringLiteral("ventaro100")},
+               {QStringLiteral("model"), SUnitIdentity::modelName(unit.plus)},
                {QStringLiteral("unitSerial"), qint64(unit.serial)},
                {QStringLiteral("board"), unit.board}});
     else

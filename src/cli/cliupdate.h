@@ -68,7 +68,7 @@ private:
     // The versions after the update, from the unit as it reports itself after its restart.
     void recordVersionsAfter();
     int runWorkflow();
-    int finish(int exitCode, const QString& outcome, const QString& text);
+    int finish(int exitCode, QString outcome, QString text);
     // The update stopped because another unit was identified.
     int otherUnit();
     void event(const QString& name, std::initializer_list<std::pair<QString, QJsonValue>> fields);

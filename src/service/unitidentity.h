@@ -22,12 +22,14 @@ struct SUnitIdentity
         return plus == other.plus && serial == other.serial && board == other.board;
     }
     bool operator!=(const SUnitIdentity& other) const { return !(*this == other); }
+    // The model's name as the device objects give it.
+    static QString modelName(bool plus)
+    {
+        return plus ? QStringLiteral("ventaro plus") : QStringLiteral("ventaro100");
+    }
     // For diagnostic lines: "ventaro100 50123 board 3".
     QString describe() const
     {
-        return QStringLiteral("%1 %2 board %3")
-            .arg(plus ? QStringLiteral("ventaro plus") : QStringLiteral("ventaro100"))
-            .arg(serial)
-            .arg(board);
+        return QStringLiteral("%1 %2 board %3").arg(modelName(plus)).arg(serial).arg(board);
     }
 };
