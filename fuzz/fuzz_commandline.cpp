@@ -120,6 +120,7 @@ void portFile(const QByteArray& bytes)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     silenceQtMessages();
+    ensureCoreApplication();
     if (size < 1)
         return 0;
     const QByteArray rest(reinterpret_cast<const char*>(data + 1), int(size - 1));
