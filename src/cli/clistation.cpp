@@ -484,22 +484,41 @@ void CCliStation::redraw()
 
 int CCliStation::summary()
 {
-    int updated = 0, upToDate = 0;
-    QMap<QString, QStringList> failed; // outcome -> units
-    QVector<qint64> times;
+    // A unit plugged in again (to repeat a failed update, or after its update) is one unit:
+    // its last attempt says how it ended, and an "up to date" after its own update counts as
+    // updated. Units without a serial number cannot be told apart; each attempt counts.
+    struct SAttempts
+    {
+        const SUnit* last = nullptr;
+        const SUnit* updated = nullptr;
+    };
+    QMap<QString, SAttempts> byUnit;
     for (const auto& unit : m_Units) {
         if (!unit->started)
             continue;
-        if (unit->exitCode == cliexit::kOk) {
+        const QString key = unit->identity.serial != 0 ? unit->identity.describe()
+                                                       : QStringLiteral("#%1").arg(unit->number);
+        SAttempts& attempts = byUnit[key];
+        attempts.last = unit.get();
+        if (unit->exitCode == cliexit::kOk)
+            attempts.updated = unit.get();
+    }
+    int updated = 0, upToDate = 0;
+    QMap<QString, QStringList> failed; // outcome -> units
+    QVector<qint64> times;
+    for (const SAttempts& attempts : byUnit) {
+        const SUnit& unit = *attempts.last;
+        if (attempts.updated &&
+            (unit.exitCode == cliexit::kOk || unit.exitCode == cliexit::kUpToDate)) {
             ++updated;
-            times << unit->durationMs;
-        } else if (unit->exitCode == cliexit::kUpToDate) {
+            times << attempts.updated->durationMs;
+        } else if (unit.exitCode == cliexit::kUpToDate) {
             ++upToDate;
         } else {
-            failed[unit->outcome] << QStringLiteral("%1 (%2): %3")
-                                         .arg(unit->port)
-                                         .arg(unit->identity.serial)
-                                         .arg(unit->text);
+            failed[unit.outcome] << QStringLiteral("%1 (%2): %3")
+                                        .arg(unit.port)
+                                        .arg(unit.identity.serial)
+                                        .arg(unit.text);
         }
     }
     std::sort(times.begin(), times.end());
