@@ -204,7 +204,10 @@ void CCliStation::tryPending()
                 m_Err << "ventaro-cli: the unit on " << port << " does not answer; left alone\n";
                 m_Err.flush();
                 m_Pending.remove(port);
-                m_StartPorts.remove(port);
+                // A unit that --all was to update, or one plugged into the station, that was
+                // never updated: it counts as failed, never as nothing to do.
+                if (m_Mode == EStation || m_StartPorts.remove(port))
+                    m_Unanswered << port;
             }
             continue;
         }
@@ -505,6 +508,9 @@ int CCliStation::summary()
     }
     int updated = 0, upToDate = 0;
     QMap<QString, QStringList> failed; // outcome -> units
+    for (const QString& port : m_Unanswered)
+        failed[QStringLiteral("no-answer")] << QStringLiteral("%1: the unit did not answer; %2")
+                                                   .arg(port, remedy(cliexit::kNoUnit));
     QVector<qint64> times;
     for (const SAttempts& attempts : byUnit) {
         const SUnit& unit = *attempts.last;

@@ -87,6 +87,7 @@ private:
     QSet<QString> m_Present;       // ventaro ports at the last look
     QHash<QString, int> m_Pending; // new ports not identified yet, with the tries so far
     QSet<QString> m_StartPorts;    // --all: ports present at the start without a unit yet
+    QStringList m_Unanswered;      // ventaro ports whose unit never answered: failed units
     QElapsedTimer m_Clock;
     QTimer m_Tick;
     QEventLoop* m_Loop = nullptr;

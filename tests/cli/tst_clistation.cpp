@@ -116,8 +116,8 @@ private slots:
 };
 
 // Four units at once; one loses its cable half-way and never comes back, one restarts after its
-// swap. The other three are updated and hold the built-in images; the faulty one reports its
-// code and text; the summary and the exit code say one failed.
+// swap; a fifth port never answers. The other three are updated and hold the built-in images;
+// the faulty one reports its code and text; the summary and the exit code say two failed.
 void tst_CliStation::updateAllWithOneFaultyUnit()
 {
     Bench bench;
@@ -128,6 +128,11 @@ void tst_CliStation::updateAllWithOneFaultyUnit()
                                                        "0", "--reboot-pause", "500"}));
     QVERIFY(
         units.start("u4", kPlusOlder + QStringList{"--serial", "60004", "--unplug-after", "60"}));
+    // A ventaro port where nothing answers: a unit that was not updated.
+    QFile dead(QDir(bench.portDir()).filePath(QStringLiteral("dead.port")));
+    QVERIFY(dead.open(QIODevice::WriteOnly));
+    dead.write("port=/dev/null\nvid=0x0409\npid=0x01D9\n");
+    dead.close();
 
     const CliResult r =
         bench.run({"update", "--all", "--json", "--record", bench.path("record.csv"), "--station",
@@ -150,14 +155,10 @@ void tst_CliStation::updateAllWithOneFaultyUnit()
     const QVector<QJsonObject> summary = events(r.out, QStringLiteral("summary"));
     QCOMPARE(summary.size(), 1);
     QCOMPARE(summary[0].value(QStringLiteral("updated")).toInt(), 3);
-    QCOMPARE(summary[0].value(QStringLiteral("failed")).toInt(), 1);
-    QCOMPARE(summary[0]
-                 .value(QStringLiteral("failedByReason"))
-                 .toObject()
-                 .value(QStringLiteral("transfer-failed"))
-                 .toArray()
-                 .size(),
-             1);
+    QCOMPARE(summary[0].value(QStringLiteral("failed")).toInt(), 2);
+    const QJsonObject byReason = summary[0].value(QStringLiteral("failedByReason")).toObject();
+    for (const char* reason : {"transfer-failed", "no-answer"})
+        QCOMPARE(byReason.value(QLatin1String(reason)).toArray().size(), 1);
     // Every event of a unit names its port, its serial number and its time.
     for (const QJsonObject& e : events(r.out, QStringLiteral("step"))) {
         QVERIFY(!e.value(QStringLiteral("port")).toString().isEmpty());
