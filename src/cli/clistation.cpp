@@ -1,11 +1,14 @@
 #include "clistation.h"
 
 #include "cli/cliexitcodes.h"
+#include "cli/clitext.h"
 #include "cli/cliunit.h"
+#include "cli/productionrecord.h"
 #include "service/identityview.h"
 #include "service/portenumerator.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -74,6 +77,7 @@ struct CCliStation::SUnit
     int exitCode = -1;
     QString outcome;
     QString text;
+    QString bootAfter, applAfter, wifiAfter; // as identified after its update, if it was
 };
 
 CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& out, QTextStream& err,
@@ -198,8 +202,8 @@ void CCliStation::tryPending()
         });
         if (busy)
             continue;
-        SUnitIdentity identity;
-        if (!identifyPort(port, identity)) {
+        SHLP_IdentData ident;
+        if (!identifyPort(port, ident)) {
             if (++m_Pending[port] >= kIdentifyTries) {
                 m_Err << "ventaro-cli: the unit on " << port << " does not answer; left alone\n";
                 m_Err.flush();
@@ -212,6 +216,7 @@ void CCliStation::tryPending()
             continue;
         }
         m_Pending.remove(port);
+        const SUnitIdentity identity = SUnitIdentity::of(ident);
         if (SUnit* own = unitUnderUpdate(identity)) {
             // The unit came back after a restart, perhaps under another name: its worker goes
             // on with it there.
@@ -227,20 +232,73 @@ void CCliStation::tryPending()
         unit->number = int(m_Units.size()) + 1;
         unit->port = port;
         unit->identity = identity;
+        const bool updatedHere = asUpdatedHere(identity, ident);
         m_Units.push_back(std::move(unit));
         emitEvent(m_Units.back().get(), {{QStringLiteral("event"), QStringLiteral("unit")}});
+        if (updatedHere)
+            upToDateWithoutWorker(*m_Units.back(), ident);
     }
     startWorkers();
 }
 
-bool CCliStation::identifyPort(const QString& port, SUnitIdentity& identity)
+bool CCliStation::identifyPort(const QString& port, SHLP_IdentData& ident)
 {
     CCliUnit probe;
     if (probe.connect(port) != CCliUnit::EOk)
         return false;
-    identity = SUnitIdentity::of(probe.ident());
+    ident = probe.ident();
     probe.disconnect();
     return true;
+}
+
+// The update rules write an application of the same version again, so a unit plugged in once
+// more after its update would be written anew. It is not when its latest attempt here left it
+// with exactly the versions it reports now.
+bool CCliStation::asUpdatedHere(const SUnitIdentity& identity, const SHLP_IdentData& ident) const
+{
+    if (identity.serial == 0)
+        return false; // cannot be told apart from another unit without a number
+    for (auto it = m_Units.crbegin(); it != m_Units.crend(); ++it) {
+        const SUnit& unit = **it;
+        if (!unit.started || !(unit.identity == identity))
+            continue;
+        const bool done = unit.state == SUnit::EDone &&
+                          (unit.exitCode == cliexit::kOk || unit.exitCode == cliexit::kUpToDate);
+        return done && !unit.applAfter.isEmpty() && unit.bootAfter == clitext::bootVersion(ident) &&
+               unit.applAfter == clitext::applVersion(ident) &&
+               unit.wifiAfter == wifiVersionText(ident);
+    }
+    return false;
+}
+
+void CCliStation::upToDateWithoutWorker(SUnit& unit, const SHLP_IdentData& ident)
+{
+    unit.started = true;
+    unit.clock.start();
+    unit.exitCode = cliexit::kUpToDate;
+    unit.outcome = QStringLiteral("up-to-date");
+    unit.text = QStringLiteral("updated here before; it still runs what its update wrote");
+    unit.bootAfter = clitext::bootVersion(ident);
+    unit.applAfter = clitext::applVersion(ident);
+    unit.wifiAfter = wifiVersionText(ident);
+    if (!m_Options.recordFile.isEmpty()) {
+        SProductionRecord record;
+        record.time = QDateTime::currentDateTimeUtc();
+        record.port = unit.port;
+        record.model = SUnitIdentity::modelName(unit.identity.plus);
+        record.serial = unit.identity.serial;
+        record.bootBefore = record.bootAfter = unit.bootAfter;
+        record.applBefore = record.applAfter = unit.applAfter;
+        record.wifiBefore = record.wifiAfter = unit.wifiAfter;
+        record.exitCode = unit.exitCode;
+        record.outcome = unit.outcome;
+        record.station = m_Options.stationName;
+        record.operatorName = m_Options.operatorName;
+        QString error;
+        if (!productionrecord::append(m_Options.recordFile, productionrecord::line(record), error))
+            m_Err << "ventaro-cli: " << error << '\n';
+    }
+    workerFinished(unit, cliexit::kUpToDate, false);
 }
 
 CCliStation::SUnit* CCliStation::unitUnderUpdate(const SUnitIdentity& identity)
@@ -352,6 +410,9 @@ void CCliStation::workerEvent(SUnit& unit, const QJsonObject& event)
     } else if (name == QLatin1String("result")) {
         unit.outcome = event.value(QStringLiteral("outcome")).toString();
         unit.text = event.value(QStringLiteral("text")).toString();
+        unit.bootAfter = event.value(QStringLiteral("bootAfter")).toString();
+        unit.applAfter = event.value(QStringLiteral("applAfter")).toString();
+        unit.wifiAfter = event.value(QStringLiteral("wifiAfter")).toString();
     }
     m_Dirty = true;
     if (m_Options.json) {
@@ -373,8 +434,10 @@ void CCliStation::workerFinished(SUnit& unit, int exitCode, bool crashed)
         unit.text = unit.lastError.isEmpty() ? QStringLiteral("the worker ended without a result")
                                              : unit.lastError;
     }
-    unit.worker->deleteLater();
-    unit.worker = nullptr;
+    if (unit.worker) {
+        unit.worker->deleteLater();
+        unit.worker = nullptr;
+    }
     m_Dirty = true;
     if (m_Options.json)
         emitEvent(&unit, {{QStringLiteral("event"), QStringLiteral("done")},

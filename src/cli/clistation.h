@@ -14,6 +14,7 @@
 #include <vector>
 
 class CPortEnumerator;
+struct SHLP_IdentData;
 class QEventLoop;
 class QProcess;
 class QSocketNotifier;
@@ -60,8 +61,11 @@ private:
     void lookAtPorts();
     void tryPending();
     // Asks the unit on `port` who it is; false when it did not answer (yet).
-    bool identifyPort(const QString& port, SUnitIdentity& unit);
+    bool identifyPort(const QString& port, SHLP_IdentData& ident);
     SUnit* unitUnderUpdate(const SUnitIdentity& unit);
+    // The unit was updated here and still runs what its update left on it.
+    bool asUpdatedHere(const SUnitIdentity& unit, const SHLP_IdentData& ident) const;
+    void upToDateWithoutWorker(SUnit& unit, const SHLP_IdentData& ident);
     void startWorkers();
     void startWorker(SUnit& unit);
     void readWorker(SUnit& unit);

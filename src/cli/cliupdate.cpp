@@ -210,10 +210,18 @@ int CCliUpdate::finish(int exitCode, QString outcome, QString text)
             code = cliexit::kRecordFailed;
     }
     if (m_Options.json) {
-        event(QStringLiteral("result"), {{QStringLiteral("exitCode"), code},
-                                         {QStringLiteral("outcome"), outcome},
-                                         {QStringLiteral("text"), text},
-                                         {QStringLiteral("durationMs"), m_Record.durationMs}});
+        QJsonObject result{{QStringLiteral("exitCode"), code},
+                           {QStringLiteral("outcome"), outcome},
+                           {QStringLiteral("text"), text},
+                           {QStringLiteral("durationMs"), m_Record.durationMs}};
+        // What the unit reported when it was identified after its update (a station uses it to
+        // recognise the unit when it is plugged in again).
+        if (!m_Record.applAfter.isEmpty()) {
+            result.insert(QStringLiteral("bootAfter"), m_Record.bootAfter);
+            result.insert(QStringLiteral("applAfter"), m_Record.applAfter);
+            result.insert(QStringLiteral("wifiAfter"), m_Record.wifiAfter);
+        }
+        event(QStringLiteral("result"), result);
     } else {
         line(QStringLiteral("%1: %2").arg(outcome, text));
     }
@@ -494,16 +502,15 @@ void CCliUpdate::line(const QString& text)
     m_Out.flush();
 }
 
-void CCliUpdate::event(const QString& name,
-                       std::initializer_list<std::pair<QString, QJsonValue>> fields)
+void CCliUpdate::event(const QString& name, const QJsonObject& fields)
 {
     QJsonObject object{{QStringLiteral("event"), name},
                        {QStringLiteral("ms"), m_Clock.elapsed()},
                        {QStringLiteral("port"), m_Unit.portName()}};
     if (const quint32 serial = m_Unit.ident().m_SerialNo)
         object.insert(QStringLiteral("serial"), qint64(serial));
-    for (const auto& [key, value] : fields)
-        object.insert(key, value);
+    for (auto it = fields.begin(); it != fields.end(); ++it)
+        object.insert(it.key(), it.value());
     m_Out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) << '\n';
     m_Out.flush();
 }

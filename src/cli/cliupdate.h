@@ -5,12 +5,10 @@
 #include "service/updateworkflow.h"
 
 #include <QElapsedTimer>
-#include <QJsonValue>
+#include <QJsonObject>
 #include <QString>
 
-#include <initializer_list>
 #include <memory>
-#include <utility>
 
 class CCliUnit;
 class QProgressBar;
@@ -71,7 +69,7 @@ private:
     int finish(int exitCode, QString outcome, QString text);
     // The update stopped because another unit was identified.
     int otherUnit();
-    void event(const QString& name, std::initializer_list<std::pair<QString, QJsonValue>> fields);
+    void event(const QString& name, const QJsonObject& fields);
     void line(const QString& text);
     void showProgress(int percent);
     void completeStep();

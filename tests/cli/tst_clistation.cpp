@@ -22,8 +22,10 @@ constexpr int kRunTimeoutMs = 180000;
 // A plus unit with older software: application and bootloader are written.
 const QStringList kPlusOlder = {"--model",        "plus", "--partner",      "1",
                                 "--boot-version", "2.20", "--appl-version", "2.20"};
-const QStringList kPlusCurrent = {"--model",        "plus", "--partner",      "1",
-                                  "--boot-version", "2.24", "--appl-version", "2.25"};
+// The same unit as its update left it: the built-in versions, running the other bootloader copy.
+// The update rules would write its application again; the station knows it updated the unit.
+const QStringList kPlusAsUpdated = {"--model",        "plus", "--partner",      "2",
+                                    "--boot-version", "2.24", "--appl-version", "2.24"};
 
 // Several simulated units in one port folder, each under its own name.
 class Units
@@ -199,8 +201,8 @@ void tst_CliStation::stationFollowsUnitsByIdentity()
         int exitCode;
     } attempts[] = {
         {kPlusOlder + serial11 + QStringList{"--unplug-after", "60"}, 60011, 4},
-        {kPlusOlder + serial11, 60011, 0},   // the same unit, plugged in again
-        {kPlusCurrent + serial11, 60011, 7}, // once more, as its update left it
+        {kPlusOlder + serial11, 60011, 0},     // the same unit, plugged in again
+        {kPlusAsUpdated + serial11, 60011, 7}, // once more, as its update left it
         {kPlusOlder + QStringList{"--serial", "60012"}, 60012, 0}, // another unit
     };
     int count = 0;
@@ -230,7 +232,9 @@ void tst_CliStation::stationFollowsUnitsByIdentity()
     QCOMPARE(summary[0].value(QStringLiteral("updated")).toInt(), 2);
     QCOMPARE(summary[0].value(QStringLiteral("upToDate")).toInt(), 0);
     QCOMPARE(summary[0].value(QStringLiteral("failed")).toInt(), 0);
-    QCOMPARE(recordLines(bench).size(), 1 + count);
+    const QStringList lines = recordLines(bench);
+    QCOMPARE(lines.size(), 1 + count);
+    QVERIFY2(lines[3].endsWith(",2.24.B,2.24,3.05,,0.0,0,7,up-to-date,,"), qPrintable(lines[3]));
 }
 
 QTEST_GUILESS_MAIN(tst_CliStation)
