@@ -225,6 +225,15 @@ void CCliStation::tryPending()
             emitEvent(own, {{QStringLiteral("event"), QStringLiteral("handed-over")}});
             continue;
         }
+        // Plugged in again while it waits for its turn: it keeps its place, on this port.
+        const auto queued = std::find_if(m_Units.begin(), m_Units.end(), [&](const auto& u) {
+            return !u->started && identity.serial != 0 && u->identity == identity;
+        });
+        if (queued != m_Units.end()) {
+            (*queued)->port = port;
+            m_Dirty = true;
+            continue;
+        }
         // A unit of its own: in station mode every one, with --all those of the start.
         if (m_EndRequests > 0 || (m_Mode == EAll && !m_StartPorts.remove(port)))
             continue;

@@ -11,8 +11,11 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <map>
 #include <memory>
+#include <stdlib.h>
+#include <unistd.h>
 
 using namespace clitest;
 
@@ -117,29 +120,63 @@ private slots:
     void stationFollowsUnitsByIdentity();
 };
 
-// Four units at once; one loses its cable half-way and never comes back, one restarts after its
-// swap; a fifth port never answers. The other three are updated and hold the built-in images;
-// the faulty one reports its code and text; the summary and the exit code say two failed.
+// Four units, three at a time; one loses its cable half-way and never comes back, one restarts
+// after its swap, the one left waiting for its turn is plugged in again meanwhile (and so comes
+// back under another port name); a fifth port never answers. The three good ones are updated
+// and hold the built-in images; the faulty one reports its code and text; the summary and the
+// exit code say two failed.
 void tst_CliStation::updateAllWithOneFaultyUnit()
 {
     Bench bench;
     Units units(bench);
-    QVERIFY(units.start("u1", kPlusOlder + QStringList{"--serial", "60001"}));
-    QVERIFY(units.start("u2", kPlusOlder + QStringList{"--serial", "60002"}));
-    QVERIFY(units.start("u3", kPlusOlder + QStringList{"--serial", "60003", "--reboot-after-swap",
-                                                       "0", "--reboot-pause", "500"}));
-    QVERIFY(
-        units.start("u4", kPlusOlder + QStringList{"--serial", "60004", "--unplug-after", "60"}));
+    const std::map<int, QStringList> unitArgs = {
+        {60001, kPlusOlder + QStringList{"--serial", "60001"}},
+        {60002, kPlusOlder + QStringList{"--serial", "60002"}},
+        {60003, kPlusOlder + QStringList{"--serial", "60003", "--reboot-after-swap", "0",
+                                         "--reboot-pause", "500"}},
+        {60004, kPlusOlder + QStringList{"--serial", "60004", "--unplug-after", "60"}},
+    };
+    for (const auto& [serial, args] : unitArgs)
+        QVERIFY(units.start(QStringLiteral("u%1").arg(serial - 60000), args));
     // A ventaro port where nothing answers: a unit that was not updated.
     QFile dead(QDir(bench.portDir()).filePath(QStringLiteral("dead.port")));
     QVERIFY(dead.open(QIODevice::WriteOnly));
     dead.write("port=/dev/null\nvid=0x0409\npid=0x01D9\n");
     dead.close();
 
-    const CliResult r =
-        bench.run({"update", "--all", "--json", "--record", bench.path("record.csv"), "--station",
-                   "line 3", "--operator", "ann", "--reboot-timeout", "20"},
-                  kRunTimeoutMs);
+    QProcess cli;
+    cli.setProcessEnvironment(bench.environment());
+    cli.start(cliPath(),
+              {"update", "--all", "--jobs", "3", "--json", "--record", bench.path("record.csv"),
+               "--station", "line 3", "--operator", "ann", "--reboot-timeout", "20"});
+    QVERIFY(cli.waitForStarted(kTimeoutMs));
+    CliResult r;
+    auto count = [&](const char* name) {
+        r.out += QString::fromUtf8(cli.readAllStandardOutput());
+        return events(r.out, QLatin1String(name)).size();
+    };
+    QVERIFY2(
+        QTest::qWaitFor([&] { return count("unit") == 4 && count("started") == 3; }, kTimeoutMs),
+        qPrintable(r.out));
+    QSet<int> started;
+    for (const QJsonObject& e : events(r.out, QStringLiteral("started")))
+        started << e.value(QStringLiteral("serial")).toInt();
+    // The pty it had is taken meanwhile, so it comes back under another name.
+    int taken = -1;
+    for (const auto& [serial, args] : unitArgs) {
+        if (started.contains(serial))
+            continue;
+        units.stop(QStringLiteral("u%1").arg(serial - 60000));
+        taken = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(units.start(QStringLiteral("u%1").arg(serial - 60000), args));
+    }
+    QVERIFY(taken >= 0);
+    const bool finished = cli.waitForFinished(kRunTimeoutMs);
+    ::close(taken);
+    QVERIFY(finished);
+    r.out += QString::fromUtf8(cli.readAllStandardOutput());
+    r.err = QString::fromUtf8(cli.readAllStandardError());
+    r.exitCode = cli.exitCode();
     QVERIFY2(r.exitCode == 13, describe(r));
 
     for (int serial : {60001, 60002, 60003}) {
