@@ -78,6 +78,7 @@ struct CCliStation::SUnit
     QString outcome;
     QString text;
     QString bootAfter, applAfter, wifiAfter; // as identified after its update, if it was
+    bool written = false;                    // on a terminal: its final line is out
 };
 
 CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& out, QTextStream& err,
@@ -548,12 +549,25 @@ void CCliStation::redraw()
     if (!m_Terminal)
         return;
     m_Dirty = false;
-    // Back to the first unit's line, then every line anew.
+    // Back to the first live line. A unit that is done gets its line once, where the live lines
+    // began, and it scrolls away with the terminal like a log; the units still at work keep one
+    // line each below, redrawn in place, so a long session never redraws more than those.
     if (m_DrawnLines > 0)
         m_Out << QStringLiteral("\x1b[%1A").arg(m_DrawnLines);
-    for (const auto& unit : m_Units)
-        m_Out << '\r' << unitLine(*unit) << "\x1b[K\n";
-    m_DrawnLines = int(m_Units.size());
+    for (const auto& unit : m_Units) {
+        if (unit->state == SUnit::EDone && !unit->written) {
+            m_Out << '\r' << unitLine(*unit) << "\x1b[K\n";
+            unit->written = true;
+        }
+    }
+    m_DrawnLines = 0;
+    for (const auto& unit : m_Units) {
+        if (unit->state != SUnit::EDone) {
+            m_Out << '\r' << unitLine(*unit) << "\x1b[K\n";
+            ++m_DrawnLines;
+        }
+    }
+    m_Out << "\x1b[J"; // what is left of a longer block of live lines
     m_Out.flush();
 }
 

@@ -118,6 +118,7 @@ class tst_CliStation : public QObject
 private slots:
     void updateAllWithOneFaultyUnit();
     void stationFollowsUnitsByIdentity();
+    void terminalLinesOfDoneUnitsScrollAway();
 };
 
 // Four units, three at a time; one loses its cable half-way and never comes back, one restarts
@@ -272,6 +273,41 @@ void tst_CliStation::stationFollowsUnitsByIdentity()
     const QStringList lines = recordLines(bench);
     QCOMPARE(lines.size(), 1 + count);
     QVERIFY2(lines[3].endsWith(",2.24.B,2.24,3.05,,0.0,0,7,up-to-date,,"), qPrintable(lines[3]));
+}
+
+// On a terminal, a unit that is done gets its final line once; only the units still at work
+// are redrawn, so a long session does not redraw (and scroll) every unit it has seen.
+void tst_CliStation::terminalLinesOfDoneUnitsScrollAway()
+{
+    Bench bench;
+    Units units(bench);
+    QVERIFY(units.start("unit", {"--model", "plus", "--partner", "1", "--boot-version", "2.24",
+                                 "--appl-version", "2.25", "--serial", "60021"}));
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    QByteArray screen;
+    auto read = [&] {
+        char chunk[4096];
+        ssize_t got = 0;
+        while ((got = ::read(master, chunk, sizeof chunk)) > 0)
+            screen.append(chunk, int(got));
+        return screen;
+    };
+    QProcess station;
+    station.setProcessEnvironment(bench.environment());
+    station.setStandardOutputFile(QString::fromLocal8Bit(::ptsname(master)));
+    station.start(cliPath(), {"station"});
+    QVERIFY(station.waitForStarted(kTimeoutMs));
+    QVERIFY2(QTest::qWaitFor([&] { return read().contains("up to date - unplug"); }, kTimeoutMs),
+             screen.constData());
+    QTest::qWait(1500); // a few redraw ticks of the live lines
+    ::kill(pid_t(station.processId()), SIGINT);
+    QVERIFY(station.waitForFinished(kTimeoutMs));
+    read();
+    ::close(master);
+    QCOMPARE(station.exitCode(), 0);
+    QCOMPARE(screen.count("up to date - unplug"), 1);
+    QVERIFY2(screen.contains("units seen 1, updated 0, up to date 1"), screen.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_CliStation)
