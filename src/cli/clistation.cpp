@@ -388,10 +388,7 @@ void CCliStation::startWorker(SUnit& unit)
 void CCliStation::readWorker(SUnit& unit)
 {
     unit.pending += unit.worker->readAllStandardOutput();
-    int end = 0;
-    while ((end = unit.pending.indexOf('\n')) >= 0) {
-        const QByteArray line = unit.pending.left(end);
-        unit.pending.remove(0, end + 1);
+    for (const QByteArray& line : clitext::takeLines(unit.pending)) {
         const QJsonObject event = QJsonDocument::fromJson(line).object();
         if (!event.isEmpty())
             workerEvent(unit, event);

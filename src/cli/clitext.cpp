@@ -76,4 +76,15 @@ QString identityJson(const QString& port, const QString& model, const SHLP_Ident
            QLatin1Char('\n');
 }
 
+QList<QByteArray> takeLines(QByteArray& buffer)
+{
+    QList<QByteArray> lines;
+    int end = 0;
+    while ((end = buffer.indexOf('\n')) >= 0) {
+        lines << buffer.left(end);
+        buffer.remove(0, end + 1);
+    }
+    return lines;
+}
+
 } // namespace clitext

@@ -3,6 +3,7 @@
 #include "device/hlprecords.h"
 #include "service/portenumerator.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -20,5 +21,9 @@ QString identityJson(const QString& port, const QString& model, const SHLP_Ident
 // Versions as the production record and the update summary write them.
 QString bootVersion(const SHLP_IdentData& ident);
 QString applVersion(const SHLP_IdentData& ident);
+
+// The whole lines at the front of `buffer`, taken out of it (without their line breaks); an
+// unfinished last line stays for the next bytes.
+QList<QByteArray> takeLines(QByteArray& buffer);
 
 } // namespace clitext

@@ -402,10 +402,8 @@ void CCliUpdate::readHandedPorts()
             return;
         m_StdinBuffer.append(chunk, int(got));
     }
-    int end = 0;
-    while ((end = m_StdinBuffer.indexOf('\n')) >= 0) {
-        const QString line = QString::fromUtf8(m_StdinBuffer.left(end)).trimmed();
-        m_StdinBuffer.remove(0, end + 1);
+    for (const QByteArray& raw : clitext::takeLines(m_StdinBuffer)) {
+        const QString line = QString::fromUtf8(raw).trimmed();
         if (line.startsWith(QLatin1String("port ")))
             m_HandedPort = line.mid(5);
     }
