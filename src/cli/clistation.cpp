@@ -3,12 +3,12 @@
 #include "cli/cliexitcodes.h"
 #include "cli/clitext.h"
 #include "cli/cliunit.h"
+#include "cli/cliupdate.h"
 #include "cli/productionrecord.h"
 #include "service/identityview.h"
 #include "service/portenumerator.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -292,18 +292,13 @@ void CCliStation::upToDateWithoutWorker(SUnit& unit, const SHLP_IdentData& ident
     unit.applAfter = clitext::applVersion(ident);
     unit.wifiAfter = wifiVersionText(ident);
     if (!m_Options.recordFile.isEmpty()) {
-        SProductionRecord record;
-        record.time = QDateTime::currentDateTimeUtc();
-        record.port = unit.port;
-        record.model = SUnitIdentity::modelName(unit.identity.plus);
-        record.serial = unit.identity.serial;
-        record.bootBefore = record.bootAfter = unit.bootAfter;
-        record.applBefore = record.applAfter = unit.applAfter;
-        record.wifiBefore = record.wifiAfter = unit.wifiAfter;
+        SProductionRecord record = CCliUpdate::recordBefore(
+            unit.port, SUnitIdentity::modelName(unit.identity.plus), ident, m_Options);
+        record.bootAfter = record.bootBefore;
+        record.applAfter = record.applBefore;
+        record.wifiAfter = record.wifiBefore;
         record.exitCode = unit.exitCode;
         record.outcome = unit.outcome;
-        record.station = m_Options.stationName;
-        record.operatorName = m_Options.operatorName;
         QString error;
         if (!productionrecord::append(m_Options.recordFile, productionrecord::line(record), error))
             m_Err << "ventaro-cli: " << error << '\n';

@@ -7,7 +7,8 @@
 #include <QList>
 #include <QString>
 
-// Output of ventaro-cli's list and identify commands; every text ends in a line break.
+// Texts of ventaro-cli: the output of its list and identify commands (every text ends in a line
+// break), versions as it writes them, and the lines it reads from other processes.
 namespace clitext {
 
 // One line per port: "*" for a ventaro unit, the name, vendor and product ID.

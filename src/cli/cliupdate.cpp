@@ -64,15 +64,7 @@ int CCliUpdate::run()
 {
     m_Clock.start();
     const SHLP_IdentData& before = m_Unit.ident();
-    m_Record.time = QDateTime::currentDateTimeUtc();
-    m_Record.port = m_Unit.portName();
-    m_Record.model = m_Unit.fan().modelName();
-    m_Record.serial = before.m_SerialNo;
-    m_Record.bootBefore = clitext::bootVersion(before);
-    m_Record.applBefore = clitext::applVersion(before);
-    m_Record.wifiBefore = wifiVersionText(before);
-    m_Record.station = m_Options.stationName;
-    m_Record.operatorName = m_Options.operatorName;
+    m_Record = recordBefore(m_Unit.portName(), m_Unit.fan().modelName(), before, m_Options);
 
     QString error;
     if (!m_Options.recordFile.isEmpty() &&
@@ -145,6 +137,22 @@ int CCliUpdate::runWorkflow()
 
     recordVersionsAfter();
     return finish(cliexit::kOk, QStringLiteral("updated"), QStringLiteral("the unit was updated"));
+}
+
+SProductionRecord CCliUpdate::recordBefore(const QString& port, const QString& model,
+                                           const SHLP_IdentData& before, const SCliOptions& options)
+{
+    SProductionRecord record;
+    record.time = QDateTime::currentDateTimeUtc();
+    record.port = port;
+    record.model = model;
+    record.serial = before.m_SerialNo;
+    record.bootBefore = clitext::bootVersion(before);
+    record.applBefore = clitext::applVersion(before);
+    record.wifiBefore = wifiVersionText(before);
+    record.station = options.stationName;
+    record.operatorName = options.operatorName;
+    return record;
 }
 
 void CCliUpdate::recordVersionsAfter()

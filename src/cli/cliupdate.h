@@ -30,6 +30,9 @@ public:
     // A worker asked to stop (the coordinator's second SIGINT/SIGTERM): the running upload
     // ends after its current packet and the update counts as failed. Safe from a signal handler.
     static void requestStop();
+    // A record line's fields known before the update: when, where, which unit, its versions.
+    static SProductionRecord recordBefore(const QString& port, const QString& model,
+                                          const SHLP_IdentData& before, const SCliOptions& options);
 
     // ---- CUpdateHost ----------------------------------------------------------------------
     CFanBase* device() override;
