@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/maindialognew.h"
+#include "console/progressbarobserver.h"
 
 // The main dialog as the place the update reports to (maindialognew_update.cpp).
 class CMainDialogNew::CUpdateHostAdapter : public CUpdateHost
@@ -22,7 +23,7 @@ public:
     void refreshState() override { d.refreshState(); }
     void setStatus(const QString& text) override { d.setStatus(text); }
     void showMessage(const SUpdateMessage& message) override;
-    QProgressBar* progressBar() override { return d.m_Progress; }
+    SUploadObserver uploadObserver() override { return progressBarObserver(d.m_Progress); }
     int identificationCount() const override { return d.m_Discoveries; }
     bool waitForIdentification(int count) override;
     void updateSucceeded() override;

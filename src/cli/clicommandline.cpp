@@ -131,6 +131,7 @@ QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
 {
     switch (command) {
     case SCliOptions::EIdentify:
+        return {kJsonOption, kWorkerOption};
     case SCliOptions::EDoctor:
         return {kJsonOption};
     case SCliOptions::EPlan:

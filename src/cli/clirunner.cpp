@@ -7,6 +7,7 @@
 #include "cli/clitext.h"
 #include "cli/cliunit.h"
 #include "cli/cliupdate.h"
+#include "cli/stationprotocol.h"
 #include "console/consoletexts.h"
 #include "console/logchart.h"
 #include "device/fanbase.h"
@@ -161,7 +162,20 @@ int runPartTable(CCliUnit& unit, QTextStream& out, QTextStream& err)
 int runWorker(const SCliOptions& o, QTextStream& out, QTextStream& err)
 {
     std::signal(SIGINT, SIG_IGN);
+    // A closed terminal (SIGHUP to the whole group) or a coordinator gone (its pipe broken)
+    // must not leave the unit half-written: the update finishes and is recorded.
+    std::signal(SIGHUP, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGTERM, [](int) { CCliUpdate::requestStop(); });
+    if (o.command == SCliOptions::EIdentify) {
+        // The station's probe of a new port: who is there, for the coordinator only.
+        CCliUnit unit;
+        const CCliUnit::EResult connected = unit.connect(o.port);
+        if (connected != CCliUnit::EOk)
+            return fail(err, cliexit::kNoUnit, unit.errorText(connected));
+        out << stationprotocol::identLine(unit.ident());
+        return cliexit::kOk;
+    }
     CCliUnit unit;
     const CCliUnit::EResult connected = unit.connect(o.port);
     if (connected != CCliUnit::EOk)

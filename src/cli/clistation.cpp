@@ -2,9 +2,10 @@
 
 #include "cli/cliexitcodes.h"
 #include "cli/clitext.h"
-#include "cli/cliunit.h"
 #include "cli/cliupdate.h"
 #include "cli/productionrecord.h"
+#include "cli/stationprotocol.h"
+#include "cli/stationworker.h"
 #include "service/identityview.h"
 #include "service/portenumerator.h"
 
@@ -13,7 +14,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMap>
-#include <QProcess>
 #include <QSocketNotifier>
 #include <QTextStream>
 
@@ -21,18 +21,26 @@
 #include <csignal>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+namespace proto = stationprotocol;
+using stationrouting::EAction;
+using stationrouting::SSighting;
+using stationrouting::SUnitRow;
 
 namespace {
 
-constexpr int kBarWidth = 20;
+constexpr int kBarWidth = 20; // characters of a live line's bar, at the most
+constexpr int kMinBarWidth = 5;
 
 int g_SignalPipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int number)
 {
-    const char byte = 1;
-    // Nothing else is safe here; the coordinator reads the pipe on its own thread.
+    // Nothing else is safe here; the coordinator reads the pipe in its event loop, one byte per
+    // signal, so two signals in quick succession count twice.
+    const char byte = char(number);
     (void)!::write(g_SignalPipe[1], &byte, 1);
 }
 
@@ -43,9 +51,18 @@ QString shortPortName(const QString& port)
     return port.startsWith(dev) ? port.mid(dev.size()) : port;
 }
 
+const QString kDuplicate = QStringLiteral("duplicate");
+const QString kNoAnswer = QStringLiteral("no-answer");
+const QString kNotStarted = QStringLiteral("not-started");
+const QString kWorkerFailed = QStringLiteral("worker-failed");
+
 // What the technician does with a unit whose update failed.
-QString remedy(int exitCode)
+QString remedy(int exitCode, const QString& outcome)
 {
+    if (outcome == kDuplicate)
+        return QStringLiteral("unplug one of them; each unit needs a serial number of its own");
+    if (outcome == kNotStarted)
+        return QStringLiteral("plug it in again at the next run");
     switch (exitCode) {
     case cliexit::kNotUpdatable:
         return QStringLiteral("this tool cannot update it");
@@ -56,20 +73,43 @@ QString remedy(int exitCode)
     }
 }
 
+// `text` broken into lines of at most `width` characters at blanks; the lines after the first
+// are indented by two more than it.
+QStringList wrapped(const QString& text, int width)
+{
+    int lead = 0;
+    while (lead < text.size() && text.at(lead) == QLatin1Char(' '))
+        ++lead;
+    QStringList lines;
+    QString line = QString(lead, QLatin1Char(' '));
+    bool empty = true;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!empty && line.size() + 1 + word.size() > width) {
+            lines << CCliStation::fitted(line, width);
+            line = QString(lead + 2, QLatin1Char(' '));
+            empty = true;
+        }
+        line += (empty ? QString() : QStringLiteral(" ")) + word;
+        empty = false;
+    }
+    lines << CCliStation::fitted(line, width);
+    return lines;
+}
+
 } // namespace
 
 struct CCliStation::SUnit
 {
-    enum EState { ERunning, EWaiting, EDone };
-
     int number = 0; // 1, 2, ... in the order the units were found
     QString port;   // where the unit is now
     SUnitIdentity identity;
-    EState state = ERunning;
-    bool started = false; // its worker was started
-    QProcess* worker = nullptr;
-    QByteArray pending; // worker output not yet a whole line
-    QString lastError;  // the worker's last line on stderr
+    SHLP_IdentData ident; // as the coordinator identified it (none for a no-answer row)
+    SUnitRow::EState state = SUnitRow::EQueued;
+    bool superseded = false; // a no-answer port that answered later: it no longer counts
+    CStationWorker* worker = nullptr;
+    int wait = 0;         // the number of the worker's latest wait for its unit
+    QString handOverPort; // found while its worker was still at work: handed at its next wait
+    QString duplicateText; // another unit with its identity turned up while it was updated
     QString step;
     int percent = 0;
     QElapsedTimer clock;
@@ -79,12 +119,16 @@ struct CCliStation::SUnit
     QString text;
     QString bootAfter, applAfter, wifiAfter; // as identified after its update, if it was
     bool written = false;                    // on a terminal: its final line is out
+
+    bool started() const { return state != SUnitRow::EQueued; }
 };
 
 CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& out, QTextStream& err,
                          std::unique_ptr<CPortEnumerator> enumerator)
     : m_Mode(mode), m_Options(options), m_Out(out), m_Err(err),
       m_Terminal(!options.json && ::isatty(STDOUT_FILENO)),
+      // Fixed now: a package upgrade may replace the program file while the station runs.
+      m_Program(QCoreApplication::applicationFilePath()),
       m_Enumerator(enumerator ? std::move(enumerator) : std::make_unique<CPortEnumerator>())
 {
     connect(m_Enumerator.get(), &CPortEnumerator::deviceDiscovered, this,
@@ -101,38 +145,50 @@ CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& ou
 
 CCliStation::~CCliStation()
 {
-    for (auto& unit : m_Units) {
-        if (unit->worker && unit->worker->state() != QProcess::NotRunning) {
-            unit->worker->kill();
-            unit->worker->waitForFinished(1000);
-        }
-    }
+    for (auto it = m_Pending.begin(); it != m_Pending.end(); ++it)
+        delete it->probe;
+    for (auto& unit : m_Units)
+        delete unit->worker;
 }
 
 int CCliStation::run()
 {
     m_Clock.start();
+    // Refused before any unit is touched: a unit updated without its record line is not done.
+    QString error;
+    if (!m_Options.recordFile.isEmpty() &&
+        !productionrecord::checkWritable(m_Options.recordFile, error)) {
+        m_Err << "ventaro-cli: " << error << '\n';
+        m_Err.flush();
+        return cliexit::kRecordFailed;
+    }
     std::unique_ptr<QSocketNotifier> signalNotifier;
     if (::pipe2(g_SignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
         signalNotifier = std::make_unique<QSocketNotifier>(g_SignalPipe[0], QSocketNotifier::Read);
         connect(signalNotifier.get(), &QSocketNotifier::activated, this, [this] {
             char bytes[16];
-            while (::read(g_SignalPipe[0], bytes, sizeof bytes) > 0)
-                requestEnd();
+            ssize_t got = 0;
+            while ((got = ::read(g_SignalPipe[0], bytes, sizeof bytes)) > 0)
+                for (ssize_t i = 0; i < got; ++i)
+                    signalReceived(bytes[i]);
         });
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
+        std::signal(SIGHUP, onSignal);
     }
+    // A terminal that has gone (or a reader of a pipe that has) must not end the run: the
+    // writes fail, the updates go on and are recorded.
+    std::signal(SIGPIPE, SIG_IGN);
     m_Enumerator->setUpNotifications();
     lookAtPorts();
     if (m_Mode == EAll)
         m_StartPorts = m_Present;
-    tryPending();
-    if (m_Mode == EAll && m_Units.empty() && m_StartPorts.isEmpty()) {
+    if (m_Mode == EAll && m_StartPorts.isEmpty()) {
         m_Err << "ventaro-cli: no ventaro unit found\n";
         m_Err.flush();
         return cliexit::kNoUnit;
     }
+    tryPending();
     m_Tick.start();
     if (m_Mode == EStation && !m_Options.json)
         m_Err << "station: plug units in; Ctrl+C ends after the running updates\n";
@@ -146,6 +202,7 @@ int CCliStation::run()
     m_Tick.stop();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
     signalNotifier.reset();
     ::close(g_SignalPipe[0]);
     ::close(g_SignalPipe[1]);
@@ -153,21 +210,24 @@ int CCliStation::run()
     return summary();
 }
 
-void CCliStation::requestEnd()
+void CCliStation::signalReceived(int number)
 {
-    ++m_EndRequests;
-    if (m_EndRequests == 1) {
+    const bool firstEnd = !m_Ending;
+    m_Ending = true;
+    if (number == SIGHUP) {
+        if (firstEnd)
+            m_Err << "station: the terminal closed; ending after the running updates\n";
+    } else if (++m_StopRequests == 1) {
         m_Err << "station: ending after the running updates (again to stop them)\n";
-    } else if (m_EndRequests == 2) {
+    } else if (m_StopRequests == 2) {
         m_Err << "station: stopping the running updates after their current packet\n";
         for (auto& unit : m_Units)
-            if (unit->worker && unit->worker->state() != QProcess::NotRunning)
-                ::kill(pid_t(unit->worker->processId()), SIGTERM);
+            if (unit->worker)
+                unit->worker->signal(SIGTERM);
     }
     m_Err.flush();
-    m_Pending.clear();
-    if (finished() && m_Loop)
-        m_Loop->quit();
+    m_Dirty = true;
+    quitWhenFinished();
 }
 
 // ---- Ports and units ----------------------------------------------------------------------
@@ -180,155 +240,273 @@ void CCliStation::lookAtPorts()
             now.insert(info.portName);
     for (const QString& port : now) {
         // New, or back: who is it?
-        if (!m_Present.contains(port))
-            m_Pending.insert(port, 0);
+        if (!m_Present.contains(port) && !m_Pending.contains(port))
+            m_Pending.insert(port, SProbe());
     }
+    QStringList vanished;
     for (auto it = m_Pending.begin(); it != m_Pending.end();) {
-        if (!now.contains(it.key()))
-            it = m_Pending.erase(it);
-        else
+        if (now.contains(it.key())) {
             ++it;
+            continue;
+        }
+        delete it->probe;
+        vanished << it.key();
+        it = m_Pending.erase(it);
     }
+    for (auto& unit : m_Units)
+        if (!unit->handOverPort.isEmpty() && !now.contains(unit->handOverPort))
+            unit->handOverPort.clear();
     m_Present = now;
+    for (const QString& port : vanished) {
+        SSighting seen;
+        seen.kind = SSighting::EVanished;
+        seen.port = port;
+        routed(seen, nullptr);
+    }
 }
 
 void CCliStation::tryPending()
 {
-    const QStringList ports = m_Pending.keys();
-    for (const QString& port : ports) {
-        // The port came back while its worker still runs on it: asked again once that worker
+    for (auto it = m_Pending.begin(); it != m_Pending.end(); ++it) {
+        if (it->probe)
+            continue;
+        // The port came back while its worker still works on it: asked again once that worker
         // waits for its unit or has ended.
+        const QString& port = it.key();
         const bool busy = std::any_of(m_Units.cbegin(), m_Units.cend(), [&](const auto& u) {
-            return u->started && u->state == SUnit::ERunning && u->port == port;
+            return u->state == SUnitRow::ERunning && u->port == port;
         });
-        if (busy)
-            continue;
-        SHLP_IdentData ident;
-        if (!identifyPort(port, ident)) {
-            if (++m_Pending[port] >= kIdentifyTries) {
-                m_Err << "ventaro-cli: the unit on " << port << " does not answer; left alone\n";
-                m_Err.flush();
-                m_Pending.remove(port);
-                // A unit that --all was to update, or one plugged into the station, that was
-                // never updated: it counts as failed, never as nothing to do.
-                if (m_Mode == EStation || m_StartPorts.remove(port))
-                    m_Unanswered << port;
-            }
-            continue;
-        }
-        m_Pending.remove(port);
-        const SUnitIdentity identity = SUnitIdentity::of(ident);
-        if (SUnit* own = unitUnderUpdate(identity)) {
-            // The unit came back after a restart, perhaps under another name: its worker goes
-            // on with it there.
-            own->port = port;
-            own->worker->write(QStringLiteral("port %1\n").arg(port).toUtf8());
-            emitEvent(own, {{QStringLiteral("event"), QStringLiteral("handed-over")}});
-            continue;
-        }
-        // Plugged in again while it waits for its turn: it keeps its place, on this port.
-        const auto queued = std::find_if(m_Units.begin(), m_Units.end(), [&](const auto& u) {
-            return !u->started && identity.serial != 0 && u->identity == identity;
-        });
-        if (queued != m_Units.end()) {
-            (*queued)->port = port;
-            m_Dirty = true;
-            continue;
-        }
-        // A unit of its own: in station mode every one, with --all those of the start.
-        if (m_EndRequests > 0 || (m_Mode == EAll && !m_StartPorts.remove(port)))
-            continue;
-        auto unit = std::make_unique<SUnit>();
-        unit->number = int(m_Units.size()) + 1;
-        unit->port = port;
-        unit->identity = identity;
-        const bool updatedHere = asUpdatedHere(identity, ident);
-        m_Units.push_back(std::move(unit));
-        emitEvent(m_Units.back().get(), {{QStringLiteral("event"), QStringLiteral("unit")}});
-        if (updatedHere)
-            upToDateWithoutWorker(*m_Units.back(), ident);
+        if (!busy)
+            startProbe(port, it.value());
     }
     startWorkers();
 }
 
-bool CCliStation::identifyPort(const QString& port, SHLP_IdentData& ident)
+void CCliStation::startProbe(const QString& port, SProbe& probe)
 {
-    CCliUnit probe;
-    if (probe.connect(port) != CCliUnit::EOk)
-        return false;
-    ident = probe.ident();
-    probe.disconnect();
-    return true;
+    auto* worker = new CStationWorker(this);
+    probe.probe = worker;
+    auto ident = std::make_shared<SHLP_IdentData>();
+    auto answered = std::make_shared<bool>(false);
+    connect(worker, &CStationWorker::lineReceived, this, [ident, answered](const QByteArray& l) {
+        if (proto::parseIdent(QJsonDocument::fromJson(l).object(), *ident))
+            *answered = true;
+    });
+    connect(worker, &CStationWorker::ended, this,
+            [this, port, worker, ident, answered](int exitCode, const QString&) {
+                probeEnded(port, worker, exitCode, *answered ? ident.get() : nullptr);
+            });
+    QStringList args = {QStringLiteral("--port"), port, QStringLiteral("identify"),
+                        QStringLiteral("--worker")};
+    if (m_Options.verbose)
+        args.prepend(QStringLiteral("--verbose"));
+    worker->start(m_Program, args, kProbeLimitMs);
 }
 
-// The update rules write an application of the same version again, so a unit plugged in once
-// more after its update would be written anew. It is not when its latest attempt here left it
-// with exactly the versions it reports now.
-bool CCliStation::asUpdatedHere(const SUnitIdentity& identity, const SHLP_IdentData& ident) const
+void CCliStation::probeEnded(const QString& port, CStationWorker* probe, int exitCode,
+                             const SHLP_IdentData* ident)
 {
-    if (identity.serial == 0)
-        return false; // cannot be told apart from another unit without a number
-    for (auto it = m_Units.crbegin(); it != m_Units.crend(); ++it) {
-        const SUnit& unit = **it;
-        if (!unit.started || !(unit.identity == identity))
-            continue;
-        const bool done = unit.state == SUnit::EDone &&
-                          (unit.exitCode == cliexit::kOk || unit.exitCode == cliexit::kUpToDate);
-        return done && !unit.applAfter.isEmpty() && unit.bootAfter == clitext::bootVersion(ident) &&
-               unit.applAfter == clitext::applVersion(ident) &&
-               unit.wifiAfter == wifiVersionText(ident);
+    probe->deleteLater();
+    auto it = m_Pending.find(port);
+    if (it == m_Pending.end() || it->probe != probe)
+        return; // the port went away meanwhile
+    it->probe = nullptr;
+    if (exitCode == cliexit::kOk && ident) {
+        m_Pending.erase(it);
+        SSighting seen;
+        seen.port = port;
+        seen.identity = SUnitIdentity::of(*ident);
+        seen.boot = clitext::bootVersion(*ident);
+        seen.appl = clitext::applVersion(*ident);
+        seen.wifi = wifiVersionText(*ident);
+        routed(seen, ident);
+        startWorkers();
+        return;
     }
-    return false;
+    if (++it->tries < kIdentifyTries)
+        return; // asked again at the next tick
+    m_Pending.erase(it);
+    m_Err << "ventaro-cli: the unit on " << port << " does not answer; left alone\n";
+    m_Err.flush();
+    SSighting seen;
+    seen.kind = SSighting::EUnanswered;
+    seen.port = port;
+    routed(seen, nullptr);
+    quitWhenFinished();
 }
 
-void CCliStation::upToDateWithoutWorker(SUnit& unit, const SHLP_IdentData& ident)
+std::vector<SUnitRow> CCliStation::table() const
 {
-    unit.started = true;
-    unit.clock.start();
-    unit.exitCode = cliexit::kUpToDate;
-    unit.outcome = QStringLiteral("up-to-date");
-    unit.text = QStringLiteral("updated here before; it still runs what its update wrote");
-    unit.bootAfter = clitext::bootVersion(ident);
-    unit.applAfter = clitext::applVersion(ident);
-    unit.wifiAfter = wifiVersionText(ident);
+    std::vector<SUnitRow> rows;
+    rows.reserve(m_Units.size());
+    for (const auto& unit : m_Units) {
+        SUnitRow row;
+        row.state = unit->superseded ? SUnitRow::EDone : unit->state;
+        row.identity = unit->identity;
+        row.port = unit->port;
+        row.updated = unit->state == SUnitRow::EDone &&
+                      (unit->exitCode == cliexit::kOk || unit->exitCode == cliexit::kUpToDate);
+        row.bootAfter = unit->bootAfter;
+        row.applAfter = unit->applAfter;
+        row.wifiAfter = unit->wifiAfter;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+stationrouting::SContext CCliStation::context(const QString& port) const
+{
+    stationrouting::SContext c;
+    c.stationMode = m_Mode == EStation;
+    c.takesNewUnits = !m_Ending && (m_Mode == EStation || m_StartPorts.contains(port));
+    c.present = m_Present;
+    return c;
+}
+
+void CCliStation::routed(const SSighting& seen, const SHLP_IdentData* ident)
+{
+    // Once the end was asked for, a port of the start not yet identified is left to the
+    // summary as a unit never started.
+    if (seen.kind != SSighting::EIdentified && m_Ending)
+        return;
+    const stationrouting::SRoute route = stationrouting::route(table(), seen, context(seen.port));
+    if (m_Mode == EAll)
+        m_StartPorts.remove(seen.port);
+    if (route.supersedes >= 0)
+        m_Units[size_t(route.supersedes)]->superseded = true;
+    switch (route.action) {
+    case EAction::EIgnore:
+        break;
+    case EAction::ENoAnswer: {
+        SUnit& unit = addUnit(seen.port, nullptr);
+        unit.state = SUnitRow::ENoAnswer;
+        unit.exitCode = cliexit::kNoUnit;
+        unit.outcome = kNoAnswer;
+        unit.text = seen.kind == SSighting::EVanished
+                        ? QStringLiteral("the port went away before its unit answered")
+                        : QStringLiteral("the unit did not answer");
+        break;
+    }
+    case EAction::ENewUnit:
+        emitEvent(&addUnit(seen.port, ident), {{QStringLiteral("event"), QStringLiteral("unit")}});
+        break;
+    case EAction::EUpToDate: {
+        SUnit& unit = addUnit(seen.port, ident);
+        emitEvent(&unit, {{QStringLiteral("event"), QStringLiteral("unit")}});
+        unit.bootAfter = seen.boot;
+        unit.applAfter = seen.appl;
+        unit.wifiAfter = seen.wifi;
+        endWithoutWorker(unit, cliexit::kUpToDate, QStringLiteral("up-to-date"),
+                         QStringLiteral("updated here before; it still runs what its update "
+                                        "wrote"));
+        break;
+    }
+    case EAction::ERequeue: {
+        // Plugged in again while it waits for its turn: it keeps its place, on this port.
+        SUnit& unit = *m_Units[size_t(route.unit)];
+        unit.port = seen.port;
+        if (ident)
+            unit.ident = *ident;
+        m_Dirty = true;
+        break;
+    }
+    case EAction::EHandOver:
+        handOver(*m_Units[size_t(route.unit)], seen.port);
+        break;
+    case EAction::EDuplicate: {
+        SUnit& twin = *m_Units[size_t(route.unit)];
+        SUnit& unit = addUnit(seen.port, ident);
+        emitEvent(&unit, {{QStringLiteral("event"), QStringLiteral("unit")}});
+        duplicate(unit, twin);
+        break;
+    }
+    }
+    m_Dirty = true;
+}
+
+CCliStation::SUnit& CCliStation::addUnit(const QString& port, const SHLP_IdentData* ident)
+{
+    auto unit = std::make_unique<SUnit>();
+    unit->number = int(m_Units.size()) + 1;
+    unit->port = port;
+    if (ident) {
+        unit->ident = *ident;
+        unit->identity = SUnitIdentity::of(*ident);
+    }
+    unit->clock.start();
+    m_Units.push_back(std::move(unit));
+    return *m_Units.back();
+}
+
+void CCliStation::handOver(SUnit& unit, const QString& port)
+{
+    if (unit.state != SUnitRow::EWaiting) {
+        // Its worker has not begun to wait yet: the port is handed to the wait that comes.
+        unit.handOverPort = port;
+        return;
+    }
+    // The unit came back after a restart, perhaps under another name: its worker goes on with
+    // it there, and the coordinator keeps away from the port from now on.
+    unit.port = port;
+    unit.state = SUnitRow::ERunning;
+    unit.handOverPort.clear();
+    unit.worker->send(proto::handOverLine(unit.wait, port));
+    emitEvent(&unit, {{QStringLiteral("event"), QStringLiteral("handed-over")},
+                      {QLatin1String(proto::kWait), unit.wait}});
+}
+
+void CCliStation::duplicate(SUnit& seen, SUnit& twin)
+{
+    const QString text = QStringLiteral("%1 is on %2 and on %3 at once; neither is updated")
+                             .arg(seen.identity.describe(), twin.port, seen.port);
+    if (twin.worker) {
+        // Its worker cannot tell the two apart when the unit restarts: it stops after its
+        // current packet, and the unit ends as a duplicate.
+        twin.duplicateText = text;
+        twin.worker->signal(SIGTERM);
+    } else if (twin.state == SUnitRow::EQueued) {
+        endWithoutWorker(twin, cliexit::kNotUpdatable, kDuplicate, text);
+    }
+    endWithoutWorker(seen, cliexit::kNotUpdatable, kDuplicate, text);
+}
+
+void CCliStation::endWithoutWorker(SUnit& unit, int exitCode, const QString& outcome,
+                                   const QString& text)
+{
+    unit.exitCode = exitCode;
+    unit.outcome = outcome;
+    unit.text = text;
     if (!m_Options.recordFile.isEmpty()) {
         SProductionRecord record = CCliUpdate::recordBefore(
-            unit.port, SUnitIdentity::modelName(unit.identity.plus), ident, m_Options);
-        record.bootAfter = record.bootBefore;
-        record.applAfter = record.applBefore;
-        record.wifiAfter = record.wifiBefore;
-        record.exitCode = unit.exitCode;
-        record.outcome = unit.outcome;
+            unit.port, SUnitIdentity::modelName(unit.identity.plus), unit.ident, m_Options);
+        if (exitCode == cliexit::kUpToDate) {
+            record.bootAfter = record.bootBefore;
+            record.applAfter = record.applBefore;
+            record.wifiAfter = record.wifiBefore;
+        }
+        record.exitCode = exitCode;
+        record.outcome = outcome;
         QString error;
         if (!productionrecord::append(m_Options.recordFile, productionrecord::line(record), error))
             m_Err << "ventaro-cli: " << error << '\n';
     }
-    workerFinished(unit, cliexit::kUpToDate, false);
-}
-
-CCliStation::SUnit* CCliStation::unitUnderUpdate(const SUnitIdentity& identity)
-{
-    for (auto& unit : m_Units)
-        if (unit->state != SUnit::EDone && unit->started && unit->identity == identity)
-            return unit.get();
-    return nullptr;
+    workerEnded(unit, exitCode, QString());
 }
 
 void CCliStation::startWorkers()
 {
     int running = 0;
     for (const auto& unit : m_Units)
-        running += unit->started && unit->state != SUnit::EDone;
+        running += unit->worker != nullptr;
     for (auto& unit : m_Units) {
         if (m_Options.jobs > 0 && running >= m_Options.jobs)
             break;
-        if (!unit->started && m_EndRequests == 0) {
+        if (unit->state == SUnitRow::EQueued && !m_Ending) {
             startWorker(*unit);
             ++running;
         }
     }
-    if (finished() && m_Loop)
-        m_Loop->quit();
+    quitWhenFinished();
 }
 
 void CCliStation::startWorker(SUnit& unit)
@@ -351,92 +529,90 @@ void CCliStation::startWorker(SUnit& unit)
     if (!m_Options.operatorName.isEmpty())
         args << QStringLiteral("--operator") << m_Options.operatorName;
 
-    unit.worker = new QProcess(this);
-    unit.started = true;
-    unit.state = SUnit::ERunning;
+    unit.worker = new CStationWorker(this);
+    unit.state = SUnitRow::ERunning;
     unit.step = QStringLiteral("starting");
     unit.clock.start();
     SUnit* self = &unit;
-    connect(unit.worker, &QProcess::readyReadStandardOutput, this,
-            [this, self] { readWorker(*self); });
-    connect(unit.worker, &QProcess::readyReadStandardError, this, [this, self] {
-        const QStringList lines =
-            QString::fromUtf8(self->worker->readAllStandardError()).split(QLatin1Char('\n'));
-        for (const QString& line : lines) {
-            if (line.trimmed().isEmpty())
-                continue;
-            self->lastError = line.trimmed();
-            if (m_Options.verbose)
-                m_Err << self->port << ": " << line << '\n';
-        }
-        m_Err.flush();
-    });
-    connect(unit.worker, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
-            [this, self](int code, QProcess::ExitStatus status) {
-                readWorker(*self);
-                workerFinished(*self, code, status != QProcess::NormalExit);
-            });
-    unit.worker->start(QCoreApplication::applicationFilePath(), args);
-    emitEvent(&unit, {{QStringLiteral("event"), QStringLiteral("started")}});
-}
-
-void CCliStation::readWorker(SUnit& unit)
-{
-    unit.pending += unit.worker->readAllStandardOutput();
-    for (const QByteArray& line : clitext::takeLines(unit.pending)) {
-        const QJsonObject event = QJsonDocument::fromJson(line).object();
+    connect(unit.worker, &CStationWorker::lineReceived, this, [this, self](const QByteArray& l) {
+        const QJsonObject event = QJsonDocument::fromJson(l).object();
         if (!event.isEmpty())
-            workerEvent(unit, event);
-    }
+            workerEvent(*self, event);
+    });
+    connect(unit.worker, &CStationWorker::errorLine, this, [this, self](const QString& line) {
+        if (m_Options.verbose) {
+            m_Err << self->port << ": " << line << '\n';
+            m_Err.flush();
+        }
+    });
+    connect(unit.worker, &CStationWorker::ended, this,
+            [this, self](int code, const QString& failure) { workerEnded(*self, code, failure); });
+    emitEvent(&unit, {{QStringLiteral("event"), QStringLiteral("started")}});
+    unit.worker->start(m_Program, args);
 }
 
 void CCliStation::workerEvent(SUnit& unit, const QJsonObject& event)
 {
-    const QString name = event.value(QStringLiteral("event")).toString();
+    const QString name = event.value(QLatin1String(proto::kEvent)).toString();
     const QString before = unit.step;
-    if (name == QLatin1String("step")) {
-        unit.step = event.value(QStringLiteral("step")).toString();
+    if (name == QLatin1String(proto::kStepEvent)) {
+        unit.step = event.value(QLatin1String(proto::kStep)).toString();
         unit.percent = 0;
-        unit.state = SUnit::ERunning;
-    } else if (name == QLatin1String("progress")) {
-        unit.percent = event.value(QStringLiteral("percent")).toInt();
-    } else if (name == QLatin1String("waiting")) {
+    } else if (name == QLatin1String(proto::kProgressEvent)) {
+        unit.percent = event.value(QLatin1String(proto::kPercent)).toInt();
+    } else if (name == QLatin1String(proto::kWaitingEvent)) {
         // The unit restarts; the worker waits for it, bound to this identity (with the serial
-        // number it may have written).
-        unit.state = SUnit::EWaiting;
+        // number it may have written), and opens only the port handed to this wait.
+        unit.state = SUnitRow::EWaiting;
+        unit.wait = event.value(QLatin1String(proto::kWait)).toInt();
         unit.step = QStringLiteral("waiting for the restart");
-        unit.identity.plus =
-            event.value(QStringLiteral("model")).toString() == SUnitIdentity::modelName(true);
-        unit.identity.serial = quint32(event.value(QStringLiteral("unitSerial")).toDouble());
-        unit.identity.board = event.value(QStringLiteral("board")).toInt();
-    } else if (name == QLatin1String("result")) {
-        unit.outcome = event.value(QStringLiteral("outcome")).toString();
-        unit.text = event.value(QStringLiteral("text")).toString();
-        unit.bootAfter = event.value(QStringLiteral("bootAfter")).toString();
-        unit.applAfter = event.value(QStringLiteral("applAfter")).toString();
-        unit.wifiAfter = event.value(QStringLiteral("wifiAfter")).toString();
+        unit.identity.plus = event.value(QLatin1String(proto::kModel)).toString() ==
+                             SUnitIdentity::modelName(true);
+        unit.identity.serial = quint32(event.value(QLatin1String(proto::kUnitSerial)).toDouble());
+        unit.identity.board = event.value(QLatin1String(proto::kBoard)).toInt();
+        const QString found = unit.handOverPort;
+        if (!found.isEmpty() && m_Present.contains(found) && !m_Pending.contains(found))
+            handOver(unit, found);
+        unit.handOverPort.clear();
+    } else if (name == QLatin1String(proto::kResultEvent)) {
+        unit.outcome = event.value(QLatin1String(proto::kOutcome)).toString();
+        unit.text = event.value(QLatin1String(proto::kText)).toString();
+        unit.bootAfter = event.value(QLatin1String(proto::kBootAfter)).toString();
+        unit.applAfter = event.value(QLatin1String(proto::kApplAfter)).toString();
+        unit.wifiAfter = event.value(QLatin1String(proto::kWifiAfter)).toString();
     }
     m_Dirty = true;
     if (m_Options.json) {
         QJsonObject forwarded = event;
-        forwarded.insert(QStringLiteral("workerMs"), event.value(QStringLiteral("ms")));
+        forwarded.insert(QStringLiteral("workerMs"), event.value(QLatin1String(proto::kMs)));
         emitEvent(&unit, forwarded);
     } else if (!m_Terminal && unit.step != before) {
         plainLine(unit, unit.step);
     }
 }
 
-void CCliStation::workerFinished(SUnit& unit, int exitCode, bool crashed)
+void CCliStation::workerEnded(SUnit& unit, int exitCode, const QString& failure)
 {
-    unit.state = SUnit::EDone;
+    unit.state = SUnitRow::EDone;
     unit.durationMs = unit.clock.elapsed();
-    unit.exitCode = crashed ? cliexit::kTransferFailed : exitCode;
-    if (crashed || unit.outcome.isEmpty()) {
-        unit.outcome = QStringLiteral("worker-failed");
-        unit.text = unit.lastError.isEmpty() ? QStringLiteral("the worker ended without a result")
-                                             : unit.lastError;
-    }
     if (unit.worker) {
+        // Any end without a result of its own is a failure, with the reason known.
+        if (!failure.isEmpty() || unit.outcome.isEmpty()) {
+            unit.exitCode = exitCode == cliexit::kOk || exitCode < 0 ? cliexit::kTransferFailed
+                                                                    : exitCode;
+            unit.outcome = kWorkerFailed;
+            unit.text = !failure.isEmpty()           ? failure
+                        : !unit.worker->lastError().isEmpty() ? unit.worker->lastError()
+                                                      : QStringLiteral("the worker ended "
+                                                                       "without a result");
+        } else {
+            unit.exitCode = exitCode;
+        }
+        if (!unit.duplicateText.isEmpty() && unit.exitCode != cliexit::kOk) {
+            unit.exitCode = cliexit::kNotUpdatable;
+            unit.outcome = kDuplicate;
+            unit.text = unit.duplicateText;
+        }
         unit.worker->deleteLater();
         unit.worker = nullptr;
     }
@@ -452,17 +628,23 @@ void CCliStation::workerFinished(SUnit& unit, int exitCode, bool crashed)
     startWorkers();
 }
 
+void CCliStation::quitWhenFinished()
+{
+    if (m_Loop && finished())
+        m_Loop->quit();
+}
+
 bool CCliStation::finished() const
 {
     const bool busy = std::any_of(m_Units.cbegin(), m_Units.cend(), [this](const auto& u) {
         // Queued units never start once the end was asked for.
-        return u->state != SUnit::EDone && (u->started || m_EndRequests == 0);
+        return u->worker || (u->state == SUnitRow::EQueued && !m_Ending);
     });
     if (busy)
         return false;
     if (m_Mode == EStation)
-        return m_EndRequests > 0;
-    return m_StartPorts.isEmpty() || m_EndRequests > 0;
+        return m_Ending;
+    return m_StartPorts.isEmpty() || m_Ending;
 }
 
 // ---- Output -------------------------------------------------------------------------------
@@ -476,13 +658,31 @@ QString CCliStation::clockText(qint64 ms)
         .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
+QString CCliStation::fitted(const QString& text, int width)
+{
+    if (width <= 0 || text.size() <= width)
+        return text;
+    return text.left(width - 1) + QLatin1Char('~');
+}
+
+int CCliStation::columns() const
+{
+    winsize size = {};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    bool ok = false;
+    const int fromEnv = qEnvironmentVariableIntValue("COLUMNS", &ok);
+    return ok && fromEnv > 0 ? fromEnv : kDefaultColumns;
+}
+
 QString CCliStation::doneText(const SUnit& unit) const
 {
     if (unit.exitCode == cliexit::kOk)
         return QStringLiteral("updated - unplug");
     if (unit.exitCode == cliexit::kUpToDate)
         return QStringLiteral("up to date - unplug");
-    return QStringLiteral("%1: %2 - %3").arg(unit.outcome, unit.text, remedy(unit.exitCode));
+    return QStringLiteral("%1: %2 - %3")
+        .arg(unit.outcome, unit.text, remedy(unit.exitCode, unit.outcome));
 }
 
 void CCliStation::emitEvent(const SUnit* unit, QJsonObject event)
@@ -513,27 +713,28 @@ void CCliStation::plainLine(const SUnit& unit, const QString& text)
 
 QString CCliStation::unitLine(const SUnit& unit) const
 {
-    const qint64 ms = unit.state == SUnit::EDone ? unit.durationMs
-                      : unit.started             ? unit.clock.elapsed()
-                                                 : 0;
-    QString state;
-    if (unit.state == SUnit::EDone) {
-        state = doneText(unit);
-    } else if (!unit.started) {
-        state = QStringLiteral("queued");
-    } else {
-        const int filled = unit.percent * kBarWidth / 100;
-        state = QStringLiteral("%1 [%2%3] %4%")
-                    .arg(unit.step, -24)
-                    .arg(QString(filled, QLatin1Char('#')))
-                    .arg(QString(kBarWidth - filled, QLatin1Char(' ')))
-                    .arg(unit.percent, 3);
-    }
-    return QStringLiteral("%1 %2 %3 %4")
-        .arg(shortPortName(unit.port), -12)
-        .arg(unit.identity.serial, 10)
-        .arg(clockText(ms))
-        .arg(state);
+    const qint64 ms = unit.state == SUnitRow::EDone ? unit.durationMs
+                      : unit.started()              ? unit.clock.elapsed()
+                                                    : 0;
+    const QString head = QStringLiteral("%1 %2 %3 ")
+                             .arg(shortPortName(unit.port), -12)
+                             .arg(unit.identity.serial, 10)
+                             .arg(clockText(ms));
+    if (unit.state == SUnitRow::EDone)
+        return head + doneText(unit);
+    if (!unit.started())
+        return head + QStringLiteral("queued");
+    // The bar takes what the terminal leaves of its width (a live line that wrapped would
+    // shift every line redrawn below it).
+    const QString step = QStringLiteral("%1 ").arg(unit.step, -20);
+    const QString percent = QStringLiteral(" %1%").arg(unit.percent, 3);
+    const int room = columns() - 1 - head.size() - step.size() - percent.size() - 2;
+    const int width = qMin(kBarWidth, room);
+    if (width < kMinBarWidth)
+        return head + step.trimmed() + percent;
+    const int filled = unit.percent * width / 100;
+    return head + step + QLatin1Char('[') + QString(filled, QLatin1Char('#')) +
+           QString(width - filled, QLatin1Char(' ')) + QLatin1Char(']') + percent;
 }
 
 void CCliStation::redraw()
@@ -541,21 +742,24 @@ void CCliStation::redraw()
     if (!m_Terminal)
         return;
     m_Dirty = false;
+    const int width = columns() - 1;
     // Back to the first live line. A unit that is done gets its line once, where the live lines
-    // began, and it scrolls away with the terminal like a log; the units still at work keep one
-    // line each below, redrawn in place, so a long session never redraws more than those.
+    // began, and it scrolls away with the terminal like a log (broken into lines that fit); the
+    // units still at work keep one line each below, cut to the width and redrawn in place, so a
+    // long session never redraws more than those.
     if (m_DrawnLines > 0)
         m_Out << QStringLiteral("\x1b[%1A").arg(m_DrawnLines);
     for (const auto& unit : m_Units) {
-        if (unit->state == SUnit::EDone && !unit->written) {
-            m_Out << '\r' << unitLine(*unit) << "\x1b[K\n";
+        if (unit->state == SUnitRow::EDone && !unit->written) {
+            for (const QString& line : wrapped(unitLine(*unit), width))
+                m_Out << '\r' << line << "\x1b[K\n";
             unit->written = true;
         }
     }
     m_DrawnLines = 0;
     for (const auto& unit : m_Units) {
-        if (unit->state != SUnit::EDone) {
-            m_Out << '\r' << unitLine(*unit) << "\x1b[K\n";
+        if (unit->state != SUnitRow::EDone && unit->state != SUnitRow::ENoAnswer) {
+            m_Out << '\r' << fitted(unitLine(*unit), width) << "\x1b[K\n";
             ++m_DrawnLines;
         }
     }
@@ -567,28 +771,44 @@ int CCliStation::summary()
 {
     // A unit plugged in again (to repeat a failed update, or after its update) is one unit:
     // its last attempt says how it ended, and an "up to date" after its own update counts as
-    // updated. Units without a serial number cannot be told apart; each attempt counts.
+    // updated. Units without a serial number cannot be told apart, nor can two units that
+    // share one identity: each of those counts on its own.
     struct SAttempts
     {
         const SUnit* last = nullptr;
         const SUnit* updated = nullptr;
     };
     QMap<QString, SAttempts> byUnit;
+    QMap<QString, QStringList> failed; // outcome -> units
+    auto fail = [&](const QString& outcome, const QString& port, quint32 serial,
+                    const QString& text) {
+        failed[outcome] << (serial != 0 ? QStringLiteral("%1 (%2): %3").arg(port).arg(serial).arg(text)
+                                        : QStringLiteral("%1: %2").arg(port, text));
+    };
     for (const auto& unit : m_Units) {
-        if (!unit->started)
+        if (unit->superseded)
             continue;
-        const QString key = unit->identity.serial != 0 ? unit->identity.describe()
-                                                       : QStringLiteral("#%1").arg(unit->number);
+        if (unit->state == SUnitRow::ENoAnswer) {
+            fail(unit->outcome, unit->port, 0,
+                 QStringLiteral("%1; %2").arg(unit->text, remedy(cliexit::kNoUnit, QString())));
+            continue;
+        }
+        if (!unit->started()) {
+            fail(kNotStarted, unit->port, unit->identity.serial,
+                 QStringLiteral("never started: the run was ended before its turn"));
+            continue;
+        }
+        const QString key = unit->identity.serial != 0 && unit->outcome != kDuplicate
+                                ? unit->identity.describe()
+                                : QStringLiteral("#%1").arg(unit->number);
         SAttempts& attempts = byUnit[key];
         attempts.last = unit.get();
         if (unit->exitCode == cliexit::kOk)
             attempts.updated = unit.get();
     }
+    for (const QString& port : m_StartPorts)
+        fail(kNotStarted, port, 0, QStringLiteral("never identified: the run was ended first"));
     int updated = 0, upToDate = 0;
-    QMap<QString, QStringList> failed; // outcome -> units
-    for (const QString& port : m_Unanswered)
-        failed[QStringLiteral("no-answer")] << QStringLiteral("%1: the unit did not answer; %2")
-                                                   .arg(port, remedy(cliexit::kNoUnit));
     QVector<qint64> times;
     for (const SAttempts& attempts : byUnit) {
         const SUnit& unit = *attempts.last;
@@ -599,10 +819,7 @@ int CCliStation::summary()
         } else if (unit.exitCode == cliexit::kUpToDate) {
             ++upToDate;
         } else {
-            failed[unit.outcome] << QStringLiteral("%1 (%2): %3")
-                                        .arg(unit.port)
-                                        .arg(unit.identity.serial)
-                                        .arg(unit.text);
+            fail(unit.outcome, unit.port, unit.identity.serial, unit.text);
         }
     }
     std::sort(times.begin(), times.end());
@@ -623,16 +840,19 @@ int CCliStation::summary()
                             {QStringLiteral("failedByReason"), byReason},
                             {QStringLiteral("medianMs"), median}});
     } else {
-        m_Out << QStringLiteral("units seen %1, updated %2, up to date %3, failed %4; median time "
-                                "per updated unit %5\n")
-                     .arg(seen)
-                     .arg(updated)
-                     .arg(upToDate)
-                     .arg(failures)
-                     .arg(clockText(median));
+        QStringList lines = {QStringLiteral("units seen %1, updated %2, up to date %3, failed %4; "
+                                            "median time per updated unit %5")
+                                 .arg(seen)
+                                 .arg(updated)
+                                 .arg(upToDate)
+                                 .arg(failures)
+                                 .arg(clockText(median))};
         for (auto it = failed.cbegin(); it != failed.cend(); ++it)
             for (const QString& unit : it.value())
-                m_Out << "  failed, " << it.key() << ": " << unit << '\n';
+                lines << QStringLiteral("  failed, %1: %2").arg(it.key(), unit);
+        for (const QString& line : lines)
+            for (const QString& part : m_Terminal ? wrapped(line, columns() - 1) : QStringList{line})
+                m_Out << part << '\n';
         m_Out.flush();
     }
     return failures > 0 ? cliexit::kSomeFailed : cliexit::kOk;

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "cli/clicommandline.h"
+#include "cli/stationrouting.h"
+#include "device/hlprecords.h"
 #include "service/unitidentity.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QJsonObject>
 #include <QObject>
 #include <QSet>
@@ -14,18 +17,18 @@
 #include <vector>
 
 class CPortEnumerator;
-struct SHLP_IdentData;
+class CStationWorker;
 class QEventLoop;
-class QProcess;
-class QSocketNotifier;
 class QTextStream;
 
 // `ventaro-cli update --all` and `ventaro-cli station`: many units at once. Each unit is updated
 // by a worker process of its own (`update --worker` on the unit's port), so one unit's fault
 // (a hang, a crash, a port gone bad) never reaches another's update, and nothing the process
 // holds once (the image cache, the message handler, the device objects) is shared between units.
-// This coordinator holds the single-instance lock, watches the ports, follows units by their
-// identity when they restart under another port name, draws one line per unit and sums up.
+// A new port is asked for its unit by a probe process (`identify --worker`), so a silent port
+// never holds up the others' events or a signal. This coordinator holds the single-instance
+// lock, watches the ports, routes each identified port (stationrouting), draws one line per
+// unit and sums up.
 class CCliStation : public QObject
 {
     Q_OBJECT
@@ -33,14 +36,17 @@ class CCliStation : public QObject
 public:
     enum EMode {
         EAll,     // the units present at the start, then done
-        EStation, // every unit plugged in, until SIGINT or SIGTERM
+        EStation, // every unit plugged in, until SIGINT, SIGTERM or SIGHUP
     };
-    // A new port is asked for its unit this often before it is left alone. Each try is one
-    // identification (which itself repeats its request for up to 10 s); the workers go on
-    // meanwhile, only the coordinator's lines wait.
+    // A new port is asked for its unit this often before it is left alone; each try is one
+    // probe (an identification, which repeats its request for up to 10 s).
     static constexpr int kIdentifyTries = 3;
+    // A probe that runs longer than this is stopped; its try failed.
+    static constexpr int kProbeLimitMs = 20000;
     // Between tries; also how often the ports are looked at and terminal lines are redrawn.
     static constexpr int kRetryMs = 500;
+    // The width of the live lines when the terminal does not say its own.
+    static constexpr int kDefaultColumns = 80;
 
     CCliStation(EMode mode, const SCliOptions& options, QTextStream& out, QTextStream& err,
                 std::unique_ptr<CPortEnumerator> enumerator = nullptr);
@@ -48,29 +54,42 @@ public:
 
     // Runs until done (or, for the station, until stopped); the exit code (cliexit).
     int run();
-    // SIGINT/SIGTERM: the first lets running updates finish and takes no new unit, the second
-    // asks the workers to stop after their current packet.
-    void requestEnd();
+    // A signal (SIGINT, SIGTERM, SIGHUP). SIGINT/SIGTERM: the first lets running updates finish
+    // and takes no new unit, the second asks the workers to stop after their current packet.
+    // SIGHUP (the terminal closed) only ends after the running updates: nobody is there to ask.
+    void signalReceived(int number);
 
     // "0:01:23" from milliseconds.
     static QString clockText(qint64 ms);
+    // `text` cut to `width` characters (the last one "~" when cut).
+    static QString fitted(const QString& text, int width);
 
 private:
     struct SUnit;
+    struct SProbe
+    {
+        int tries = 0;
+        CStationWorker* probe = nullptr;
+    };
 
     void lookAtPorts();
     void tryPending();
-    // Asks the unit on `port` who it is; false when it did not answer (yet).
-    bool identifyPort(const QString& port, SHLP_IdentData& ident);
-    SUnit* unitUnderUpdate(const SUnitIdentity& unit);
-    // The unit was updated here and still runs what its update left on it.
-    bool asUpdatedHere(const SUnitIdentity& unit, const SHLP_IdentData& ident) const;
-    void upToDateWithoutWorker(SUnit& unit, const SHLP_IdentData& ident);
+    void startProbe(const QString& port, SProbe& probe);
+    void probeEnded(const QString& port, CStationWorker* probe, int exitCode,
+                    const SHLP_IdentData* ident);
+    void routed(const stationrouting::SSighting& seen, const SHLP_IdentData* ident);
+    std::vector<stationrouting::SUnitRow> table() const;
+    stationrouting::SContext context(const QString& port) const;
+    SUnit& addUnit(const QString& port, const SHLP_IdentData* ident);
+    void handOver(SUnit& unit, const QString& port);
+    void duplicate(SUnit& seen, SUnit& twin);
+    // A unit that ends without a worker (up to date, duplicate): its record line and its end.
+    void endWithoutWorker(SUnit& unit, int exitCode, const QString& outcome, const QString& text);
     void startWorkers();
     void startWorker(SUnit& unit);
-    void readWorker(SUnit& unit);
     void workerEvent(SUnit& unit, const QJsonObject& event);
-    void workerFinished(SUnit& unit, int exitCode, bool crashed);
+    void workerEnded(SUnit& unit, int exitCode, const QString& failure);
+    void quitWhenFinished();
     bool finished() const;
     int summary();
     QString doneText(const SUnit& unit) const;
@@ -80,22 +99,24 @@ private:
     void plainLine(const SUnit& unit, const QString& text);
     void redraw();
     QString unitLine(const SUnit& unit) const;
+    int columns() const;
 
     EMode m_Mode;
     const SCliOptions& m_Options;
     QTextStream& m_Out;
     QTextStream& m_Err;
     bool m_Terminal = false;
+    QString m_Program; // the worker's program, fixed at the start
     std::unique_ptr<CPortEnumerator> m_Enumerator;
     std::vector<std::unique_ptr<SUnit>> m_Units;
-    QSet<QString> m_Present;       // ventaro ports at the last look
-    QHash<QString, int> m_Pending; // new ports not identified yet, with the tries so far
-    QSet<QString> m_StartPorts;    // --all: ports present at the start without a unit yet
-    QStringList m_Unanswered;      // ventaro ports whose unit never answered: failed units
+    QSet<QString> m_Present;          // ventaro ports at the last look
+    QHash<QString, SProbe> m_Pending; // new ports not identified yet
+    QSet<QString> m_StartPorts;       // --all: ports present at the start without a unit yet
     QElapsedTimer m_Clock;
     QTimer m_Tick;
     QEventLoop* m_Loop = nullptr;
-    int m_EndRequests = 0;
+    int m_StopRequests = 0; // SIGINT and SIGTERM received
+    bool m_Ending = false;  // no new unit is taken
     int m_DrawnLines = 0;
     bool m_Dirty = false;
 };

@@ -3,16 +3,16 @@
 #include "cli/cliexitcodes.h"
 #include "cli/cliplan.h"
 #include "cli/clitext.h"
+#include "cli/stationprotocol.h"
 #include "cli/cliunit.h"
 #include "device/fanbase.h"
 #include "firmware/flashimagelist.h"
 #include "service/identityview.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProgressBar>
 #include <QTextStream>
 #include <QThread>
 
@@ -180,9 +180,12 @@ bool CCliUpdate::stopRequested()
     if (!g_StopRequested || m_Stopped)
         return m_Stopped;
     m_Stopped = true;
-    line(QStringLiteral("stop requested: the update ends after the current packet"));
-    // The upload notices the closed port after its current packet and fails.
-    m_Unit.disconnect();
+    // Asked between packets and while waiting: the port is never closed under an exchange.
+    const QString text = QStringLiteral("stop requested: the update ends after the current packet");
+    if (m_Options.json)
+        event(QStringLiteral("stopping"), {{QStringLiteral("text"), text}});
+    else
+        line(text);
     return true;
 }
 
@@ -298,16 +301,9 @@ void CCliUpdate::showMessage(const SUpdateMessage& message)
         line(QStringLiteral("%1: %2").arg(message.title, message.text.simplified()));
 }
 
-QProgressBar* CCliUpdate::progressBar()
+SUploadObserver CCliUpdate::uploadObserver()
 {
-    // Widgets need the application object; without one the uploads run without progress.
-    if (!m_Progress && qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        m_Progress = std::make_unique<QProgressBar>();
-        m_Progress->setRange(0, 100);
-        QObject::connect(m_Progress.get(), &QProgressBar::valueChanged,
-                         [this](int value) { showProgress(value); });
-    }
-    return m_Progress.get();
+    return {[this](int percent) { showProgress(percent); }, [this] { return stopRequested(); }};
 }
 
 bool CCliUpdate::waitForIdentification(int count)
@@ -389,15 +385,18 @@ bool CCliUpdate::applyRules(bool keepBridge)
 QString CCliUpdate::watchedPort()
 {
     if (m_Options.worker) {
-        // Only the coordinator knows which port belongs to which unit now.
-        return QFileInfo::exists(m_HandedPort) ? m_HandedPort : QString();
+        // Only the coordinator knows which port belongs to which unit now, and it hands over a
+        // port once it no longer looks at it: one found for an earlier wait is not used again.
+        return m_HandedWait == m_Wait && QFileInfo::exists(m_HandedPort) ? m_HandedPort
+                                                                         : QString();
     }
     if (m_Options.port.isEmpty())
         return selectDevicePort(CCliUnit::ports(), QString());
     return QFileInfo::exists(m_Options.port) ? m_Options.port : QString();
 }
 
-// "port NAME" lines on stdin: the coordinator identified this worker's unit there.
+// Hand-over lines on stdin (stationprotocol): the coordinator identified this worker's unit
+// there, for the wait they name.
 void CCliUpdate::readHandedPorts()
 {
     if (!m_Options.worker)
@@ -410,10 +409,13 @@ void CCliUpdate::readHandedPorts()
             return;
         m_StdinBuffer.append(chunk, int(got));
     }
-    for (const QByteArray& raw : clitext::takeLines(m_StdinBuffer)) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.startsWith(QLatin1String("port ")))
-            m_HandedPort = line.mid(5);
+    for (const QByteArray& line : clitext::takeLines(m_StdinBuffer)) {
+        int wait = 0;
+        QString port;
+        if (stationprotocol::parseHandOver(line, wait, port) && wait == m_Wait) {
+            m_HandedWait = wait;
+            m_HandedPort = port;
+        }
     }
 }
 
@@ -473,8 +475,6 @@ void CCliUpdate::completeStep()
 
 void CCliUpdate::showProgress(int percent)
 {
-    if (stopRequested())
-        return;
     // Every block of an image counts from 0 to 100.
     if (percent < m_LastPercent || m_Block == 0)
         ++m_Block;
@@ -513,6 +513,9 @@ void CCliUpdate::event(const QString& name, const QJsonObject& fields)
     QJsonObject object{{QStringLiteral("event"), name},
                        {QStringLiteral("ms"), m_Clock.elapsed()},
                        {QStringLiteral("port"), m_Unit.portName()}};
+    // Each wait for the unit has its number; the coordinator's hand-over names it.
+    if (name == QLatin1String(stationprotocol::kWaitingEvent))
+        object.insert(QLatin1String(stationprotocol::kWait), ++m_Wait);
     if (const quint32 serial = m_Unit.ident().m_SerialNo)
         object.insert(QStringLiteral("serial"), qint64(serial));
     for (auto it = fields.begin(); it != fields.end(); ++it)

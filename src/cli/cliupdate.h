@@ -11,7 +11,6 @@
 #include <memory>
 
 class CCliUnit;
-class QProgressBar;
 class QTextStream;
 
 // `ventaro-cli update`: the update workflow the dialog runs, hosted without a window. The unit
@@ -28,7 +27,8 @@ public:
     int run();
 
     // A worker asked to stop (the coordinator's second SIGINT/SIGTERM): the running upload
-    // ends after its current packet and the update counts as failed. Safe from a signal handler.
+    // ends after its current packet (the port stays open under it) and the update counts as
+    // failed. Safe from a signal handler.
     static void requestStop();
     // A record line's fields known before the update: when, where, which unit, its versions.
     static SProductionRecord recordBefore(const QString& port, const QString& model,
@@ -48,7 +48,7 @@ public:
     void refreshState() override;
     void setStatus(const QString& text) override;
     void showMessage(const SUpdateMessage& message) override;
-    QProgressBar* progressBar() override;
+    SUploadObserver uploadObserver() override;
     int identificationCount() const override { return m_Identifications; }
     [[nodiscard]] bool waitForIdentification(int count) override;
     void updateRunning(bool) override {}
@@ -82,7 +82,6 @@ private:
     QTextStream& m_Out;
     QTextStream& m_Err;
     CUpdateWorkflow m_Workflow{*this};
-    std::unique_ptr<QProgressBar> m_Progress;
     bool m_Terminal = false; // stdout is a terminal: draw a bar
 
     SUpdateFlags m_Flags;
@@ -99,6 +98,8 @@ private:
     bool m_BarShown = false; // a terminal bar line is open
     bool m_TimedOut = false;
     bool m_Stopped = false;
+    int m_Wait = 0;           // worker: the number of its latest wait for the unit
+    int m_HandedWait = 0;     // worker: the wait that m_HandedPort answers
     QString m_HandedPort;     // worker: the port the coordinator found the unit on
     QByteArray m_StdinBuffer; // worker: a handed-over line not yet complete
 

@@ -6,6 +6,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 bool g_Verbose = false;
@@ -25,16 +26,26 @@ int main(int argc, char* argv[])
 {
     qSetMessagePattern(QStringLiteral("%{file}:%{line} %{function} [%{category}] %{message}"));
     qInstallMessageHandler(messageHandler);
-    // The uploads drive a progress bar widget; no window is ever shown, so no display is needed.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    SCliOptions options;
+    QString error;
+    const bool parsed = parseCliArguments(arguments, options, error);
+    // Only a chart picture needs the GUI classes (no window is shown, so no display either);
+    // every other command, the station and its workers run without them.
+    std::unique_ptr<QCoreApplication> app;
+    if (parsed && !options.plotFile.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("ventaro-cli"));
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    SCliOptions options;
-    QString error;
-    if (!parseCliArguments(QCoreApplication::arguments(), options, error)) {
+    if (!parsed) {
         err << "ventaro-cli: " << error << "\nTry 'ventaro-cli --help'.\n";
         return cliexit::kUsage;
     }

@@ -5,6 +5,7 @@
 #include "device/logtable.h"
 #include "device/perscounter.h"
 #include "device/reportcolumns.h"
+#include "device/uploadobserver.h"
 #include "firmware/flashimagelist.h"
 #include "firmware/partitiontable.h"
 #include "link/lltypes.h"
@@ -18,7 +19,6 @@
 class CLLProtocol;
 class CLLProtocolPacket;
 class CLLProtocolWire;
-class QProgressBar;
 class QSerialPort;
 class QTextEdit;
 
@@ -88,13 +88,15 @@ public:
 
     // ---- Firmware (fanbase_flash.cpp) -----------------------------------------------------
     // The uploads process pending GUI events after every chunk, so the caller must keep the
-    // controls that start device operations disabled meanwhile. `progress` may be null.
+    // controls that start device operations disabled meanwhile. `observer` hears the progress
+    // and is asked between packets whether to stop (the upload then fails, the port stays open).
     [[nodiscard]] bool uploadImage(CFlashImage::ESystem system, CPartitionTable::EPartType type,
-                                   QProgressBar* progress, bool slow);
+                                   const SUploadObserver& observer, bool slow);
     [[nodiscard]] bool uploadPartition(UINT32 memAdr, UINT32 dataLen, UINT32 plainLen,
                                        CPartitionTable::EPartType type, UINT8 mainVer, UINT8 subVer,
                                        UINT32 startAdr, UINT16 crc16, bool encrypted,
-                                       const UINT8* data, QProgressBar* progress, bool slow);
+                                       const UINT8* data, const SUploadObserver& observer,
+                                       bool slow);
     [[nodiscard]] bool swapBootloaders();
     [[nodiscard]] bool
         getPartitionTable(CPartitionTable::SPartition (&table)[CPartitionTable::kEntries]);

@@ -10,26 +10,18 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QPointer>
-#include <QProgressBar>
 
 namespace {
 
 const char* const kSendError = QT_TRANSLATE_NOOP("CFanBase", "Error sending data to %1.");
 
-void showProgress(const QPointer<QProgressBar>& progress, int percent)
-{
-    // Most chunks of a large block leave the percentage as it is: no repaint for those.
-    if (!progress || progress->value() == percent)
-        return;
-    progress->setValue(percent);
-    progress->repaint();
-}
-
 } // namespace
 
 bool CFanBase::uploadImage(CFlashImage::ESystem system, CPartitionTable::EPartType type,
-                           QProgressBar* progress, bool slow)
+                           const SUploadObserver& observer, bool slow)
 {
+    if (observer.cancelRequested())
+        return false;
     if (!sendCommand(flash::kBeginUpload))
         return false;
     if (slow)
@@ -53,9 +45,13 @@ bool CFanBase::uploadImage(CFlashImage::ESystem system, CPartitionTable::EPartTy
             block.m_MemAdr, UINT32(block.m_BlockData.size()), block.m_PlainLen, partType,
             image->m_MainVer, image->m_SubVer, UINT32(image->m_StartAdr), block.m_CRC16,
             image->m_Encryption != 0, reinterpret_cast<const UINT8*>(block.m_BlockData.constData()),
-            progress, slow);
+            observer, slow);
         if (!self)
             return false;
+        if (!ok && observer.cancelRequested()) {
+            qDebug() << "CFan::uploadImage: stopped on request";
+            return false;
+        }
         if (!ok) {
             userInfo(userText(QT_TRANSLATE_NOOP(
                 "CFanBase", "The update process failed. Please switch off your %1.\nThen switch "
@@ -69,9 +65,9 @@ bool CFanBase::uploadImage(CFlashImage::ESystem system, CPartitionTable::EPartTy
 bool CFanBase::uploadPartition(UINT32 memAdr, UINT32 dataLen, UINT32 plainLen,
                                CPartitionTable::EPartType type, UINT8 mainVer, UINT8 subVer,
                                UINT32 startAdr, UINT16 crc16, bool encrypted, const UINT8* data,
-                               QProgressBar* progress, bool slow)
+                               const SUploadObserver& observer, bool slow)
 {
-    if (!isConnected())
+    if (!isConnected() || observer.cancelRequested())
         return false;
     // The header announces the plain length; a block it cannot describe, or that holds fewer
     // bytes than it announces, would be flashed wrongly.
@@ -81,11 +77,11 @@ bool CFanBase::uploadPartition(UINT32 memAdr, UINT32 dataLen, UINT32 plainLen,
         return false;
     }
     const QPointer<CFanBase> self(this);
-    const QPointer<QProgressBar> bar(progress);
     const int connection = connectionId();
 
     qDebug() << "Start Upload, address: " << memAdr << ", length:" << plainLen;
-    showProgress(bar, 0);
+    int shown = 0;
+    observer.report(shown);
 
     const auto header =
         flash::partitionHeader(memAdr, plainLen, type, mainVer, subVer, startAdr, crc16);
@@ -113,10 +109,18 @@ bool CFanBase::uploadPartition(UINT32 memAdr, UINT32 dataLen, UINT32 plainLen,
         }
         if (slow)
             wire().Sleep(flash::kSlowChunkPauseMs);
-        showProgress(bar, int(qint64(position) * 100 / dataLen));
+        // Most chunks of a large block leave the percentage as it is: not reported again.
+        const int percent = int(qint64(position) * 100 / dataLen);
+        if (percent != shown)
+            observer.report(shown = percent);
         QCoreApplication::processEvents();
         if (!self)
             return false;
+        // Between packets: the unit holds whole packets only, and the port stays open.
+        if (observer.cancelRequested()) {
+            qDebug() << "CFan::uploadPartition: stopped on request";
+            return false;
+        }
         // Discovery may have closed the port meanwhile, and may have opened it again for a
         // unit that came back (or another one): the rest of the image must not go there.
         if (!isConnected() || connectionId() != connection) {

@@ -242,7 +242,7 @@ bool CUpdateWorkflow::flashImage(CPartitionTable::EPartType type, bool slow)
     const auto system = m_Host.plusDevice() ? CFlashImage::ESystemPlus : CFlashImage::ESystem100;
     // The device object may be replaced (and deleted) while the upload processes events.
     if (!reporting(*fan,
-                   [&] { return fan->uploadImage(system, type, m_Host.progressBar(), slow); }))
+                   [&] { return fan->uploadImage(system, type, m_Host.uploadObserver(), slow); }))
         return false;
     // A unit that went away after its last acknowledgement is not updated either.
     return m_Host.device() && m_Host.device()->isConnected();

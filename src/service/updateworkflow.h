@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/uploadobserver.h"
 #include "firmware/partitiontable.h"
 #include "service/unitidentity.h"
 #include "service/updateflags.h"
@@ -7,7 +8,6 @@
 #include <QString>
 
 class CFanBase;
-class QProgressBar;
 
 // A box the update shows: a title and a text, both final (model name filled in).
 struct SUpdateMessage
@@ -58,8 +58,8 @@ public:
     virtual void setStatus(const QString& text) = 0;
     // Modal; returns when the user has closed it.
     virtual void showMessage(const SUpdateMessage& message) = 0;
-    // The bar the uploads drive; may be null.
-    virtual QProgressBar* progressBar() = 0;
+    // What the uploads report their progress to, and ask whether to stop between packets.
+    virtual SUploadObserver uploadObserver() = 0;
     // Discoveries of a unit so far that ended, identified or not (a port that vanished does
     // not count), and a wait (processing events, without spinning) until there have been more
     // than `count`. True when the latest of them identified the unit; false when it could not

@@ -64,7 +64,7 @@ void TestFanFlashSim::uploadBuiltInImage()
     LogCapture quiet;
 
     QVERIFY(d.fan->uploadImage(plus ? CFlashImage::ESystemPlus : CFlashImage::ESystem100,
-                               CPartitionTable::EPartType(image.m_Type), nullptr, false));
+                               CPartitionTable::EPartType(image.m_Type), SUploadObserver(), false));
 
     const CDevSimFlash& flash = d.sim.unit().flash();
     QVERIFY2(flash.violations().isEmpty(), qPrintable(flash.violations().join(" | ")));
@@ -96,7 +96,7 @@ void TestFanFlashSim::bootloaderUpdate()
     FanOnSim d(id);
     LogCapture log;
     QVERIFY(
-        d.fan->uploadImage(CFlashImage::ESystem100, CPartitionTable::EBootloader2, nullptr, false));
+        d.fan->uploadImage(CFlashImage::ESystem100, CPartitionTable::EBootloader2, SUploadObserver(), false));
     QVERIFY(d.fan->swapBootloaders());
     QCOMPARE(log.count("Swap return code: "), 1);
 

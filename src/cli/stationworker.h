@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+// One child process of the station (an update worker or a probe), with one owner for all the
+// ways it can end: a normal exit, a crash, a program that cannot be started (which never
+// reports `finished`), or a time limit. ended() comes exactly once, after the last output line.
+class CStationWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The bound of a process's end once it is told to go (destructor).
+    static constexpr int kKillWaitMs = 1000;
+
+    explicit CStationWorker(QObject* parent = nullptr);
+    ~CStationWorker() override;
+
+    // `limitMs` > 0: killed when it runs longer (and ended() says so).
+    void start(const QString& program, const QStringList& args, int limitMs = 0);
+    bool running() const { return m_Started && !m_Ended; }
+    qint64 processId() const { return m_Process.processId(); }
+    // A line for its stdin (ignored once it ended).
+    void send(const QByteArray& line);
+    void signal(int number);
+    // Its last non-empty line on stderr.
+    const QString& lastError() const { return m_LastError; }
+
+Q_SIGNALS:
+    void lineReceived(const QByteArray& line); // one stdout line, without its line break
+    void errorLine(const QString& line);       // one stderr line
+    // `failure` is empty for a process that exited on its own, else why it did not.
+    void ended(int exitCode, const QString& failure);
+
+private:
+    void readOutput();
+    void readErrors();
+    void end(int exitCode, const QString& failure);
+
+    QProcess m_Process;
+    QTimer m_Limit;
+    QByteArray m_Pending;
+    QString m_LastError;
+    bool m_Started = false;
+    bool m_Ended = false;
+    bool m_TimedOut = false;
+};
