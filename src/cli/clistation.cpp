@@ -77,6 +77,8 @@ QString remedy(int exitCode, const QString& outcome)
 // are indented by two more than it.
 QStringList wrapped(const QString& text, int width)
 {
+    if (text.size() <= width)
+        return {text};
     int lead = 0;
     while (lead < text.size() && text.at(lead) == QLatin1Char(' '))
         ++lead;

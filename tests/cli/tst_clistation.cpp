@@ -8,11 +8,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <csignal>
 #include <fcntl.h>
 #include <map>
+#include <sys/ioctl.h>
 #include <memory>
 #include <stdlib.h>
 #include <unistd.h>
@@ -119,6 +121,10 @@ private slots:
     void updateAllWithOneFaultyUnit();
     void stationFollowsUnitsByIdentity();
     void terminalLinesOfDoneUnitsScrollAway();
+    void terminalLinesFitTheWidth();
+    void endings_data();
+    void endings();
+    void workerThatCannotStart();
 };
 
 // Four units, three at a time; one loses its cable half-way and never comes back, one restarts
@@ -308,6 +314,188 @@ void tst_CliStation::terminalLinesOfDoneUnitsScrollAway()
     QCOMPARE(station.exitCode(), 0);
     QCOMPARE(screen.count("up to date - unplug"), 1);
     QVERIFY2(screen.contains("units seen 1, updated 0, up to date 1"), screen.constData());
+}
+
+// On a terminal narrower than a line would be, every line fits: a live line that wrapped would
+// shift the block redrawn in place, and a long failure text is broken into lines of its own.
+void tst_CliStation::terminalLinesFitTheWidth()
+{
+    constexpr int kColumns = 72;
+    Bench bench;
+    Units units(bench);
+    QVERIFY(units.start("unit", kPlusOlder + QStringList{"--serial", "60022", "--unplug-after",
+                                                         "60"}));
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    winsize size = {};
+    size.ws_col = kColumns;
+    size.ws_row = 24;
+    QVERIFY(::ioctl(master, TIOCSWINSZ, &size) == 0);
+    QByteArray screen;
+    auto read = [&] {
+        char chunk[4096];
+        ssize_t got = 0;
+        while ((got = ::read(master, chunk, sizeof chunk)) > 0)
+            screen.append(chunk, int(got));
+        return screen;
+    };
+    QProcess cli;
+    cli.setProcessEnvironment(bench.environment());
+    cli.setStandardOutputFile(QString::fromLocal8Bit(::ptsname(master)));
+    cli.start(cliPath(), {"update", "--all"});
+    QVERIFY(cli.waitForStarted(kTimeoutMs));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            read();
+            return cli.state() == QProcess::NotRunning;
+        },
+        kRunTimeoutMs));
+    read();
+    ::close(master);
+    QCOMPARE(cli.exitCode(), 13);
+    QVERIFY2(screen.contains("transfer-failed"), screen.constData());
+    QVERIFY2(screen.contains("#]"), screen.constData()); // live lines with their bar were drawn
+    QString text = QString::fromUtf8(screen);
+    text.remove(QRegularExpression(QStringLiteral("\\x1b\\[[0-9;]*[A-Za-z]")));
+    for (const QString& line : text.split(QRegularExpression(QStringLiteral("[\\r\\n]"))))
+        QVERIFY2(line.size() < kColumns, qPrintable(line));
+}
+
+// How a run ends. Two SIGTERMs stop the running update after its current packet (here, in the
+// pause after a block) and the unit is recorded as stopped; signals that come at once count
+// one each; Ctrl+C with units still waiting for their turn does not pass as every unit done;
+// SIGHUP to the whole group (the terminal closed) lets the running updates finish and record.
+void tst_CliStation::endings_data()
+{
+    QTest::addColumn<int>("units");
+    QTest::addColumn<QString>("trigger"); // the event after which the signals are sent
+    QTest::addColumn<QList<int>>("sent");
+    QTest::addColumn<int>("jobs"); // 0: all at once
+    QTest::addColumn<int>("gapMs"); // between the signals
+    QTest::addColumn<bool>("group");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("outcomes"); // "done" outcomes in unit order
+    QTest::addColumn<int>("records");
+
+    QTest::addRow("second SIGTERM in the pause after a block")
+        << 1 << "block-end" << QList<int>{SIGTERM, SIGTERM} << 1 << 200 << false << 13
+        << QStringList{"stopped"} << 1;
+    QTest::addRow("two signals at once")
+        << 1 << "progress" << QList<int>{SIGINT, SIGINT} << 1 << 0 << false << 13
+        << QStringList{"stopped"} << 1;
+    QTest::addRow("SIGINT with a unit waiting for its turn")
+        << 2 << "started" << QList<int>{SIGINT} << 1 << 0 << false << 13 << QStringList{"updated"} << 1;
+    QTest::addRow("SIGHUP to the group")
+        << 2 << "progress" << QList<int>{SIGHUP} << 0 << 0 << true << 0
+        << QStringList{"updated", "updated"} << 2;
+}
+
+void tst_CliStation::endings()
+{
+    QFETCH(int, units);
+    QFETCH(QString, trigger);
+    QFETCH(QList<int>, sent);
+    QFETCH(int, jobs);
+    QFETCH(int, gapMs);
+    QFETCH(bool, group);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, outcomes);
+    QFETCH(int, records);
+
+    Bench bench;
+    Units sims(bench);
+    for (int i = 1; i <= units; ++i)
+        QVERIFY(sims.start(QStringLiteral("u%1").arg(i),
+                           kPlusOlder + QStringList{"--serial", QString::number(60040 + i)}));
+    QProcess cli;
+    cli.setProcessEnvironment(bench.environment());
+    QStringList args = {cliPath(), "update", "--all", "--json", "--record",
+                        bench.path("record.csv")};
+    if (jobs > 0)
+        args << "--jobs" << QString::number(jobs);
+    // In a session of its own, so that a signal to its group reaches its workers too, as the
+    // terminal's does.
+    cli.start(QStringLiteral("setsid"), args);
+    QVERIFY(cli.waitForStarted(kTimeoutMs));
+    QString out;
+    auto seen = [&] {
+        out += QString::fromUtf8(cli.readAllStandardOutput());
+        const QString name = trigger == "block-end" ? QStringLiteral("progress") : trigger;
+        for (const QJsonObject& e : events(out, name))
+            if (trigger != "block-end" || e.value(QStringLiteral("percent")).toInt() == 100)
+                return true;
+        return false;
+    };
+    QVERIFY2(QTest::qWaitFor(seen, kRunTimeoutMs), qPrintable(out));
+    const pid_t pid = pid_t(cli.processId());
+    for (int i = 0; i < sent.size(); ++i) {
+        if (i > 0 && gapMs > 0)
+            QThread::msleep(ulong(gapMs));
+        ::kill(group ? -pid : pid, sent[i]);
+    }
+    const bool ended = cli.waitForFinished(kRunTimeoutMs);
+    out += QString::fromUtf8(cli.readAllStandardOutput());
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    QVERIFY2(ended, qPrintable(out + err));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(cli.exitCode() == exitCode, qPrintable(out + err));
+
+    // Nothing but JSON lines on stdout.
+    for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        QVERIFY2(QJsonDocument::fromJson(line.toUtf8()).isObject(), qPrintable(line));
+    QStringList done;
+    for (const QJsonObject& e : events(out, QStringLiteral("done")))
+        done << e.value(QStringLiteral("outcome")).toString();
+    QCOMPARE(done, outcomes);
+    const QStringList lines = recordLines(bench);
+    QVERIFY2(lines.size() == 1 + records, qPrintable(lines.join('\n')));
+    for (int i = 0; i < records; ++i)
+        QVERIFY2(lines[1 + i].contains(QStringLiteral(",%1,").arg(outcomes[i])),
+                 qPrintable(lines[1 + i]));
+    const QJsonObject summary = events(out, QStringLiteral("summary")).value(0);
+    if (units > outcomes.size()) {
+        const QJsonArray notStarted = summary.value(QStringLiteral("failedByReason"))
+                                          .toObject()
+                                          .value(QStringLiteral("not-started"))
+                                          .toArray();
+        QCOMPARE(notStarted.size(), units - outcomes.size());
+    }
+}
+
+// A worker whose program cannot be started (the program file replaced while the station runs,
+// as a package upgrade does) fails its unit, and the run ends.
+void tst_CliStation::workerThatCannotStart()
+{
+    Bench bench;
+    Units sims(bench);
+    for (int i = 1; i <= 2; ++i)
+        QVERIFY(sims.start(QStringLiteral("u%1").arg(i),
+                           kPlusOlder + QStringList{"--serial", QString::number(60050 + i)}));
+    const QString program = bench.path("ventaro-cli");
+    QVERIFY(QFile::copy(cliPath(), program));
+    QProcess cli;
+    cli.setProcessEnvironment(bench.environment());
+    cli.start(program, {"update", "--all", "--jobs", "1", "--json"});
+    QVERIFY(cli.waitForStarted(kTimeoutMs));
+    QString out;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     out += QString::fromUtf8(cli.readAllStandardOutput());
+                     return events(out, "unit").size() == 2 && events(out, "started").size() == 1;
+                 },
+                 kRunTimeoutMs),
+             qPrintable(out));
+    QVERIFY(QFile::remove(program));
+    const bool ended = cli.waitForFinished(kRunTimeoutMs);
+    out += QString::fromUtf8(cli.readAllStandardOutput());
+    QVERIFY2(ended, qPrintable(out));
+    QCOMPARE(cli.exitCode(), 13);
+    const QVector<QJsonObject> done = events(out, QStringLiteral("done"));
+    QCOMPARE(done.size(), 2);
+    QCOMPARE(done[0].value(QStringLiteral("outcome")).toString(), QStringLiteral("updated"));
+    QCOMPARE(done[1].value(QStringLiteral("outcome")).toString(), QStringLiteral("worker-failed"));
+    QVERIFY2(done[1].value(QStringLiteral("text")).toString().contains("could not be started"),
+             qPrintable(out));
 }
 
 QTEST_GUILESS_MAIN(tst_CliStation)
