@@ -478,21 +478,29 @@ void CCliStation::endWithoutWorker(SUnit& unit, int exitCode, const QString& out
     unit.exitCode = exitCode;
     unit.outcome = outcome;
     unit.text = text;
-    if (!m_Options.recordFile.isEmpty()) {
-        SProductionRecord record = CCliUpdate::recordBefore(
-            unit.port, SUnitIdentity::modelName(unit.identity.plus), unit.ident, m_Options);
-        if (exitCode == cliexit::kUpToDate) {
-            record.bootAfter = record.bootBefore;
-            record.applAfter = record.applBefore;
-            record.wifiAfter = record.wifiBefore;
-        }
-        record.exitCode = exitCode;
-        record.outcome = outcome;
-        QString error;
-        if (!productionrecord::append(m_Options.recordFile, productionrecord::line(record), error))
-            m_Err << "ventaro-cli: " << error << '\n';
-    }
+    appendRecord(unit);
     workerEnded(unit, exitCode, QString());
+}
+
+void CCliStation::appendRecord(const SUnit& unit)
+{
+    if (m_Options.recordFile.isEmpty())
+        return;
+    SProductionRecord record = CCliUpdate::recordBefore(
+        unit.port, SUnitIdentity::modelName(unit.identity.plus), unit.ident, m_Options);
+    if (unit.exitCode == cliexit::kUpToDate) {
+        record.bootAfter = record.bootBefore;
+        record.applAfter = record.applBefore;
+        record.wifiAfter = record.wifiBefore;
+    }
+    record.durationMs = unit.durationMs;
+    record.exitCode = unit.exitCode;
+    record.outcome = unit.outcome;
+    QString error;
+    if (!productionrecord::append(m_Options.recordFile, productionrecord::line(record), error)) {
+        m_Err << "ventaro-cli: " << error << '\n';
+        m_Err.flush();
+    }
 }
 
 void CCliStation::startWorkers()
@@ -598,6 +606,9 @@ void CCliStation::workerEnded(SUnit& unit, int exitCode, const QString& failure)
     unit.state = SUnitRow::EDone;
     unit.durationMs = unit.clock.elapsed();
     if (unit.worker) {
+        // A worker writes its record line before its result; one that ended without a result
+        // (it crashed, or never started) has left none, and the unit's line is written here.
+        const bool recorded = !unit.outcome.isEmpty();
         // Any end without a result of its own is a failure, with the reason known.
         if (!failure.isEmpty() || unit.outcome.isEmpty()) {
             unit.exitCode = exitCode == cliexit::kOk || exitCode < 0 ? cliexit::kTransferFailed
@@ -615,6 +626,8 @@ void CCliStation::workerEnded(SUnit& unit, int exitCode, const QString& failure)
             unit.outcome = kDuplicate;
             unit.text = unit.duplicateText;
         }
+        if (!recorded)
+            appendRecord(unit);
         unit.worker->deleteLater();
         unit.worker = nullptr;
     }

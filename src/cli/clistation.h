@@ -85,6 +85,8 @@ private:
     void duplicate(SUnit& seen, SUnit& twin);
     // A unit that ends without a worker (up to date, duplicate): its record line and its end.
     void endWithoutWorker(SUnit& unit, int exitCode, const QString& outcome, const QString& text);
+    // The unit's record line as the coordinator knows it (for a unit whose worker left none).
+    void appendRecord(const SUnit& unit);
     void startWorkers();
     void startWorker(SUnit& unit);
     void workerEvent(SUnit& unit, const QJsonObject& event);

@@ -125,6 +125,7 @@ private slots:
     void endings_data();
     void endings();
     void workerThatCannotStart();
+    void unwritableRecordIsRefusedUpFront();
 };
 
 // Four units, three at a time; one loses its cable half-way and never comes back, one restarts
@@ -496,6 +497,20 @@ void tst_CliStation::workerThatCannotStart()
     QCOMPARE(done[1].value(QStringLiteral("outcome")).toString(), QStringLiteral("worker-failed"));
     QVERIFY2(done[1].value(QStringLiteral("text")).toString().contains("could not be started"),
              qPrintable(out));
+}
+
+// A record that cannot be written is refused before any unit is touched, with the reason on
+// stderr, as a single update does.
+void tst_CliStation::unwritableRecordIsRefusedUpFront()
+{
+    Bench bench;
+    Units sims(bench);
+    QVERIFY(sims.start("u1", kPlusOlder + QStringList{"--serial", "60061"}));
+    const CliResult r = bench.run(
+        {"update", "--all", "--json", "--record", bench.path("no-such-folder/record.csv")});
+    QVERIFY2(r.exitCode == 10, describe(r));
+    QVERIFY2(r.err.startsWith("ventaro-cli: "), describe(r));
+    QVERIFY2(events(r.out, QStringLiteral("started")).isEmpty(), describe(r));
 }
 
 QTEST_GUILESS_MAIN(tst_CliStation)

@@ -96,6 +96,8 @@ private slots:
     void uploadPartitionPauses();
     void uploadPartitionFaults_data();
     void uploadPartitionFaults();
+    void uploadStopsBetweenPackets_data();
+    void uploadStopsBetweenPackets();
     void uploadPartitionRefusesOversizedBlocks_data();
     void uploadPartitionRefusesOversizedBlocks();
     void eventsDuringUpload_data();
@@ -236,6 +238,34 @@ void TestFanFlash::uploadPartitionFaults()
     const QVector<HostPacket> sent = f.requests();
     QCOMPARE(int(sent.last().code()), code);
     QCOMPARE(f.peer.countCode(UINT8(code)), nth - 1 + 3);
+}
+
+// A stop is asked between packets: the upload fails with the port open and every packet sent
+// whole and acknowledged, and nothing more is sent.
+void TestFanFlash::uploadStopsBetweenPackets_data()
+{
+    QTest::addColumn<int>("chunks"); // data packets sent before the stop is asked for
+    QTest::addRow("before the header") << 0;
+    QTest::addRow("after the second chunk") << 2;
+}
+
+void TestFanFlash::uploadStopsBetweenPackets()
+{
+    QFETCH(int, chunks);
+    FanOnLoopback f;
+    LogCapture log;
+    QSignalSpy info(&f.fan, &CFanBase::signalUserInfo);
+    SUploadObserver observer;
+    observer.cancelled = [&] { return f.peer.countCode(kData) >= chunks; };
+    const QByteArray data = pattern(1000);
+    QVERIFY(!f.fan.uploadPartition(0, 1000, 1000, CPartitionTable::EApplication, 1, 1, 0, 0, true,
+                                   reinterpret_cast<const UINT8*>(data.constData()), observer,
+                                   false));
+    QVERIFY(f.fan.isConnected());
+    QCOMPARE(f.peer.countCode(kHeader), chunks > 0 ? 1 : 0);
+    QCOMPARE(f.peer.countCode(kData), chunks);
+    QCOMPARE(f.peer.countCode(kEnd), 0);
+    QCOMPARE(info.size(), 0);
 }
 
 void TestFanFlash::uploadPartitionRefusesOversizedBlocks_data()
