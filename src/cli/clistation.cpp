@@ -135,7 +135,13 @@ CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& ou
 {
     connect(m_Enumerator.get(), &CPortEnumerator::deviceDiscovered, this,
             &CCliStation::lookAtPorts);
-    connect(m_Enumerator.get(), &CPortEnumerator::deviceRemoved, this, &CCliStation::lookAtPorts);
+    connect(m_Enumerator.get(), &CPortEnumerator::deviceRemoved, this,
+            [this](const SPortInfo& info) {
+                // Also a port made anew under the same name (a unit unplugged and back between
+                // two looks): it is asked again who is there.
+                m_Present.remove(info.portName);
+                lookAtPorts();
+            });
     m_Tick.setInterval(kRetryMs);
     connect(&m_Tick, &QTimer::timeout, this, [this] {
         lookAtPorts();

@@ -255,7 +255,7 @@ namespace portdoctor {
 
 QString nodePath(const QString& portName)
 {
-    return portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+    return CPortEnumerator::nodePath(portName);
 }
 
 QList<SDoctorCheck> portChecks(const SDoctorInput& in, const QString& portName)

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
+#include <sys/stat.h>
+
 namespace {
 bool parseNumber(const QString& text, int& out)
 {
@@ -16,12 +18,6 @@ bool parseNumber(const QString& text, int& out)
     return ok;
 }
 
-bool deviceNodeExists(const QString& port)
-{
-    if (QFileInfo::exists(port))
-        return true;
-    return !port.startsWith(QLatin1Char('/')) && QFileInfo::exists(QStringLiteral("/dev/") + port);
-}
 } // namespace
 
 CPortEnumerator::CPortEnumerator(QObject* parent) : QObject(parent)
@@ -30,10 +26,22 @@ CPortEnumerator::CPortEnumerator(QObject* parent) : QObject(parent)
     setPortDir(qEnvironmentVariable("VENTARO_PORT_DIR"));
     m_RealScan.setInterval(kRealPortScanMs);
     connect(&m_RealScan, &QTimer::timeout, this, [this] { scanTick(); });
+    m_BackupScan.setInterval(kUdevBackupScanMs);
+    connect(&m_BackupScan, &QTimer::timeout, this, [this] {
+        if (!usesUdev() || !ttyNodesChanged())
+            return;
+        qDebug() << "*** udev did not report a change of the serial ports; looking for them every"
+                 << kRealPortScanMs << "ms from now on";
+        m_UdevMissed = true;
+        m_Real = realPorts();
+        rescan();
+        updateScanTimer();
+    });
     connect(&m_Watcher, &QFileSystemWatcher::directoryChanged, this, [this] { rescan(); });
     connect(&m_Udev, &CUdevMonitor::portsChanged, this,
             [this](const QString& action, const QString& node) {
                 qDebug() << "*** udev:" << action << node;
+                m_TtyNodes = ttyNodes();
                 m_Real = realPorts();
                 rescan();
             });
@@ -43,16 +51,20 @@ void CPortEnumerator::scanTick()
 {
     // A full port scan takes milliseconds and runs in the middle of uploads; the tty nodes'
     // names are read in a fraction of that and change whenever a real port comes or goes.
-    if (!usesUdev()) {
-        const QStringList nodes = ttyNodes();
-        if (nodes != m_TtyNodes) {
-            m_TtyNodes = nodes;
-            m_Real = realPorts();
-        }
-    }
+    if (!usesUdev() && ttyNodesChanged())
+        m_Real = realPorts();
     watchPortDir();
     rescan();
     updateScanTimer();
+}
+
+bool CPortEnumerator::ttyNodesChanged()
+{
+    const QStringList nodes = ttyNodes();
+    if (nodes == m_TtyNodes)
+        return false;
+    m_TtyNodes = nodes;
+    return true;
 }
 
 void CPortEnumerator::updateScanTimer()
@@ -64,6 +76,10 @@ void CPortEnumerator::updateScanTimer()
     } else {
         m_RealScan.stop();
     }
+    if (usesUdev() && !m_BackupScan.isActive())
+        m_BackupScan.start();
+    else if (!usesUdev())
+        m_BackupScan.stop();
 }
 
 void CPortEnumerator::setPortDir(const QString& dir)
@@ -126,7 +142,7 @@ QList<SPortInfo> CPortEnumerator::virtualPorts(const QString& dir)
         SPortInfo info;
         // A file left behind by a unit that died (its pseudo-terminal is gone) is no device,
         // as the system drops the node of a device that went away.
-        if (readPortFile(folder.filePath(name), info) && deviceNodeExists(info.portName))
+        if (readPortFile(folder.filePath(name), info) && QFileInfo::exists(nodePath(info.portName)))
             ports << info;
     }
     return ports;
@@ -134,8 +150,29 @@ QList<SPortInfo> CPortEnumerator::virtualPorts(const QString& dir)
 
 QStringList CPortEnumerator::ttyNodes()
 {
-    return QDir(QStringLiteral("/dev"))
-        .entryList({QStringLiteral("tty*")}, QDir::System | QDir::Files, QDir::Name);
+    QStringList nodes = QDir(QStringLiteral("/dev"))
+                            .entryList({QStringLiteral("tty*")}, QDir::System | QDir::Files,
+                                       QDir::Name);
+    // A unit unplugged and back under the same name between two looks has a new node.
+    for (QString& node : nodes)
+        node += QLatin1Char(' ') + QString::number(nodeStamp(node));
+    return nodes;
+}
+
+QString CPortEnumerator::nodePath(const QString& portName)
+{
+    return portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+}
+
+quint64 CPortEnumerator::nodeStamp(const QString& portName)
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(nodePath(portName)).constData(), &st) != 0)
+        return 0;
+    // The inode and the time the node was made (or last changed): devtmpfs and devpts may give
+    // a new node the number of an old one, never the same time as well.
+    return quint64(st.st_ino) * 1000003u ^ quint64(st.st_ctim.tv_sec) * 1000000000u ^
+           quint64(st.st_ctim.tv_nsec);
 }
 
 QList<SPortInfo> CPortEnumerator::realPorts()
@@ -171,6 +208,9 @@ void CPortEnumerator::setUpNotifications()
     m_TtyNodes = ttyNodes();
     m_Real = realPorts();
     m_Known = m_Real + virtualPorts(m_PortDir);
+    m_KnownStamps.clear();
+    for (const SPortInfo& port : m_Known)
+        m_KnownStamps.insert(port.portName, nodeStamp(port.portName));
     watchPortDir();
     updateScanTimer();
 }
@@ -179,13 +219,22 @@ void CPortEnumerator::rescan()
 {
     const QList<SPortInfo> now = m_Real + virtualPorts(m_PortDir);
     const QList<SPortInfo> before = m_Known;
+    QHash<QString, quint64> stamps;
+    for (const SPortInfo& port : now)
+        stamps.insert(port.portName, nodeStamp(port.portName));
+    const QHash<QString, quint64> known = m_KnownStamps;
+    // A port whose node was made anew is a unit that went and came back: both are told.
+    auto renewed = [&](const SPortInfo& port) {
+        return known.value(port.portName) != stamps.value(port.portName);
+    };
     m_Known = now;
+    m_KnownStamps = stamps;
     for (const SPortInfo& port : before) {
-        if (!now.contains(port))
+        if (!now.contains(port) || renewed(port))
             Q_EMIT deviceRemoved(port);
     }
     for (const SPortInfo& port : now) {
-        if (!before.contains(port))
+        if (!before.contains(port) || renewed(port))
             Q_EMIT deviceDiscovered(port);
     }
 }

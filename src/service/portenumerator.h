@@ -3,6 +3,7 @@
 #include "service/udevmonitor.h"
 
 #include <QFileSystemWatcher>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -33,6 +34,10 @@ class CPortEnumerator : public QObject
 public:
     static constexpr int kRealPortScanMs = 1000; // without udev
     static constexpr int kPortDirPollMs = 1000;  // while the folder does not exist
+    // With udev: a look at the tty nodes this often all the same. A change udev did not report
+    // (lost notifications, or a udev whose events do not reach this container) is found there,
+    // and discovery polls from then on.
+    static constexpr int kUdevBackupScanMs = 5000;
 
     explicit CPortEnumerator(QObject* parent = nullptr);
 
@@ -44,14 +49,19 @@ public:
     virtual void setUpNotifications();
     // Whether real ports are followed through udev (false before setUpNotifications and in
     // the polling fallback).
-    bool usesUdev() const { return m_Udev.isRunning(); }
+    bool usesUdev() const { return m_Udev.isRunning() && !m_UdevMissed; }
 
     // Reads one NAME.port file; false (with a log line) when it is malformed.
     static bool readPortFile(const QString& path, SPortInfo& info);
     static QList<SPortInfo> virtualPorts(const QString& dir);
     static QList<SPortInfo> realPorts();
-    // Names of the tty device nodes in /dev, sorted.
+    // Names of the tty device nodes in /dev, sorted, each with its nodeStamp.
     static QStringList ttyNodes();
+    // Where a port's device node is: a full path stays, a short name lives in /dev.
+    static QString nodePath(const QString& portName);
+    // Which node the port is now: it changes when the node is made anew under the same name
+    // (a unit unplugged and back within one scan); 0 when there is none.
+    static quint64 nodeStamp(const QString& portName);
 
 Q_SIGNALS:
     void deviceDiscovered(const SPortInfo& info);
@@ -66,13 +76,18 @@ private:
     void scanTick();
     // With udev the timer only waits for a port folder that does not exist yet.
     void updateScanTimer();
+    // The tty nodes changed since the last look: the real ports are read again.
+    bool ttyNodesChanged();
 
     QString m_PortDir;
     QList<SPortInfo> m_Known;
     QList<SPortInfo> m_Real;
     QStringList m_TtyNodes; // at the last full scan of real ports
+    QHash<QString, quint64> m_KnownStamps; // nodeStamp of each port in m_Known
     QFileSystemWatcher m_Watcher;
     QTimer m_RealScan;
+    QTimer m_BackupScan;
     CUdevMonitor m_Udev;
+    bool m_UdevMissed = false; // udev left a change unreported: polling from then on
     bool m_Notifying = false;
 };

@@ -1,10 +1,10 @@
 #include "udevmonitor.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <libudev.h>
+#include <sys/stat.h>
 
 CUdevMonitor::CUdevMonitor(QObject* parent) : QObject(parent) {}
 
@@ -15,8 +15,12 @@ CUdevMonitor::~CUdevMonitor()
 
 bool CUdevMonitor::udevAvailable()
 {
-    return QFileInfo::exists(QLatin1String(kUdevControlPath)) ||
-           !qEnvironmentVariableIsEmpty("UMOCKDEV_DIR");
+    if (!qEnvironmentVariableIsEmpty("UMOCKDEV_DIR"))
+        return true;
+    // udevd's control socket, not a file left behind. A container may still see the host's
+    // socket without its events: discovery's backup scan notices that and polls instead.
+    struct stat st = {};
+    return ::stat(kUdevControlPath, &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
 QString CUdevMonitor::portProperty(const QString& portName, const QString& key)
@@ -70,8 +74,12 @@ void CUdevMonitor::receive()
 {
     // One device per wake-up: the notifier fires again while more are queued.
     udev_device* device = udev_monitor_receive_device(m_Monitor);
-    if (!device)
+    if (!device) {
+        // Nothing readable although the socket woke us: the queue overflowed (ENOBUFS) and
+        // notifications were lost, or one could not be read. The ports are read again.
+        Q_EMIT portsChanged(QString(), QString());
         return;
+    }
     const char* action = udev_device_get_action(device);
     const char* node = udev_device_get_devnode(device);
     const QString actionText = QString::fromLatin1(action ? action : "");

@@ -42,6 +42,7 @@ private slots:
     void noticesVirtualPortsQuickly();
     void onlyRealChangesAreSignalled();
     void portOfADeadUnitIsGone();
+    void unitBackUnderTheSameNameIsSeen();
 };
 
 void tst_PortEnumerator::readsPortFiles()
@@ -147,6 +148,27 @@ void tst_PortEnumerator::portOfADeadUnitIsGone()
     announce(dir.path(), "unit", next);
     QVERIFY(found.wait(1000));
     QCOMPARE(found[0].at(0).value<SPortInfo>().portName, next);
+}
+
+// A unit unplugged and plugged in again between two scans gets the same name but a new device
+// node: it went away and came back, and both are told.
+void tst_PortEnumerator::unitBackUnderTheSameNameIsSeen()
+{
+    QTemporaryDir dir;
+    const QString pts = node(dir, "5");
+    CPortEnumerator enumerator;
+    enumerator.setPortDir(dir.path());
+    announce(dir.path(), "unit", pts);
+    enumerator.setUpNotifications();
+    QSignalSpy found(&enumerator, &CPortEnumerator::deviceDiscovered);
+    QSignalSpy gone(&enumerator, &CPortEnumerator::deviceRemoved);
+
+    QVERIFY(QFile::remove(pts));
+    QCOMPARE(node(dir, "5"), pts);
+    QVERIFY(found.wait(2500));
+    QCOMPARE(gone.size(), 1);
+    QCOMPARE(gone[0].at(0).value<SPortInfo>().portName, pts);
+    QCOMPARE(found[0].at(0).value<SPortInfo>().portName, pts);
 }
 
 QTEST_GUILESS_MAIN(tst_PortEnumerator)
