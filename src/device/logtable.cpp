@@ -73,10 +73,12 @@ QString numberText(double value)
 }
 
 namespace {
+// Quoted as the production record quotes its fields: a line break of either kind, a comma or a
+// quote puts the field in quotes.
 QString csvField(const QString& text)
 {
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')))
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
         return text;
     QString quoted = text;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <dirent.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -30,6 +32,16 @@ const char* const kRuleNeeds[] = {
 const char* const kRuleFix =
     "Install the korvath-update package (or copy its 60-ventaro.rules to /etc/udev/rules.d/), "
     "then run: sudo udevadm control --reload-rules && sudo udevadm trigger";
+
+// The rule lines of a rules file: comment lines say nothing to udev.
+QString ruleLines(const QString& text)
+{
+    QStringList lines;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        if (!line.trimmed().startsWith(QLatin1Char('#')))
+            lines << line;
+    return lines.join(QLatin1Char('\n'));
+}
 
 QString squeezed(const QString& text)
 {
@@ -76,7 +88,7 @@ SDoctorCheck ruleCheck(const SDoctorInput& in)
         if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
             return check(id, SDoctorCheck::EProblem, QStringLiteral("%1 cannot be read").arg(path),
                          QString::fromLatin1(kRuleFix));
-        const QString rule = squeezed(QString::fromUtf8(file.read(64 * 1024)));
+        const QString rule = squeezed(ruleLines(QString::fromUtf8(file.read(64 * 1024))));
         QStringList missing;
         for (const char* need : kRuleNeeds)
             if (!rule.contains(squeezed(QLatin1String(need))))
@@ -159,7 +171,15 @@ SDoctorCheck accessCheck(const SDoctorInput& in, const QString& port)
 SDoctorCheck heldCheck(const SDoctorInput& in, const QString& port)
 {
     const QString id = QStringLiteral("in-use:") + port;
-    const QStringList by = portdoctor::holders(in, portdoctor::nodePath(port));
+    int unseen = 0;
+    const QStringList by = portdoctor::holders(in, portdoctor::nodePath(port), &unseen);
+    if (by.isEmpty() && unseen > 0)
+        return check(id, SDoctorCheck::ENote,
+                     QStringLiteral("%1: no program it could look at has it open; the open "
+                                    "files of %2 processes (other users') could not be read")
+                         .arg(port)
+                         .arg(unseen),
+                     QStringLiteral("Run ventaro-cli doctor as root to look at every program."));
     if (by.isEmpty())
         return check(id, SDoctorCheck::EOk,
                      QStringLiteral("%1: no other program has it open").arg(port));
@@ -285,7 +305,7 @@ bool anyProblem(const QList<SDoctorCheck>& checks)
     return false;
 }
 
-QStringList holders(const SDoctorInput& in, const QString& node)
+QStringList holders(const SDoctorInput& in, const QString& node, int* unreadable)
 {
     // A name udev links to the node (/dev/ventaro0) shows in /proc as the node itself. One
     // level of links is all udev makes, and realpath() is avoided: umockdev's wrapper of it,
@@ -295,7 +315,15 @@ QStringList holders(const SDoctorInput& in, const QString& node)
     QStringList found;
     for (const QString& pid : processIds(in)) {
         const QDir fds(QDir(in.procRoot).filePath(pid + QStringLiteral("/fd")));
-        // Processes of other users are not readable without root; they are passed over.
+        // Processes of other users are not readable without root: they are counted, so that
+        // nobody reads "no other program" where they could not be looked at.
+        DIR* listing = ::opendir(QFile::encodeName(fds.path()).constData());
+        if (!listing) {
+            if (unreadable && errno != ENOENT)
+                ++*unreadable;
+            continue;
+        }
+        ::closedir(listing);
         const QStringList entries =
             fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
         for (const QString& fd : entries) {

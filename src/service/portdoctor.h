@@ -56,8 +56,9 @@ QList<SDoctorCheck> runAll(const SDoctorInput& in);
 QList<SDoctorCheck> portChecks(const SDoctorInput& in, const QString& portName);
 bool anyProblem(const QList<SDoctorCheck>& checks);
 
-// Processes (other than in.ownPid) with `node` open: "ModemManager (pid 812)".
-QStringList holders(const SDoctorInput& in, const QString& node);
+// Processes (other than in.ownPid) with `node` open: "ModemManager (pid 812)". `unreadable`
+// (when given) counts the processes whose open files could not be read.
+QStringList holders(const SDoctorInput& in, const QString& node, int* unreadable = nullptr);
 // Whether a process of that name runs.
 bool processRuns(const SDoctorInput& in, const QString& name);
 
