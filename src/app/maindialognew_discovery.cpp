@@ -35,6 +35,7 @@ void CMainDialogNew::on_DeviceListChanged()
         m_ComPartner = 0; // no unit to decide anything for
         showState(EStateIdle);
         qDebug() << "*** on_DeviceListChanged(): failed open com port";
+        m_Connector->reportOpenFailure(selected);
         if (!selected.isEmpty())
             noteIdentificationFailed();
         return;

@@ -26,8 +26,10 @@ CCliUnit::EResult CCliUnit::connect(const QString& port)
     m_Port = port.isEmpty() ? selectDevicePort(ports(), QString()) : port;
     if (m_Port.isEmpty())
         return ENoPort;
-    if (!m_Connector->connectPort(*m_Fan, m_Port))
+    if (!m_Connector->connectPort(*m_Fan, m_Port)) {
+        m_Connector->reportOpenFailure(m_Port);
         return EOpenFailed;
+    }
     return identify();
 }
 
