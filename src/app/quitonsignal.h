@@ -2,11 +2,10 @@
 
 #include <QObject>
 
-class QSocketNotifier;
+class CSignalPipe;
 
 // Ends the event loop (exit code 0) on SIGINT or SIGTERM, so that Ctrl+C in the console or a
-// supervisor's stop closes the window the ordinary way. The handler only writes one byte to a
-// pipe; the quit happens on the GUI thread.
+// supervisor's stop closes the window the ordinary way. The quit happens on the GUI thread.
 class CQuitOnSignal : public QObject
 {
     Q_OBJECT
@@ -17,10 +16,8 @@ public:
 
     // False when the pipe or the handlers could not be set up (the signals then end the
     // process as before).
-    bool isInstalled() const { return m_Notifier != nullptr; }
+    bool isInstalled() const;
 
 private:
-    static void handler(int signal);
-
-    QSocketNotifier* m_Notifier = nullptr;
+    CSignalPipe* m_Pipe = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "clidoctor.h"
 
 #include "cli/cliexitcodes.h"
+#include "cli/clitext.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -50,8 +51,7 @@ QString doctorJson(const QList<SDoctorCheck>& checks)
                                 {QStringLiteral("fix"), c.fix}});
     const QJsonObject report{{QStringLiteral("ok"), !portdoctor::anyProblem(checks)},
                              {QStringLiteral("checks"), list}};
-    return QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact)) +
-           QLatin1Char('\n');
+    return clitext::jsonLine(report);
 }
 
 } // namespace clitext

@@ -1,6 +1,7 @@
 #include "cliplan.h"
 
 #include "cli/cliexitcodes.h"
+#include "cli/clitext.h"
 #include "device/uitext.h"
 #include "firmware/flashimagelist.h"
 #include "firmware/partitiontable.h"
@@ -300,8 +301,7 @@ QString planJson(const SUpdatePlan& plan)
         {QStringLiteral("verdict"), plan.verdict},
         {QStringLiteral("exitCode"), plan.exitCode},
     };
-    return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact)) +
-           QLatin1Char('\n');
+    return clitext::jsonLine(root);
 }
 
 QString partitionName(int type)

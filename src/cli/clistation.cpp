@@ -8,19 +8,18 @@
 #include "cli/stationworker.h"
 #include "service/identityview.h"
 #include "service/portenumerator.h"
+#include "service/signalpipe.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMap>
-#include <QSocketNotifier>
 #include <QTextStream>
 
 #include <algorithm>
 #include <csignal>
 
-#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -33,16 +32,6 @@ namespace {
 
 constexpr int kBarWidth = 20; // characters of a live line's bar, at the most
 constexpr int kMinBarWidth = 5;
-
-int g_SignalPipe[2] = {-1, -1};
-
-void onSignal(int number)
-{
-    // Nothing else is safe here; the coordinator reads the pipe in its event loop, one byte per
-    // signal, so two signals in quick succession count twice.
-    const char byte = char(number);
-    (void)!::write(g_SignalPipe[1], &byte, 1);
-}
 
 // "ttyACM0" for /dev/ttyACM0, "pts/3" for /dev/pts/3: short, and still telling ports apart.
 QString shortPortName(const QString& port)
@@ -170,20 +159,9 @@ int CCliStation::run()
         m_Err.flush();
         return cliexit::kRecordFailed;
     }
-    std::unique_ptr<QSocketNotifier> signalNotifier;
-    if (::pipe2(g_SignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-        signalNotifier = std::make_unique<QSocketNotifier>(g_SignalPipe[0], QSocketNotifier::Read);
-        connect(signalNotifier.get(), &QSocketNotifier::activated, this, [this] {
-            char bytes[16];
-            ssize_t got = 0;
-            while ((got = ::read(g_SignalPipe[0], bytes, sizeof bytes)) > 0)
-                for (ssize_t i = 0; i < got; ++i)
-                    signalReceived(bytes[i]);
-        });
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
-        std::signal(SIGHUP, onSignal);
-    }
+    // Every signal counts, however quickly the next follows (the loop never blocks for long).
+    CSignalPipe stopSignals({SIGINT, SIGTERM, SIGHUP});
+    connect(&stopSignals, &CSignalPipe::signalReceived, this, &CCliStation::signalReceived);
     // A terminal that has gone (or a reader of a pipe that has) must not end the run: the
     // writes fail, the updates go on and are recorded.
     std::signal(SIGPIPE, SIG_IGN);
@@ -208,12 +186,6 @@ int CCliStation::run()
         m_Loop = nullptr;
     }
     m_Tick.stop();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGHUP, SIG_DFL);
-    signalNotifier.reset();
-    ::close(g_SignalPipe[0]);
-    ::close(g_SignalPipe[1]);
     redraw();
     return summary();
 }
@@ -718,7 +690,7 @@ void CCliStation::emitEvent(const SUnit* unit, QJsonObject event)
             event.insert(QStringLiteral("serial"), qint64(unit->identity.serial));
         event.insert(QStringLiteral("model"), SUnitIdentity::modelName(unit->identity.plus));
     }
-    m_Out << QString::fromUtf8(QJsonDocument(event).toJson(QJsonDocument::Compact)) << '\n';
+    m_Out << clitext::jsonLine(event);
     m_Out.flush();
 }
 
@@ -753,9 +725,7 @@ QString CCliStation::unitLine(const SUnit& unit) const
     const int width = qMin(kBarWidth, room);
     if (width < kMinBarWidth)
         return head + step.trimmed() + percent;
-    const int filled = unit.percent * width / 100;
-    return head + step + QLatin1Char('[') + QString(filled, QLatin1Char('#')) +
-           QString(width - filled, QLatin1Char(' ')) + QLatin1Char(']') + percent;
+    return head + step + clitext::bar(unit.percent, width) + percent;
 }
 
 void CCliStation::redraw()

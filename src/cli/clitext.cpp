@@ -72,8 +72,20 @@ QString identityJson(const QString& port, const QString& model, const SHLP_Ident
         {QStringLiteral("partner"), ident.m_ComPartner},
         {QStringLiteral("partnerX"), ident.m_ComPartnerX != 0},
     };
-    return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact)) +
+    return jsonLine(root);
+}
+
+QString jsonLine(const QJsonObject& object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) +
            QLatin1Char('\n');
+}
+
+QString bar(int percent, int width)
+{
+    const int filled = qBound(0, percent, 100) * width / 100;
+    return QLatin1Char('[') + QString(filled, QLatin1Char('#')) +
+           QString(width - filled, QLatin1Char(' ')) + QLatin1Char(']');
 }
 
 QList<QByteArray> takeLines(QByteArray& buffer)

@@ -4,6 +4,7 @@
 #include "service/portenumerator.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
@@ -22,6 +23,12 @@ QString identityJson(const QString& port, const QString& model, const SHLP_Ident
 // Versions as the production record and the update summary write them.
 QString bootVersion(const SHLP_IdentData& ident);
 QString applVersion(const SHLP_IdentData& ident);
+
+// One JSON object on one line, with its line break: the form of every --json output.
+QString jsonLine(const QJsonObject& object);
+
+// A progress bar `width` characters wide between brackets: "[#####     ]".
+QString bar(int percent, int width);
 
 // The whole lines at the front of `buffer`, taken out of it (without their line breaks); an
 // unfinished last line stays for the next bytes.

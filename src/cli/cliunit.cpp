@@ -17,8 +17,7 @@ CCliUnit::~CCliUnit()
 
 QList<SPortInfo> CCliUnit::ports()
 {
-    return CPortEnumerator::realPorts() +
-           CPortEnumerator::virtualPorts(qEnvironmentVariable("VENTARO_PORT_DIR"));
+    return CPortEnumerator::systemPorts();
 }
 
 CCliUnit::EResult CCliUnit::connect(const QString& port)

@@ -485,13 +485,11 @@ void CCliUpdate::showProgress(int percent)
                {QStringLiteral("block"), m_Block},
                {QStringLiteral("percent"), percent}});
     } else if (m_Terminal) {
-        const int filled = percent * kBarWidth / 100;
         m_Out << '\r'
-              << QStringLiteral("  %1 block %2 [%3%4] %5%")
+              << QStringLiteral("  %1 block %2 %3 %4%")
                      .arg(QLatin1String(stepName(m_Step)))
                      .arg(m_Block)
-                     .arg(QString(filled, QLatin1Char('#')))
-                     .arg(QString(kBarWidth - filled, QLatin1Char(' ')))
+                     .arg(clitext::bar(percent, kBarWidth))
                      .arg(percent, 3);
         m_Out.flush();
         m_BarShown = true;
@@ -520,6 +518,6 @@ void CCliUpdate::event(const QString& name, const QJsonObject& fields)
         object.insert(QStringLiteral("serial"), qint64(serial));
     for (auto it = fields.begin(); it != fields.end(); ++it)
         object.insert(it.key(), it.value());
-    m_Out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) << '\n';
+    m_Out << clitext::jsonLine(object);
     m_Out.flush();
 }

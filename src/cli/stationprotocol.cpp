@@ -1,5 +1,7 @@
 #include "stationprotocol.h"
 
+#include "cli/clitext.h"
+
 #include <QJsonDocument>
 
 namespace stationprotocol {
@@ -35,7 +37,7 @@ QByteArray identLine(const SHLP_IdentData& ident)
         {QLatin1String(kEvent), QLatin1String(kIdentifiedEvent)},
         {QLatin1String(kIdent),
          QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes), sizeof bytes).toHex())}};
-    return QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n';
+    return clitext::jsonLine(event).toUtf8();
 }
 
 bool parseIdent(const QJsonObject& event, SHLP_IdentData& ident)

@@ -259,10 +259,7 @@ SDoctorInput SDoctorInput::system()
     in.groups << uint(::getgid());
     in.hasSeat = !qEnvironmentVariableIsEmpty("XDG_SEAT");
     in.udevRuns = CUdevMonitor::udevAvailable();
-    const QList<SPortInfo> all =
-        CPortEnumerator::realPorts() +
-        CPortEnumerator::virtualPorts(qEnvironmentVariable("VENTARO_PORT_DIR"));
-    for (const SPortInfo& port : all)
+    for (const SPortInfo& port : CPortEnumerator::systemPorts())
         if (isDevicePort(port, QString()))
             in.ports << port;
     in.udevProperty = [](const QString& port, const QString& key) {

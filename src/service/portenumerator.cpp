@@ -189,6 +189,11 @@ QList<SPortInfo> CPortEnumerator::realPorts()
     return ports;
 }
 
+QList<SPortInfo> CPortEnumerator::systemPorts()
+{
+    return realPorts() + virtualPorts(qEnvironmentVariable("VENTARO_PORT_DIR"));
+}
+
 QList<SPortInfo> CPortEnumerator::getPorts()
 {
     if (!m_Notifying)

@@ -55,6 +55,8 @@ public:
     static bool readPortFile(const QString& path, SPortInfo& info);
     static QList<SPortInfo> virtualPorts(const QString& dir);
     static QList<SPortInfo> realPorts();
+    // Real ports and the virtual ones announced in $VENTARO_PORT_DIR, read now.
+    static QList<SPortInfo> systemPorts();
     // Names of the tty device nodes in /dev, sorted, each with its nodeStamp.
     static QStringList ttyNodes();
     // Where a port's device node is: a full path stays, a short name lives in /dev.
