@@ -161,11 +161,7 @@ int runPartTable(CCliUnit& unit, QTextStream& out, QTextStream& err)
 // whole process group and is the coordinator's to handle.
 int runWorker(const SCliOptions& o, QTextStream& out, QTextStream& err)
 {
-    std::signal(SIGINT, SIG_IGN);
-    // A closed terminal (SIGHUP to the whole group) or a coordinator gone (its pipe broken)
-    // must not leave the unit half-written: the update finishes and is recorded.
-    std::signal(SIGHUP, SIG_IGN);
-    std::signal(SIGPIPE, SIG_IGN);
+    // SIGINT, SIGHUP and SIGPIPE are ignored from the start (main).
     std::signal(SIGTERM, [](int) { CCliUpdate::requestStop(); });
     if (o.command == SCliOptions::EIdentify) {
         // The station's probe of a new port: who is there, for the coordinator only.

@@ -4,7 +4,9 @@
 #include "cli/clitext.h"
 #include "cli/cliupdate.h"
 #include "cli/productionrecord.h"
+#include "cli/stationoutput.h"
 #include "cli/stationprotocol.h"
+#include "cli/stationunit.h"
 #include "cli/stationworker.h"
 #include "service/identityview.h"
 #include "service/portenumerator.h"
@@ -20,7 +22,6 @@
 #include <algorithm>
 #include <csignal>
 
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace proto = stationprotocol;
@@ -28,96 +29,15 @@ using stationrouting::EAction;
 using stationrouting::SSighting;
 using stationrouting::SUnitRow;
 
-namespace {
-
-constexpr int kBarWidth = 20; // characters of a live line's bar, at the most
-constexpr int kMinBarWidth = 5;
-
-// "ttyACM0" for /dev/ttyACM0, "pts/3" for /dev/pts/3: short, and still telling ports apart.
-QString shortPortName(const QString& port)
-{
-    const QString dev = QStringLiteral("/dev/");
-    return port.startsWith(dev) ? port.mid(dev.size()) : port;
-}
-
-const QString kDuplicate = QStringLiteral("duplicate");
-const QString kNoAnswer = QStringLiteral("no-answer");
-const QString kNotStarted = QStringLiteral("not-started");
-const QString kWorkerFailed = QStringLiteral("worker-failed");
-
-// What the technician does with a unit whose update failed.
-QString remedy(int exitCode, const QString& outcome)
-{
-    if (outcome == kDuplicate)
-        return QStringLiteral("unplug one of them; each unit needs a serial number of its own");
-    if (outcome == kNotStarted)
-        return QStringLiteral("plug it in again at the next run");
-    switch (exitCode) {
-    case cliexit::kNotUpdatable:
-        return QStringLiteral("this tool cannot update it");
-    case cliexit::kNoUnit:
-        return QStringLiteral("check the cable, switch the unit off and on, plug it in again");
-    default:
-        return QStringLiteral("switch the unit off and on, plug it in again to repeat");
-    }
-}
-
-// `text` broken into lines of at most `width` characters at blanks; the lines after the first
-// are indented by two more than it.
-QStringList wrapped(const QString& text, int width)
-{
-    if (text.size() <= width)
-        return {text};
-    int lead = 0;
-    while (lead < text.size() && text.at(lead) == QLatin1Char(' '))
-        ++lead;
-    QStringList lines;
-    QString line = QString(lead, QLatin1Char(' '));
-    bool empty = true;
-    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (!empty && line.size() + 1 + word.size() > width) {
-            lines << CCliStation::fitted(line, width);
-            line = QString(lead + 2, QLatin1Char(' '));
-            empty = true;
-        }
-        line += (empty ? QString() : QStringLiteral(" ")) + word;
-        empty = false;
-    }
-    lines << CCliStation::fitted(line, width);
-    return lines;
-}
-
-} // namespace
-
-struct CCliStation::SUnit
-{
-    int number = 0; // 1, 2, ... in the order the units were found
-    QString port;   // where the unit is now
-    SUnitIdentity identity;
-    SHLP_IdentData ident; // as the coordinator identified it (none for a no-answer row)
-    SUnitRow::EState state = SUnitRow::EQueued;
-    bool superseded = false; // a no-answer port that answered later: it no longer counts
-    CStationWorker* worker = nullptr;
-    int wait = 0;         // the number of the worker's latest wait for its unit
-    QString handOverPort; // found while its worker was still at work: handed at its next wait
-    QString duplicateText; // another unit with its identity turned up while it was updated
-    QString step;
-    int percent = 0;
-    QElapsedTimer clock;
-    qint64 durationMs = 0;
-    int exitCode = -1;
-    QString outcome;
-    QString text;
-    QString bootAfter, applAfter, wifiAfter; // as identified after its update, if it was
-    bool written = false;                    // on a terminal: its final line is out
-
-    bool started() const { return state != SUnitRow::EQueued; }
-};
+using SUnit = SStationUnit;
 
 CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& out, QTextStream& err,
                          std::unique_ptr<CPortEnumerator> enumerator)
     : m_Mode(mode), m_Options(options), m_Out(out), m_Err(err),
-      m_Terminal(!options.json && ::isatty(STDOUT_FILENO)),
+      m_Output(CStationOutput::make(options.json              ? CStationOutput::EJson
+                                    : ::isatty(STDOUT_FILENO) ? CStationOutput::ETerminal
+                                                              : CStationOutput::EPlain,
+                                    out, m_Clock)),
       // Fixed now: a package upgrade may replace the program file while the station runs.
       m_Program(QCoreApplication::applicationFilePath()),
       m_Enumerator(enumerator ? std::move(enumerator) : std::make_unique<CPortEnumerator>())
@@ -135,8 +55,10 @@ CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& ou
     connect(&m_Tick, &QTimer::timeout, this, [this] {
         lookAtPorts();
         tryPending();
-        if (m_Dirty)
-            redraw();
+        if (m_Dirty) {
+            m_Dirty = false;
+            m_Output->refresh(m_Units);
+        }
     });
 }
 
@@ -186,7 +108,7 @@ int CCliStation::run()
         m_Loop = nullptr;
     }
     m_Tick.stop();
-    redraw();
+    m_Output->refresh(m_Units);
     return summary();
 }
 
@@ -361,18 +283,19 @@ void CCliStation::routed(const SSighting& seen, const SHLP_IdentData* ident)
         SUnit& unit = addUnit(seen.port, nullptr);
         unit.state = SUnitRow::ENoAnswer;
         unit.exitCode = cliexit::kNoUnit;
-        unit.outcome = kNoAnswer;
+        unit.outcome = QLatin1String(SUnit::kNoAnswer);
         unit.text = seen.kind == SSighting::EVanished
                         ? QStringLiteral("the port went away before its unit answered")
                         : QStringLiteral("the unit did not answer");
         break;
     }
     case EAction::ENewUnit:
-        emitEvent(&addUnit(seen.port, ident), {{QStringLiteral("event"), QStringLiteral("unit")}});
+        m_Output->event(&addUnit(seen.port, ident),
+                        {{QStringLiteral("event"), QStringLiteral("unit")}});
         break;
     case EAction::EUpToDate: {
         SUnit& unit = addUnit(seen.port, ident);
-        emitEvent(&unit, {{QStringLiteral("event"), QStringLiteral("unit")}});
+        m_Output->event(&unit, {{QStringLiteral("event"), QStringLiteral("unit")}});
         unit.bootAfter = seen.boot;
         unit.applAfter = seen.appl;
         unit.wifiAfter = seen.wifi;
@@ -396,7 +319,7 @@ void CCliStation::routed(const SSighting& seen, const SHLP_IdentData* ident)
     case EAction::EDuplicate: {
         SUnit& twin = *m_Units[size_t(route.unit)];
         SUnit& unit = addUnit(seen.port, ident);
-        emitEvent(&unit, {{QStringLiteral("event"), QStringLiteral("unit")}});
+        m_Output->event(&unit, {{QStringLiteral("event"), QStringLiteral("unit")}});
         duplicate(unit, twin);
         break;
     }
@@ -431,8 +354,8 @@ void CCliStation::handOver(SUnit& unit, const QString& port)
     unit.state = SUnitRow::ERunning;
     unit.handOverPort.clear();
     unit.worker->send(proto::handOverLine(unit.wait, port));
-    emitEvent(&unit, {{QStringLiteral("event"), QStringLiteral("handed-over")},
-                      {QLatin1String(proto::kWait), unit.wait}});
+    m_Output->event(&unit, {{QStringLiteral("event"), QStringLiteral("handed-over")},
+                            {QLatin1String(proto::kWait), unit.wait}});
 }
 
 void CCliStation::duplicate(SUnit& seen, SUnit& twin)
@@ -445,9 +368,9 @@ void CCliStation::duplicate(SUnit& seen, SUnit& twin)
         twin.duplicateText = text;
         twin.worker->signal(SIGTERM);
     } else if (twin.state == SUnitRow::EQueued) {
-        endWithoutWorker(twin, cliexit::kNotUpdatable, kDuplicate, text);
+        endWithoutWorker(twin, cliexit::kNotUpdatable, QLatin1String(SUnit::kDuplicate), text);
     }
-    endWithoutWorker(seen, cliexit::kNotUpdatable, kDuplicate, text);
+    endWithoutWorker(seen, cliexit::kNotUpdatable, QLatin1String(SUnit::kDuplicate), text);
 }
 
 void CCliStation::endWithoutWorker(SUnit& unit, int exitCode, const QString& outcome,
@@ -535,14 +458,13 @@ void CCliStation::startWorker(SUnit& unit)
     });
     connect(unit.worker, &CStationWorker::ended, this,
             [this, self](int code, const QString& failure) { workerEnded(*self, code, failure); });
-    emitEvent(&unit, {{QStringLiteral("event"), QStringLiteral("started")}});
+    m_Output->event(&unit, {{QStringLiteral("event"), QStringLiteral("started")}});
     unit.worker->start(m_Program, args);
 }
 
 void CCliStation::workerEvent(SUnit& unit, const QJsonObject& event)
 {
     const QString name = event.value(QLatin1String(proto::kEvent)).toString();
-    const QString before = unit.step;
     if (name == QLatin1String(proto::kStepEvent)) {
         unit.step = event.value(QLatin1String(proto::kStep)).toString();
         unit.percent = 0;
@@ -554,8 +476,8 @@ void CCliStation::workerEvent(SUnit& unit, const QJsonObject& event)
         unit.state = SUnitRow::EWaiting;
         unit.wait = event.value(QLatin1String(proto::kWait)).toInt();
         unit.step = QStringLiteral("waiting for the restart");
-        unit.identity.plus = event.value(QLatin1String(proto::kModel)).toString() ==
-                             SUnitIdentity::modelName(true);
+        unit.identity.plus =
+            event.value(QLatin1String(proto::kModel)).toString() == SUnitIdentity::modelName(true);
         unit.identity.serial = quint32(event.value(QLatin1String(proto::kUnitSerial)).toDouble());
         unit.identity.board = event.value(QLatin1String(proto::kBoard)).toInt();
         const QString found = unit.handOverPort;
@@ -570,13 +492,9 @@ void CCliStation::workerEvent(SUnit& unit, const QJsonObject& event)
         unit.wifiAfter = event.value(QLatin1String(proto::kWifiAfter)).toString();
     }
     m_Dirty = true;
-    if (m_Options.json) {
-        QJsonObject forwarded = event;
-        forwarded.insert(QStringLiteral("workerMs"), event.value(QLatin1String(proto::kMs)));
-        emitEvent(&unit, forwarded);
-    } else if (!m_Terminal && unit.step != before) {
-        plainLine(unit, unit.step);
-    }
+    QJsonObject forwarded = event;
+    forwarded.insert(QStringLiteral("workerMs"), event.value(QLatin1String(proto::kMs)));
+    m_Output->event(&unit, forwarded);
 }
 
 void CCliStation::workerEnded(SUnit& unit, int exitCode, const QString& failure)
@@ -589,19 +507,19 @@ void CCliStation::workerEnded(SUnit& unit, int exitCode, const QString& failure)
         const bool recorded = !unit.outcome.isEmpty();
         // Any end without a result of its own is a failure, with the reason known.
         if (!failure.isEmpty() || unit.outcome.isEmpty()) {
-            unit.exitCode = exitCode == cliexit::kOk || exitCode < 0 ? cliexit::kTransferFailed
-                                                                    : exitCode;
-            unit.outcome = kWorkerFailed;
-            unit.text = !failure.isEmpty()           ? failure
+            unit.exitCode =
+                exitCode == cliexit::kOk || exitCode < 0 ? cliexit::kTransferFailed : exitCode;
+            unit.outcome = QLatin1String(SUnit::kWorkerFailed);
+            unit.text = !failure.isEmpty()                    ? failure
                         : !unit.worker->lastError().isEmpty() ? unit.worker->lastError()
-                                                      : QStringLiteral("the worker ended "
-                                                                       "without a result");
+                                                              : QStringLiteral("the worker ended "
+                                                                               "without a result");
         } else {
             unit.exitCode = exitCode;
         }
         if (!unit.duplicateText.isEmpty() && unit.exitCode != cliexit::kOk) {
             unit.exitCode = cliexit::kNotUpdatable;
-            unit.outcome = kDuplicate;
+            unit.outcome = QLatin1String(SUnit::kDuplicate);
             unit.text = unit.duplicateText;
         }
         if (!recorded)
@@ -610,14 +528,11 @@ void CCliStation::workerEnded(SUnit& unit, int exitCode, const QString& failure)
         unit.worker = nullptr;
     }
     m_Dirty = true;
-    if (m_Options.json)
-        emitEvent(&unit, {{QStringLiteral("event"), QStringLiteral("done")},
-                          {QStringLiteral("exitCode"), unit.exitCode},
-                          {QStringLiteral("outcome"), unit.outcome},
-                          {QStringLiteral("text"), doneText(unit)},
-                          {QStringLiteral("durationMs"), unit.durationMs}});
-    else if (!m_Terminal)
-        plainLine(unit, doneText(unit));
+    m_Output->event(&unit, {{QStringLiteral("event"), QStringLiteral("done")},
+                            {QStringLiteral("exitCode"), unit.exitCode},
+                            {QStringLiteral("outcome"), unit.outcome},
+                            {QStringLiteral("text"), unit.doneText()},
+                            {QStringLiteral("durationMs"), unit.durationMs}});
     startWorkers();
 }
 
@@ -640,123 +555,7 @@ bool CCliStation::finished() const
     return m_StartPorts.isEmpty() || m_Ending;
 }
 
-// ---- Output -------------------------------------------------------------------------------
-
-QString CCliStation::clockText(qint64 ms)
-{
-    const qint64 s = ms / 1000;
-    return QStringLiteral("%1:%2:%3")
-        .arg(s / 3600)
-        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(s % 60, 2, 10, QLatin1Char('0'));
-}
-
-QString CCliStation::fitted(const QString& text, int width)
-{
-    if (width <= 0 || text.size() <= width)
-        return text;
-    return text.left(width - 1) + QLatin1Char('~');
-}
-
-int CCliStation::columns() const
-{
-    winsize size = {};
-    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-    bool ok = false;
-    const int fromEnv = qEnvironmentVariableIntValue("COLUMNS", &ok);
-    return ok && fromEnv > 0 ? fromEnv : kDefaultColumns;
-}
-
-QString CCliStation::doneText(const SUnit& unit) const
-{
-    if (unit.exitCode == cliexit::kOk)
-        return QStringLiteral("updated - unplug");
-    if (unit.exitCode == cliexit::kUpToDate)
-        return QStringLiteral("up to date - unplug");
-    return QStringLiteral("%1: %2 - %3")
-        .arg(unit.outcome, unit.text, remedy(unit.exitCode, unit.outcome));
-}
-
-void CCliStation::emitEvent(const SUnit* unit, QJsonObject event)
-{
-    if (!m_Options.json)
-        return;
-    event.insert(QStringLiteral("ms"), m_Clock.elapsed());
-    if (unit) {
-        event.insert(QStringLiteral("unit"), unit->number);
-        event.insert(QStringLiteral("port"), unit->port);
-        if (unit->identity.serial != 0)
-            event.insert(QStringLiteral("serial"), qint64(unit->identity.serial));
-        event.insert(QStringLiteral("model"), SUnitIdentity::modelName(unit->identity.plus));
-    }
-    m_Out << clitext::jsonLine(event);
-    m_Out.flush();
-}
-
-void CCliStation::plainLine(const SUnit& unit, const QString& text)
-{
-    m_Out << QStringLiteral("%1 %2 %3: %4")
-                 .arg(clockText(m_Clock.elapsed()), unit.port)
-                 .arg(unit.identity.serial)
-                 .arg(text)
-          << '\n';
-    m_Out.flush();
-}
-
-QString CCliStation::unitLine(const SUnit& unit) const
-{
-    const qint64 ms = unit.state == SUnitRow::EDone ? unit.durationMs
-                      : unit.started()              ? unit.clock.elapsed()
-                                                    : 0;
-    const QString head = QStringLiteral("%1 %2 %3 ")
-                             .arg(shortPortName(unit.port), -12)
-                             .arg(unit.identity.serial, 10)
-                             .arg(clockText(ms));
-    if (unit.state == SUnitRow::EDone)
-        return head + doneText(unit);
-    if (!unit.started())
-        return head + QStringLiteral("queued");
-    // The bar takes what the terminal leaves of its width (a live line that wrapped would
-    // shift every line redrawn below it).
-    const QString step = QStringLiteral("%1 ").arg(unit.step, -20);
-    const QString percent = QStringLiteral(" %1%").arg(unit.percent, 3);
-    const int room = columns() - 1 - head.size() - step.size() - percent.size() - 2;
-    const int width = qMin(kBarWidth, room);
-    if (width < kMinBarWidth)
-        return head + step.trimmed() + percent;
-    return head + step + clitext::bar(unit.percent, width) + percent;
-}
-
-void CCliStation::redraw()
-{
-    if (!m_Terminal)
-        return;
-    m_Dirty = false;
-    const int width = columns() - 1;
-    // Back to the first live line. A unit that is done gets its line once, where the live lines
-    // began, and it scrolls away with the terminal like a log (broken into lines that fit); the
-    // units still at work keep one line each below, cut to the width and redrawn in place, so a
-    // long session never redraws more than those.
-    if (m_DrawnLines > 0)
-        m_Out << QStringLiteral("\x1b[%1A").arg(m_DrawnLines);
-    for (const auto& unit : m_Units) {
-        if (unit->state == SUnitRow::EDone && !unit->written) {
-            for (const QString& line : wrapped(unitLine(*unit), width))
-                m_Out << '\r' << line << "\x1b[K\n";
-            unit->written = true;
-        }
-    }
-    m_DrawnLines = 0;
-    for (const auto& unit : m_Units) {
-        if (unit->state != SUnitRow::EDone && unit->state != SUnitRow::ENoAnswer) {
-            m_Out << '\r' << fitted(unitLine(*unit), width) << "\x1b[K\n";
-            ++m_DrawnLines;
-        }
-    }
-    m_Out << "\x1b[J"; // what is left of a longer block of live lines
-    m_Out.flush();
-}
+// ---- Summary ------------------------------------------------------------------------------
 
 int CCliStation::summary()
 {
@@ -770,81 +569,56 @@ int CCliStation::summary()
         const SUnit* updated = nullptr;
     };
     QMap<QString, SAttempts> byUnit;
-    QMap<QString, QStringList> failed; // outcome -> units
+    SStationSummary sum;
     auto fail = [&](const QString& outcome, const QString& port, quint32 serial,
                     const QString& text) {
-        failed[outcome] << (serial != 0 ? QStringLiteral("%1 (%2): %3").arg(port).arg(serial).arg(text)
-                                        : QStringLiteral("%1: %2").arg(port, text));
+        sum.failed[outcome] << (serial != 0
+                                    ? QStringLiteral("%1 (%2): %3").arg(port).arg(serial).arg(text)
+                                    : QStringLiteral("%1: %2").arg(port, text));
     };
     for (const auto& unit : m_Units) {
         if (unit->superseded)
             continue;
         if (unit->state == SUnitRow::ENoAnswer) {
             fail(unit->outcome, unit->port, 0,
-                 QStringLiteral("%1; %2").arg(unit->text, remedy(cliexit::kNoUnit, QString())));
+                 QStringLiteral("%1; %2").arg(unit->text, stationRemedy(cliexit::kNoUnit, {})));
             continue;
         }
         if (!unit->started()) {
-            fail(kNotStarted, unit->port, unit->identity.serial,
+            fail(QLatin1String(SUnit::kNotStarted), unit->port, unit->identity.serial,
                  QStringLiteral("never started: the run was ended before its turn"));
             continue;
         }
-        const QString key = unit->identity.serial != 0 && unit->outcome != kDuplicate
-                                ? unit->identity.describe()
-                                : QStringLiteral("#%1").arg(unit->number);
+        const QString key =
+            unit->identity.serial != 0 && unit->outcome != QLatin1String(SUnit::kDuplicate)
+                ? unit->identity.describe()
+                : QStringLiteral("#%1").arg(unit->number);
         SAttempts& attempts = byUnit[key];
         attempts.last = unit.get();
         if (unit->exitCode == cliexit::kOk)
             attempts.updated = unit.get();
     }
     for (const QString& port : m_StartPorts)
-        fail(kNotStarted, port, 0, QStringLiteral("never identified: the run was ended first"));
-    int updated = 0, upToDate = 0;
+        fail(QLatin1String(SUnit::kNotStarted), port, 0,
+             QStringLiteral("never identified: the run was ended first"));
     QVector<qint64> times;
     for (const SAttempts& attempts : byUnit) {
         const SUnit& unit = *attempts.last;
         if (attempts.updated &&
             (unit.exitCode == cliexit::kOk || unit.exitCode == cliexit::kUpToDate)) {
-            ++updated;
+            ++sum.updated;
             times << attempts.updated->durationMs;
         } else if (unit.exitCode == cliexit::kUpToDate) {
-            ++upToDate;
+            ++sum.upToDate;
         } else {
             fail(unit.outcome, unit.port, unit.identity.serial, unit.text);
         }
     }
     std::sort(times.begin(), times.end());
-    const qint64 median = times.isEmpty() ? 0 : times.at(times.size() / 2);
-    int failures = 0;
-    for (const QStringList& units : failed)
-        failures += units.size();
-    const int seen = updated + upToDate + failures;
-    if (m_Options.json) {
-        QJsonObject byReason;
-        for (auto it = failed.cbegin(); it != failed.cend(); ++it)
-            byReason.insert(it.key(), QJsonArray::fromStringList(it.value()));
-        emitEvent(nullptr, {{QStringLiteral("event"), QStringLiteral("summary")},
-                            {QStringLiteral("seen"), seen},
-                            {QStringLiteral("updated"), updated},
-                            {QStringLiteral("upToDate"), upToDate},
-                            {QStringLiteral("failed"), failures},
-                            {QStringLiteral("failedByReason"), byReason},
-                            {QStringLiteral("medianMs"), median}});
-    } else {
-        QStringList lines = {QStringLiteral("units seen %1, updated %2, up to date %3, failed %4; "
-                                            "median time per updated unit %5")
-                                 .arg(seen)
-                                 .arg(updated)
-                                 .arg(upToDate)
-                                 .arg(failures)
-                                 .arg(clockText(median))};
-        for (auto it = failed.cbegin(); it != failed.cend(); ++it)
-            for (const QString& unit : it.value())
-                lines << QStringLiteral("  failed, %1: %2").arg(it.key(), unit);
-        for (const QString& line : lines)
-            for (const QString& part : m_Terminal ? wrapped(line, columns() - 1) : QStringList{line})
-                m_Out << part << '\n';
-        m_Out.flush();
-    }
-    return failures > 0 ? cliexit::kSomeFailed : cliexit::kOk;
+    sum.medianMs = times.isEmpty() ? 0 : times.at(times.size() / 2);
+    for (const QStringList& units : qAsConst(sum.failed))
+        sum.failures += units.size();
+    sum.seen = sum.updated + sum.upToDate + sum.failures;
+    m_Output->summary(sum);
+    return sum.failures > 0 ? cliexit::kSomeFailed : cliexit::kOk;
 }

@@ -17,7 +17,9 @@
 #include <vector>
 
 class CPortEnumerator;
+class CStationOutput;
 class CStationWorker;
+struct SStationUnit;
 class QEventLoop;
 class QTextStream;
 
@@ -45,8 +47,6 @@ public:
     static constexpr int kProbeLimitMs = 20000;
     // Between tries; also how often the ports are looked at and terminal lines are redrawn.
     static constexpr int kRetryMs = 500;
-    // The width of the live lines when the terminal does not say its own.
-    static constexpr int kDefaultColumns = 80;
 
     CCliStation(EMode mode, const SCliOptions& options, QTextStream& out, QTextStream& err,
                 std::unique_ptr<CPortEnumerator> enumerator = nullptr);
@@ -59,13 +59,8 @@ public:
     // SIGHUP (the terminal closed) only ends after the running updates: nobody is there to ask.
     void signalReceived(int number);
 
-    // "0:01:23" from milliseconds.
-    static QString clockText(qint64 ms);
-    // `text` cut to `width` characters (the last one "~" when cut).
-    static QString fitted(const QString& text, int width);
-
 private:
-    struct SUnit;
+    using SUnit = SStationUnit;
     struct SProbe
     {
         int tries = 0;
@@ -94,31 +89,22 @@ private:
     void quitWhenFinished();
     bool finished() const;
     int summary();
-    QString doneText(const SUnit& unit) const;
-
-    // Output: JSON lines, plain lines, or one redrawn line per unit on a terminal.
-    void emitEvent(const SUnit* unit, QJsonObject event);
-    void plainLine(const SUnit& unit, const QString& text);
-    void redraw();
-    QString unitLine(const SUnit& unit) const;
-    int columns() const;
 
     EMode m_Mode;
     const SCliOptions& m_Options;
     QTextStream& m_Out;
     QTextStream& m_Err;
-    bool m_Terminal = false;
+    QElapsedTimer m_Clock; // since the start of the run
+    std::unique_ptr<CStationOutput> m_Output;
     QString m_Program; // the worker's program, fixed at the start
     std::unique_ptr<CPortEnumerator> m_Enumerator;
     std::vector<std::unique_ptr<SUnit>> m_Units;
     QSet<QString> m_Present;          // ventaro ports at the last look
     QHash<QString, SProbe> m_Pending; // new ports not identified yet
     QSet<QString> m_StartPorts;       // --all: ports present at the start without a unit yet
-    QElapsedTimer m_Clock;
     QTimer m_Tick;
     QEventLoop* m_Loop = nullptr;
     int m_StopRequests = 0; // SIGINT and SIGTERM received
     bool m_Ending = false;  // no new unit is taken
-    int m_DrawnLines = 0;
-    bool m_Dirty = false;
+    bool m_Dirty = false;   // the output is to be refreshed
 };

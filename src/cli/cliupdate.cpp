@@ -3,8 +3,8 @@
 #include "cli/cliexitcodes.h"
 #include "cli/cliplan.h"
 #include "cli/clitext.h"
-#include "cli/stationprotocol.h"
 #include "cli/cliunit.h"
+#include "cli/stationprotocol.h"
 #include "device/fanbase.h"
 #include "firmware/flashimagelist.h"
 #include "service/identityview.h"
@@ -387,8 +387,7 @@ QString CCliUpdate::watchedPort()
     if (m_Options.worker) {
         // Only the coordinator knows which port belongs to which unit now, and it hands over a
         // port once it no longer looks at it: one found for an earlier wait is not used again.
-        return m_HandedWait == m_Wait && QFileInfo::exists(m_HandedPort) ? m_HandedPort
-                                                                         : QString();
+        return m_HandedWait == m_Wait && QFileInfo::exists(m_HandedPort) ? m_HandedPort : QString();
     }
     if (m_Options.port.isEmpty())
         return selectDevicePort(CCliUnit::ports(), QString());

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -32,6 +33,14 @@ int main(int argc, char* argv[])
     SCliOptions options;
     QString error;
     const bool parsed = parseCliArguments(arguments, options, error);
+    if (parsed && options.worker) {
+        // A station's worker or probe, from its first moment: Ctrl+C and a closed terminal are
+        // the coordinator's to handle (they reach the whole group), and a coordinator gone
+        // (its pipe broken) must not leave a unit half-written.
+        std::signal(SIGINT, SIG_IGN);
+        std::signal(SIGHUP, SIG_IGN);
+        std::signal(SIGPIPE, SIG_IGN);
+    }
     // Only a chart picture needs the GUI classes (no window is shown, so no display either);
     // every other command, the station and its workers run without them.
     std::unique_ptr<QCoreApplication> app;

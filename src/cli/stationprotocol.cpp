@@ -36,7 +36,8 @@ QByteArray identLine(const SHLP_IdentData& ident)
     const QJsonObject event{
         {QLatin1String(kEvent), QLatin1String(kIdentifiedEvent)},
         {QLatin1String(kIdent),
-         QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes), sizeof bytes).toHex())}};
+         QString::fromLatin1(
+             QByteArray(reinterpret_cast<const char*>(bytes), sizeof bytes).toHex())}};
     return clitext::jsonLine(event).toUtf8();
 }
 

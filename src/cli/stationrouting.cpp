@@ -27,8 +27,8 @@ SRoute route(const std::vector<SUnitRow>& units, const SSighting& seen, const SC
         // that was never updated: it counts as failed, never as nothing to do. A port that went
         // away at the station before it answered was only passing (it is asked again when it
         // comes back).
-        const bool counts = context.takesNewUnits &&
-                            (seen.kind == SSighting::EUnanswered || !context.stationMode);
+        const bool counts =
+            context.takesNewUnits && (seen.kind == SSighting::EUnanswered || !context.stationMode);
         return {counts ? EAction::ENoAnswer : EAction::EIgnore, -1, -1};
     }
     const int supersedes = lastNoAnswerOn(units, seen.port);

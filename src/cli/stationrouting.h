@@ -53,14 +53,14 @@ struct SContext
 };
 
 enum class EAction {
-    ENewUnit,  // an update of its own
-    EUpToDate, // updated here before and still as its update left it: written nothing
-    EHandOver, // the unit of row `unit`, back after a restart: its worker goes on with it here
-    ERequeue,  // the unit of queued row `unit`, plugged in again: it keeps its place, here
+    ENewUnit,   // an update of its own
+    EUpToDate,  // updated here before and still as its update left it: written nothing
+    EHandOver,  // the unit of row `unit`, back after a restart: its worker goes on with it here
+    ERequeue,   // the unit of queued row `unit`, plugged in again: it keeps its place, here
     EDuplicate, // the identity of row `unit`, which is there at once on another port: two units
                 // with one identity; neither is updated
-    ENoAnswer, // a unit that was to be updated and never said who it is: a failed unit
-    EIgnore,   // nothing to do
+    ENoAnswer,  // a unit that was to be updated and never said who it is: a failed unit
+    EIgnore,    // nothing to do
 };
 
 struct SRoute

@@ -150,9 +150,9 @@ QList<SPortInfo> CPortEnumerator::virtualPorts(const QString& dir)
 
 QStringList CPortEnumerator::ttyNodes()
 {
-    QStringList nodes = QDir(QStringLiteral("/dev"))
-                            .entryList({QStringLiteral("tty*")}, QDir::System | QDir::Files,
-                                       QDir::Name);
+    QStringList nodes =
+        QDir(QStringLiteral("/dev"))
+            .entryList({QStringLiteral("tty*")}, QDir::System | QDir::Files, QDir::Name);
     // A unit unplugged and back under the same name between two looks has a new node.
     for (QString& node : nodes)
         node += QLatin1Char(' ') + QString::number(nodeStamp(node));

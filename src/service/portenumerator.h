@@ -84,7 +84,7 @@ private:
     QString m_PortDir;
     QList<SPortInfo> m_Known;
     QList<SPortInfo> m_Real;
-    QStringList m_TtyNodes; // at the last full scan of real ports
+    QStringList m_TtyNodes;                // at the last full scan of real ports
     QHash<QString, quint64> m_KnownStamps; // nodeStamp of each port in m_Known
     QFileSystemWatcher m_Watcher;
     QTimer m_RealScan;

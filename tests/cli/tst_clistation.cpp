@@ -9,14 +9,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <csignal>
 #include <fcntl.h>
 #include <map>
-#include <sys/ioctl.h>
 #include <memory>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace clitest;
@@ -324,8 +325,8 @@ void tst_CliStation::terminalLinesFitTheWidth()
     constexpr int kColumns = 72;
     Bench bench;
     Units units(bench);
-    QVERIFY(units.start("unit", kPlusOlder + QStringList{"--serial", "60022", "--unplug-after",
-                                                         "60"}));
+    QVERIFY(
+        units.start("unit", kPlusOlder + QStringList{"--serial", "60022", "--unplug-after", "60"}));
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
     winsize size = {};
@@ -371,7 +372,7 @@ void tst_CliStation::endings_data()
     QTest::addColumn<int>("units");
     QTest::addColumn<QString>("trigger"); // the event after which the signals are sent
     QTest::addColumn<QList<int>>("sent");
-    QTest::addColumn<int>("jobs"); // 0: all at once
+    QTest::addColumn<int>("jobs");  // 0: all at once
     QTest::addColumn<int>("gapMs"); // between the signals
     QTest::addColumn<bool>("group");
     QTest::addColumn<int>("exitCode");
@@ -381,14 +382,15 @@ void tst_CliStation::endings_data()
     QTest::addRow("second SIGTERM in the pause after a block")
         << 1 << "block-end" << QList<int>{SIGTERM, SIGTERM} << 1 << 200 << false << 13
         << QStringList{"stopped"} << 1;
-    QTest::addRow("two signals at once")
-        << 1 << "progress" << QList<int>{SIGINT, SIGINT} << 1 << 0 << false << 13
+    // A port that never answers keeps the coordinator asking meanwhile.
+    QTest::addRow("two signals 0.2 s apart, a silent port present")
+        << 1 << "progress" << QList<int>{SIGINT, SIGINT} << 1 << 200 << false << 13
         << QStringList{"stopped"} << 1;
     QTest::addRow("SIGINT with a unit waiting for its turn")
-        << 2 << "started" << QList<int>{SIGINT} << 1 << 0 << false << 13 << QStringList{"updated"} << 1;
-    QTest::addRow("SIGHUP to the group")
-        << 2 << "progress" << QList<int>{SIGHUP} << 0 << 0 << true << 0
-        << QStringList{"updated", "updated"} << 2;
+        << 2 << "started" << QList<int>{SIGINT} << 1 << 0 << false << 13 << QStringList{"updated"}
+        << 1;
+    QTest::addRow("SIGHUP to the group") << 2 << "progress" << QList<int>{SIGHUP} << 0 << 0 << true
+                                         << 0 << QStringList{"updated", "updated"} << 2;
 }
 
 void tst_CliStation::endings()
@@ -408,10 +410,18 @@ void tst_CliStation::endings()
     for (int i = 1; i <= units; ++i)
         QVERIFY(sims.start(QStringLiteral("u%1").arg(i),
                            kPlusOlder + QStringList{"--serial", QString::number(60040 + i)}));
+    const int silent = ::posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(silent >= 0 && ::grantpt(silent) == 0 && ::unlockpt(silent) == 0);
+    const auto closeSilent = qScopeGuard([silent] { ::close(silent); });
+    if (QByteArray(QTest::currentDataTag()).contains("silent")) {
+        QFile file(QDir(bench.portDir()).filePath(QStringLiteral("silent.port")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("port=" + QByteArray(::ptsname(silent)) + "\nvid=0x0409\npid=0x01D9\n");
+    }
     QProcess cli;
     cli.setProcessEnvironment(bench.environment());
-    QStringList args = {cliPath(), "update", "--all", "--json", "--record",
-                        bench.path("record.csv")};
+    QStringList args = {cliPath(), "update",   "--all",
+                        "--json",  "--record", bench.path("record.csv")};
     if (jobs > 0)
         args << "--jobs" << QString::number(jobs);
     // In a session of its own, so that a signal to its group reaches its workers too, as the
@@ -419,8 +429,12 @@ void tst_CliStation::endings()
     cli.start(QStringLiteral("setsid"), args);
     QVERIFY(cli.waitForStarted(kTimeoutMs));
     QString out;
+    // Once every unit that is to run has its worker.
+    const int running = jobs > 0 ? qMin(jobs, units) : units;
     auto seen = [&] {
         out += QString::fromUtf8(cli.readAllStandardOutput());
+        if (events(out, QStringLiteral("started")).size() < running)
+            return false;
         const QString name = trigger == "block-end" ? QStringLiteral("progress") : trigger;
         for (const QJsonObject& e : events(out, name))
             if (trigger != "block-end" || e.value(QStringLiteral("percent")).toInt() == 100)
@@ -461,6 +475,7 @@ void tst_CliStation::endings()
                                           .toArray();
         QCOMPARE(notStarted.size(), units - outcomes.size());
     }
+    QVERIFY2(err.count("station:") == sent.size(), qPrintable(err)); // each signal was heard
 }
 
 // A worker whose program cannot be started (the program file replaced while the station runs,

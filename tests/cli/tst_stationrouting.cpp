@@ -96,7 +96,8 @@ void tst_StationRouting::route_data()
         << std::vector<S>{} << identified(a) << at({a}, false) << SRoute{EAction::EIgnore, -1, -1};
     // A start port whose file goes away before it answered must not be waited for forever.
     QTest::addRow("--all: start port vanishes unanswered")
-        << std::vector<S>{} << lost(SSighting::EVanished, a) << at({}) << SRoute{EAction::ENoAnswer, -1, -1};
+        << std::vector<S>{} << lost(SSighting::EVanished, a) << at({})
+        << SRoute{EAction::ENoAnswer, -1, -1};
     QTest::addRow("station: a port passing by")
         << std::vector<S>{} << lost(SSighting::EVanished, a) << at({}, true, true)
         << SRoute{EAction::EIgnore, -1, -1};
@@ -127,9 +128,8 @@ void tst_StationRouting::route_data()
         << std::vector<S>{row(S::EDone, a, 60009), row(S::EQueued, a)} << identified(b)
         << at({b}, false) << SRoute{EAction::ERequeue, 1, -1};
     // Without a serial number units cannot be told apart: never merged, never duplicates.
-    QTest::addRow("no serial number")
-        << std::vector<S>{row(S::EQueued, a, 0)} << identified(b, 0) << at({a, b})
-        << SRoute{EAction::ENewUnit, -1, -1};
+    QTest::addRow("no serial number") << std::vector<S>{row(S::EQueued, a, 0)} << identified(b, 0)
+                                      << at({a, b}) << SRoute{EAction::ENewUnit, -1, -1};
     QTest::addRow("plugged in again as its update left it")
         << std::vector<S>{updatedRow(a)} << identified(b) << at({b}, true, true)
         << SRoute{EAction::EUpToDate, 0, -1};

@@ -155,7 +155,8 @@ void TestFanFlash::uploadPartitionPackets()
     const QByteArray data = pattern(stored);
     QVERIFY(f.fan.uploadPartition(memAdr, UINT32(stored), UINT32(plain),
                                   CPartitionTable::EPartType(type), 2, 24, 39327, 0xBEEF, encrypted,
-                                  reinterpret_cast<const UINT8*>(data.constData()), progressBarObserver(&bar), false));
+                                  reinterpret_cast<const UINT8*>(data.constData()),
+                                  progressBarObserver(&bar), false));
 
     const QVector<HostPacket> sent = f.requests();
     QCOMPARE(sent.size(), chunks + 2);
@@ -198,7 +199,8 @@ void TestFanFlash::uploadPartitionPauses()
     LogCapture log;
     const QByteArray data = pattern(400);
     QVERIFY(f.fan.uploadPartition(0, 400, 400, CPartitionTable::EApplication, 1, 1, 0, 0, true,
-                                  reinterpret_cast<const UINT8*>(data.constData()), SUploadObserver(), slow));
+                                  reinterpret_cast<const UINT8*>(data.constData()),
+                                  SUploadObserver(), slow));
     const QVector<HostPacket> sent = f.requests();
     QCOMPARE(codes(sent), (QList<int>{kHeader, kData, kData, kData, kEnd}));
     const qint64 afterHeader = sent[1].at - sent[0].at;
@@ -231,8 +233,8 @@ void TestFanFlash::uploadPartitionFaults()
     QSignalSpy info(&f.fan, &CFanBase::signalUserInfo);
     const QByteArray data = pattern(1000);
     QVERIFY(!f.fan.uploadPartition(0, 1000, 1000, CPartitionTable::EApplication, 1, 1, 0, 0, true,
-                                   reinterpret_cast<const UINT8*>(data.constData()), SUploadObserver(),
-                                   false));
+                                   reinterpret_cast<const UINT8*>(data.constData()),
+                                   SUploadObserver(), false));
     QCOMPARE(userInfos(info), QStringList{"Error sending data to ventaro100."});
     // The refused packet was the last one sent (in its three attempts).
     const QVector<HostPacket> sent = f.requests();
@@ -329,7 +331,8 @@ void TestFanFlash::eventsDuringUpload()
         else
             delete fan;
     });
-    QCOMPARE(fan->uploadImage(CFlashImage::ESystem100, CPartitionTable::ECC3200Bridge, progressBarObserver(bar), false),
+    QCOMPARE(fan->uploadImage(CFlashImage::ESystem100, CPartitionTable::ECC3200Bridge,
+                              progressBarObserver(bar), false),
              ok);
     QCOMPARE(peer.countCode(kEnd), ok ? 1 : 0);
     if (event == "disconnect") {
@@ -345,8 +348,8 @@ void TestFanFlash::uploadBridgeImage()
 {
     FanOnLoopback f;
     LogCapture log;
-    QVERIFY(
-        f.fan.uploadImage(CFlashImage::ESystem100, CPartitionTable::ECC3200Bridge, SUploadObserver(), false));
+    QVERIFY(f.fan.uploadImage(CFlashImage::ESystem100, CPartitionTable::ECC3200Bridge,
+                              SUploadObserver(), false));
     const CFlashImageList list;
     const CFlashImage* image = list.find(CPartitionTable::ECC3200Bridge, CFlashImage::ESystem100);
     QVERIFY(image);
@@ -373,7 +376,8 @@ void TestFanFlash::uploadImageWithoutImage()
     LogCapture log;
     QSignalSpy info(&f.fan, &CFanBase::signalUserInfo);
     // The WiFi images are built in for the 100 series only.
-    QVERIFY(!f.fan.uploadImage(CFlashImage::ESystemPlus, CPartitionTable::ECC3200, SUploadObserver(), false));
+    QVERIFY(!f.fan.uploadImage(CFlashImage::ESystemPlus, CPartitionTable::ECC3200,
+                               SUploadObserver(), false));
     QCOMPARE(codes(f.requests()), QList<int>{4});
     QVERIFY(info.isEmpty());
 }
@@ -384,8 +388,8 @@ void TestFanFlash::uploadImageFailure()
     LogCapture log;
     refuse(f, kData, 40);
     QSignalSpy info(&f.fan, &CFanBase::signalUserInfo);
-    QVERIFY(!f.fan.uploadImage(CFlashImage::ESystemPlus, CPartitionTable::EBootloader1, SUploadObserver(),
-                               false));
+    QVERIFY(!f.fan.uploadImage(CFlashImage::ESystemPlus, CPartitionTable::EBootloader1,
+                               SUploadObserver(), false));
     QCOMPARE(userInfos(info),
              (QStringList{"Error sending data to ventaro100.",
                           "The update process failed. Please switch off your ventaro100.\nThen "

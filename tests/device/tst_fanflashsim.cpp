@@ -95,8 +95,8 @@ void TestFanFlashSim::bootloaderUpdate()
     id.partner = 1;
     FanOnSim d(id);
     LogCapture log;
-    QVERIFY(
-        d.fan->uploadImage(CFlashImage::ESystem100, CPartitionTable::EBootloader2, SUploadObserver(), false));
+    QVERIFY(d.fan->uploadImage(CFlashImage::ESystem100, CPartitionTable::EBootloader2,
+                               SUploadObserver(), false));
     QVERIFY(d.fan->swapBootloaders());
     QCOMPARE(log.count("Swap return code: "), 1);
 

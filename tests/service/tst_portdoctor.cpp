@@ -18,9 +18,10 @@ void writeFile(const QString& path, const QByteArray& content)
     file.write(content);
 }
 
-const QByteArray kRule = "SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"0409\", ATTRS{idProduct}==\"01d9\", "
-                         "GROUP=\"dialout\", MODE=\"0660\", TAG+=\"uaccess\", "
-                         "ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n";
+const QByteArray kRule =
+    "SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"0409\", ATTRS{idProduct}==\"01d9\", "
+    "GROUP=\"dialout\", MODE=\"0660\", TAG+=\"uaccess\", "
+    "ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n";
 
 } // namespace
 

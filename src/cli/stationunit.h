@@ -1,0 +1,62 @@
+#pragma once
+
+#include "cli/stationrouting.h"
+#include "device/hlprecords.h"
+#include "service/unitidentity.h"
+
+#include <QElapsedTimer>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+class CStationWorker;
+
+// One unit the station knows (an attempt: a unit plugged in again is a new row), as the
+// coordinator keeps it and its outputs show it.
+struct SStationUnit
+{
+    // Outcomes the coordinator gives itself (the workers give the others).
+    static constexpr char kDuplicate[] = "duplicate";
+    static constexpr char kNoAnswer[] = "no-answer";
+    static constexpr char kNotStarted[] = "not-started";
+    static constexpr char kWorkerFailed[] = "worker-failed";
+
+    int number = 0; // 1, 2, ... in the order the units were found
+    QString port;   // where the unit is now
+    SUnitIdentity identity;
+    SHLP_IdentData ident; // as the coordinator identified it (none for a no-answer row)
+    stationrouting::SUnitRow::EState state = stationrouting::SUnitRow::EQueued;
+    bool superseded = false; // a no-answer port that answered later: it no longer counts
+    CStationWorker* worker = nullptr;
+    int wait = 0;          // the number of the worker's latest wait for its unit
+    QString handOverPort;  // found while its worker was still at work: handed at its next wait
+    QString duplicateText; // another unit with its identity turned up while it was updated
+    QString step;
+    int percent = 0;
+    QElapsedTimer clock;
+    qint64 durationMs = 0;
+    int exitCode = -1;
+    QString outcome;
+    QString text;
+    QString bootAfter, applAfter, wifiAfter; // as identified after its update, if it was
+
+    bool started() const { return state != stationrouting::SUnitRow::EQueued; }
+    bool done() const { return state == stationrouting::SUnitRow::EDone; }
+    qint64 elapsedMs() const { return done() ? durationMs : started() ? clock.elapsed() : 0; }
+    // "updated - unplug", "up to date - unplug", or the failure and what to do about it.
+    QString doneText() const;
+};
+
+// What to do with a unit whose update failed.
+QString stationRemedy(int exitCode, const QString& outcome);
+
+// The end of a run: units, not attempts.
+struct SStationSummary
+{
+    int seen = 0;
+    int updated = 0;
+    int upToDate = 0;
+    int failures = 0;
+    QMap<QString, QStringList> failed; // outcome -> one text per unit
+    qint64 medianMs = 0;               // per updated unit
+};
