@@ -18,6 +18,8 @@ public:
     void setSerialNumber(int serialNumber) override { d.m_SerialNumber = serialNumber; }
     int enteredSerialNumber() const override { return d.serialFieldValue(); }
     bool manufacturing() const override { return d.m_Manufacturing; }
+    bool identifyAgain() override;
+    SHLP_IdentData identData() const override { return d.m_Ident; }
 
     void showState(EDialogState state) override { d.showState(state); }
     void refreshState() override { d.refreshState(); }
@@ -25,7 +27,7 @@ public:
     void showMessage(const SUpdateMessage& message) override;
     SUploadObserver uploadObserver() override { return progressBarObserver(d.m_Progress); }
     int identificationCount() const override { return d.m_Discoveries; }
-    bool waitForIdentification(int count) override;
+    bool waitForIdentification(int count, int windowMs) override;
     void updateSucceeded() override;
     void updateRunning(bool) override { d.applyUpdateLock(); }
 

@@ -34,6 +34,8 @@ constexpr const char* kColumns[] = {
     // Added later, so that older record files keep their columns in place.
     "station",
     "operator",
+    "verified",
+    "verify_detail",
 };
 
 QByteArray field(const QString& value)
@@ -116,6 +118,8 @@ QByteArray line(const SProductionRecord& r)
         r.outcome,
         r.station,
         r.operatorName,
+        r.verified ? QStringLiteral("yes") : QStringLiteral("no"),
+        r.verifyDetail,
     };
     QByteArray out;
     for (int i = 0; i < values.size(); ++i) {
