@@ -33,7 +33,7 @@ using SUnit = SStationUnit;
 
 CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& out, QTextStream& err,
                          std::unique_ptr<CPortEnumerator> enumerator)
-    : m_Mode(mode), m_Options(options), m_Out(out), m_Err(err),
+    : m_Mode(mode), m_Options(options), m_Err(err),
       m_Output(CStationOutput::make(options.json              ? CStationOutput::EJson
                                     : ::isatty(STDOUT_FILENO) ? CStationOutput::ETerminal
                                                               : CStationOutput::EPlain,

@@ -92,7 +92,6 @@ private:
 
     EMode m_Mode;
     const SCliOptions& m_Options;
-    QTextStream& m_Out;
     QTextStream& m_Err;
     QElapsedTimer m_Clock; // since the start of the run
     std::unique_ptr<CStationOutput> m_Output;

@@ -27,13 +27,17 @@ int main(int argc, char* argv[])
 {
     qSetMessagePattern(QStringLiteral("%{file}:%{line} %{function} [%{category}] %{message}"));
     qInstallMessageHandler(messageHandler);
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    SCliOptions options;
-    QString error;
-    const bool parsed = parseCliArguments(arguments, options, error);
-    if (parsed && options.worker) {
+    // Only a chart picture needs the GUI classes (no window is shown, so no display either);
+    // every other command, the station and its workers run without them. The arguments are
+    // parsed with the application object in place (its help texts name the program).
+    bool drawsChart = false;
+    bool worker = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        drawsChart = drawsChart || arg == "--plot" || arg.startsWith("--plot=");
+        worker = worker || arg == "--worker";
+    }
+    if (worker) {
         // A station's worker or probe, from its first moment: Ctrl+C and a closed terminal are
         // the coordinator's to handle (they reach the whole group), and a coordinator gone
         // (its pipe broken) must not leave a unit half-written.
@@ -41,16 +45,17 @@ int main(int argc, char* argv[])
         std::signal(SIGHUP, SIG_IGN);
         std::signal(SIGPIPE, SIG_IGN);
     }
-    // Only a chart picture needs the GUI classes (no window is shown, so no display either);
-    // every other command, the station and its workers run without them.
     std::unique_ptr<QCoreApplication> app;
-    if (parsed && !options.plotFile.isEmpty()) {
+    if (drawsChart) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(QStringLiteral("ventaro-cli"));
+    SCliOptions options;
+    QString error;
+    const bool parsed = parseCliArguments(QCoreApplication::arguments(), options, error);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
