@@ -112,6 +112,46 @@ QString recordOf(const QStringList& lines, int serial)
     return {};
 }
 
+// A terminal for the tool's stdout: the master side of a pty, read without blocking.
+class Terminal
+{
+public:
+    explicit Terminal(int columns = 0) : m_Master(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK))
+    {
+        m_Ok = m_Master >= 0 && ::grantpt(m_Master) == 0 && ::unlockpt(m_Master) == 0;
+        if (m_Ok && columns > 0) {
+            winsize size = {};
+            size.ws_col = ushort(columns);
+            size.ws_row = 24;
+            m_Ok = ::ioctl(m_Master, TIOCSWINSZ, &size) == 0;
+        }
+    }
+    ~Terminal()
+    {
+        if (m_Master >= 0)
+            ::close(m_Master);
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    bool ok() const { return m_Ok; }
+    QString path() const { return QString::fromLocal8Bit(::ptsname(m_Master)); }
+    // All written so far.
+    const QByteArray& read()
+    {
+        char chunk[4096];
+        ssize_t got = 0;
+        while ((got = ::read(m_Master, chunk, sizeof chunk)) > 0)
+            m_Screen.append(chunk, int(got));
+        return m_Screen;
+    }
+
+private:
+    int m_Master = -1;
+    bool m_Ok = false;
+    QByteArray m_Screen;
+};
+
 } // namespace
 
 class tst_CliStation : public QObject
@@ -291,28 +331,20 @@ void tst_CliStation::terminalLinesOfDoneUnitsScrollAway()
     Units units(bench);
     QVERIFY(units.start("unit", {"--model", "plus", "--partner", "1", "--boot-version", "2.24",
                                  "--appl-version", "2.25", "--serial", "60021"}));
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
-    QByteArray screen;
-    auto read = [&] {
-        char chunk[4096];
-        ssize_t got = 0;
-        while ((got = ::read(master, chunk, sizeof chunk)) > 0)
-            screen.append(chunk, int(got));
-        return screen;
-    };
+    Terminal terminal;
+    QVERIFY(terminal.ok());
     QProcess station;
     station.setProcessEnvironment(bench.environment());
-    station.setStandardOutputFile(QString::fromLocal8Bit(::ptsname(master)));
+    station.setStandardOutputFile(terminal.path());
     station.start(cliPath(), {"station"});
     QVERIFY(station.waitForStarted(kTimeoutMs));
-    QVERIFY2(QTest::qWaitFor([&] { return read().contains("up to date - unplug"); }, kTimeoutMs),
-             screen.constData());
+    QVERIFY2(QTest::qWaitFor([&] { return terminal.read().contains("up to date - unplug"); },
+                             kTimeoutMs),
+             terminal.read().constData());
     QTest::qWait(1500); // a few redraw ticks of the live lines
     ::kill(pid_t(station.processId()), SIGINT);
     QVERIFY(station.waitForFinished(kTimeoutMs));
-    read();
-    ::close(master);
+    const QByteArray screen = terminal.read();
     QCOMPARE(station.exitCode(), 0);
     QCOMPARE(screen.count("up to date - unplug"), 1);
     QVERIFY2(screen.contains("units seen 1, updated 0, up to date 1"), screen.constData());
@@ -327,33 +359,20 @@ void tst_CliStation::terminalLinesFitTheWidth()
     Units units(bench);
     QVERIFY(
         units.start("unit", kPlusOlder + QStringList{"--serial", "60022", "--unplug-after", "60"}));
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
-    winsize size = {};
-    size.ws_col = kColumns;
-    size.ws_row = 24;
-    QVERIFY(::ioctl(master, TIOCSWINSZ, &size) == 0);
-    QByteArray screen;
-    auto read = [&] {
-        char chunk[4096];
-        ssize_t got = 0;
-        while ((got = ::read(master, chunk, sizeof chunk)) > 0)
-            screen.append(chunk, int(got));
-        return screen;
-    };
+    Terminal terminal(kColumns);
+    QVERIFY(terminal.ok());
     QProcess cli;
     cli.setProcessEnvironment(bench.environment());
-    cli.setStandardOutputFile(QString::fromLocal8Bit(::ptsname(master)));
+    cli.setStandardOutputFile(terminal.path());
     cli.start(cliPath(), {"update", "--all"});
     QVERIFY(cli.waitForStarted(kTimeoutMs));
     QVERIFY(QTest::qWaitFor(
         [&] {
-            read();
+            terminal.read();
             return cli.state() == QProcess::NotRunning;
         },
         kRunTimeoutMs));
-    read();
-    ::close(master);
+    const QByteArray screen = terminal.read();
     QCOMPARE(cli.exitCode(), 13);
     QVERIFY2(screen.contains("transfer-failed"), screen.constData());
     QVERIFY2(screen.contains("#]"), screen.constData()); // live lines with their bar were drawn
