@@ -331,24 +331,36 @@ SVerifyOutcome CUpdateWorkflow::checkUnit()
 {
     QElapsedTimer clock;
     clock.start();
-    for (;;) {
+    const auto left = [&] { return updateverify::kVerifyWindowMs - clock.elapsed(); };
+    const auto reachable = [this] {
         CFanBase* fan = m_Host.device();
-        // A port that is gone is not asked: the unit is waited for where it comes back.
-        if (fan && fan->isConnected() && !fan->portLost() && m_Host.identifyAgain() &&
-            !m_OtherUnit) {
-            fan = m_Host.device(); // the identification may have replaced it
-            CPartitionTable::SPartition table[CPartitionTable::kEntries];
-            const bool read = fan && fan->getPartitionTable(table);
-            if (read || (fan && !fan->portLost()))
-                return updateverify::compare(m_Written, m_Unit, m_Host.identData(),
-                                             read ? table : nullptr);
-            // Gone between the two requests (a restart): asked again once it is back.
+        return fan && fan->isConnected() && !fan->portLost();
+    };
+    int unanswered = 0;
+    while (left() > 0 && !m_OtherUnit) {
+        // A port that is gone is not asked: the unit is waited for where it comes back. On a
+        // port that stays, a request spoilt on the line is asked again.
+        if (reachable()) {
+            if (!m_Host.identifyAgain()) {
+                if (reachable() && ++unanswered < updateverify::kVerifyTries)
+                    continue;
+            } else if (!m_OtherUnit) {
+                CPartitionTable::SPartition table[CPartitionTable::kEntries];
+                bool read = false;
+                for (int i = 0; i < updateverify::kVerifyTries && !read && reachable(); ++i)
+                    read = m_Host.device()->getPartitionTable(table);
+                if (read || reachable())
+                    return updateverify::compare(m_Written, m_Unit, m_Host.identData(),
+                                                 read ? table : nullptr);
+                continue; // gone between the requests (a restart): asked once it is back
+            }
         }
-        const qint64 left = updateverify::kVerifyWindowMs - clock.elapsed();
-        if (m_OtherUnit || left <= 0 ||
-            !m_Host.waitForIdentification(m_Host.identificationCount(), int(left)) || m_OtherUnit)
-            return updateverify::notBack();
+        if (m_OtherUnit || left() <= 0 ||
+            !m_Host.waitForIdentification(m_Host.identificationCount(), int(left())))
+            break;
+        unanswered = 0;
     }
+    return updateverify::notBack();
 }
 
 SUpdateMessage CUpdateWorkflow::rebootMessage() const
