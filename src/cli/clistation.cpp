@@ -272,12 +272,16 @@ void CCliStation::routed(const SSighting& seen, const SHLP_IdentData* ident)
     if (seen.kind != SSighting::EIdentified && m_Ending)
         return;
     const stationrouting::SRoute route = stationrouting::route(table(), seen, context(seen.port));
-    if (m_Mode == EAll)
-        m_StartPorts.remove(seen.port);
+    const bool startPort = m_Mode == EAll && m_StartPorts.remove(seen.port);
     if (route.supersedes >= 0)
         m_Units[size_t(route.supersedes)]->superseded = true;
     switch (route.action) {
     case EAction::EIgnore:
+        // A unit of the start of --all identified after the end was asked for: it is listed
+        // as never started, not forgotten.
+        if (startPort && m_Ending)
+            m_Output->event(&addUnit(seen.port, ident),
+                            {{QStringLiteral("event"), QStringLiteral("unit")}});
         break;
     case EAction::ENoAnswer: {
         SUnit& unit = addUnit(seen.port, nullptr);
