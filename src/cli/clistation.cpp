@@ -5,6 +5,7 @@
 #include "cli/cliunit.h"
 #include "cli/cliupdate.h"
 #include "cli/productionrecord.h"
+#include "cli/recordbacklog.h"
 #include "service/identityview.h"
 #include "service/portenumerator.h"
 
@@ -85,7 +86,8 @@ CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& ou
                          std::unique_ptr<CPortEnumerator> enumerator)
     : m_Mode(mode), m_Options(options), m_Out(out), m_Err(err),
       m_Terminal(!options.json && ::isatty(STDOUT_FILENO)),
-      m_Enumerator(enumerator ? std::move(enumerator) : std::make_unique<CPortEnumerator>())
+      m_Enumerator(enumerator ? std::move(enumerator) : std::make_unique<CPortEnumerator>()),
+      m_Record(std::make_unique<CRecordBacklog>(options))
 {
     connect(m_Enumerator.get(), &CPortEnumerator::deviceDiscovered, this,
             &CCliStation::lookAtPorts);
@@ -94,6 +96,8 @@ CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& ou
     connect(&m_Tick, &QTimer::timeout, this, [this] {
         lookAtPorts();
         tryPending();
+        if (m_Record->poll())
+            recordBacklogChanged();
         if (m_Dirty)
             redraw();
     });
@@ -291,7 +295,7 @@ void CCliStation::upToDateWithoutWorker(SUnit& unit, const SHLP_IdentData& ident
     unit.bootAfter = clitext::bootVersion(ident);
     unit.applAfter = clitext::applVersion(ident);
     unit.wifiAfter = wifiVersionText(ident);
-    if (!m_Options.recordFile.isEmpty()) {
+    if (m_Record->enabled()) {
         SProductionRecord record = CCliUpdate::recordBefore(
             unit.port, SUnitIdentity::modelName(unit.identity.plus), ident, m_Options);
         record.bootAfter = record.bootBefore;
@@ -300,7 +304,7 @@ void CCliStation::upToDateWithoutWorker(SUnit& unit, const SHLP_IdentData& ident
         record.exitCode = unit.exitCode;
         record.outcome = unit.outcome;
         QString error;
-        if (!productionrecord::append(m_Options.recordFile, productionrecord::line(record), error))
+        if (!m_Record->write(record, error))
             m_Err << "ventaro-cli: " << error << '\n';
     }
     workerFinished(unit, cliexit::kUpToDate, false);
@@ -343,8 +347,7 @@ void CCliStation::startWorker(SUnit& unit)
         args << QStringLiteral("--force-appl");
     if (m_Options.startupMode >= 0)
         args << QStringLiteral("--startup-mode") << QString::number(m_Options.startupMode);
-    if (!m_Options.recordFile.isEmpty())
-        args << QStringLiteral("--record") << m_Options.recordFile;
+    args << m_Record->workerArguments();
     args << QStringLiteral("--reboot-timeout") << QString::number(m_Options.rebootTimeoutS);
     if (!m_Options.stationName.isEmpty())
         args << QStringLiteral("--station") << m_Options.stationName;
@@ -536,6 +539,19 @@ QString CCliStation::unitLine(const SUnit& unit) const
         .arg(state);
 }
 
+void CCliStation::recordBacklogChanged()
+{
+    if (m_Options.json)
+        emitEvent(nullptr, {{QStringLiteral("event"), QStringLiteral("record")},
+                            {QStringLiteral("waiting"), m_Record->waiting()}});
+    else if (!m_Terminal)
+        m_Out << clockText(m_Clock.elapsed()) << ' '
+              << (m_Record->waiting() > 0 ? m_Record->text()
+                                          : QStringLiteral("record: every line is in the database"))
+              << '\n';
+    m_Dirty = true;
+}
+
 void CCliStation::redraw()
 {
     if (!m_Terminal)
@@ -558,6 +574,10 @@ void CCliStation::redraw()
             m_Out << '\r' << unitLine(*unit) << "\x1b[K\n";
             ++m_DrawnLines;
         }
+    }
+    if (!m_Record->text().isEmpty()) {
+        m_Out << '\r' << m_Record->text() << "\x1b[K\n";
+        ++m_DrawnLines;
     }
     m_Out << "\x1b[J"; // what is left of a longer block of live lines
     m_Out.flush();
@@ -605,6 +625,7 @@ int CCliStation::summary()
                                         .arg(unit.text);
         }
     }
+    m_Record->flush();
     std::sort(times.begin(), times.end());
     const qint64 median = times.isEmpty() ? 0 : times.at(times.size() / 2);
     int failures = 0;
@@ -621,7 +642,8 @@ int CCliStation::summary()
                             {QStringLiteral("upToDate"), upToDate},
                             {QStringLiteral("failed"), failures},
                             {QStringLiteral("failedByReason"), byReason},
-                            {QStringLiteral("medianMs"), median}});
+                            {QStringLiteral("medianMs"), median},
+                            {QStringLiteral("recordWaiting"), m_Record->waiting()}});
     } else {
         m_Out << QStringLiteral("units seen %1, updated %2, up to date %3, failed %4; median time "
                                 "per updated unit %5\n")
@@ -633,6 +655,8 @@ int CCliStation::summary()
         for (auto it = failed.cbegin(); it != failed.cend(); ++it)
             for (const QString& unit : it.value())
                 m_Out << "  failed, " << it.key() << ": " << unit << '\n';
+        if (m_Record->waiting() > 0)
+            m_Out << m_Record->text() << "; 'ventaro-cli record sync' sends them\n";
         m_Out.flush();
     }
     return failures > 0 ? cliexit::kSomeFailed : cliexit::kOk;

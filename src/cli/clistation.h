@@ -14,6 +14,7 @@
 #include <vector>
 
 class CPortEnumerator;
+class CRecordBacklog;
 struct SHLP_IdentData;
 class QEventLoop;
 class QProcess;
@@ -79,6 +80,8 @@ private:
     void emitEvent(const SUnit* unit, QJsonObject event);
     void plainLine(const SUnit& unit, const QString& text);
     void redraw();
+    // Lines waiting for the record's database: how many, as they come and go.
+    void recordBacklogChanged();
     QString unitLine(const SUnit& unit) const;
 
     EMode m_Mode;
@@ -87,6 +90,7 @@ private:
     QTextStream& m_Err;
     bool m_Terminal = false;
     std::unique_ptr<CPortEnumerator> m_Enumerator;
+    std::unique_ptr<CRecordBacklog> m_Record;
     std::vector<std::unique_ptr<SUnit>> m_Units;
     QSet<QString> m_Present;       // ventaro ports at the last look
     QHash<QString, int> m_Pending; // new ports not identified yet, with the tries so far

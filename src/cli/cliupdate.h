@@ -11,6 +11,7 @@
 #include <memory>
 
 class CCliUnit;
+class CRecordSink;
 class QProgressBar;
 class QTextStream;
 
@@ -70,6 +71,9 @@ private:
     void recordVersionsAfter();
     int runWorkflow();
     int finish(int exitCode, QString outcome, QString text);
+    // With a database record: a serial number about to be written that another unit holds is
+    // refused (the exit code), 0 when it may be written.
+    int checkSerialIsNew();
     // The update stopped because another unit was identified.
     int otherUnit();
     void event(const QString& name, const QJsonObject& fields);
@@ -104,4 +108,5 @@ private:
 
     QElapsedTimer m_Clock;
     SProductionRecord m_Record;
+    std::unique_ptr<CRecordSink> m_Sink; // with --record
 };

@@ -1,0 +1,274 @@
+#include "recordspool.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kAttemptKey = QStringLiteral("attemptId");
+const QString kHostKey = QStringLiteral("host");
+const QString kRecordKey = QStringLiteral("record");
+const QString kSentKey = QStringLiteral("sent");
+
+// Closes the descriptor on every path out (and with it the lock).
+class CFd
+{
+public:
+    explicit CFd(int fd) : m_Fd(fd) {}
+    ~CFd()
+    {
+        if (m_Fd >= 0)
+            ::close(m_Fd);
+    }
+    CFd(const CFd&) = delete;
+    CFd& operator=(const CFd&) = delete;
+    int get() const { return m_Fd; }
+
+private:
+    int m_Fd = -1;
+};
+
+QString systemError(const QString& path, const char* what)
+{
+    return QStringLiteral("%1 %2: %3")
+        .arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+bool lock(int fd, int how)
+{
+    while (::flock(fd, how) != 0)
+        if (errno != EINTR)
+            return false;
+    return true;
+}
+
+bool readAll(int fd, QByteArray& out)
+{
+    out.clear();
+    if (::lseek(fd, 0, SEEK_SET) < 0)
+        return false;
+    char chunk[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        out.append(chunk, int(got));
+    }
+}
+
+// One write call at the end of the file (O_APPEND) and fsync; a short write is cut back. The
+// descriptor must be open for reading too.
+bool appendDurably(int fd, QByteArray bytes, const QString& path, QString& error)
+{
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0) {
+        error = systemError(path, "cannot read the size of the record spool");
+        return false;
+    }
+    // A line torn by a crash of another writer ends without its line break: ours starts on a
+    // line of its own, so only the torn one is lost to a reader.
+    char last = '\n';
+    if (st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
+        bytes.prepend('\n');
+    ssize_t written = -1;
+    do {
+        written = ::write(fd, bytes.constData(), size_t(bytes.size()));
+    } while (written < 0 && errno == EINTR);
+    if (written != ssize_t(bytes.size())) {
+        error = written < 0 ? systemError(path, "cannot write the record spool")
+                            : QStringLiteral("the record spool %1 is full").arg(path);
+        if (written > 0 && ::ftruncate(fd, st.st_size) != 0)
+            error += QStringLiteral("; the partial line could not be removed");
+        return false;
+    }
+    if (::fdatasync(fd) != 0) {
+        error = systemError(path, "cannot flush the record spool");
+        return false;
+    }
+    return true;
+}
+
+int openSpool(const QString& path, int flags)
+{
+    return ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0600);
+}
+
+} // namespace
+
+namespace recordspool {
+
+QByteArray entryLine(const SSpoolEntry& entry)
+{
+    QJsonObject values;
+    for (auto it = entry.values.cbegin(); it != entry.values.cend(); ++it)
+        values.insert(it.key(), it.value());
+    const QJsonObject object{{kAttemptKey, entry.attemptId.toString(QUuid::WithoutBraces)},
+                             {kHostKey, entry.host},
+                             {kRecordKey, values}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QByteArray sentLine(const QUuid& attemptId)
+{
+    return QJsonDocument(QJsonObject{{kSentKey, attemptId.toString(QUuid::WithoutBraces)}})
+               .toJson(QJsonDocument::Compact) +
+           '\n';
+}
+
+QVector<SSpoolEntry> pending(const QByteArray& bytes, int* skipped)
+{
+    QVector<SSpoolEntry> entries;
+    QHash<QUuid, int> index; // attempt -> position in entries
+    QSet<QUuid> sent;
+    int bad = 0;
+    int from = 0;
+    while (from < bytes.size()) {
+        int end = bytes.indexOf('\n', from);
+        if (end < 0)
+            end = bytes.size();
+        const QByteArray line = bytes.mid(from, end - from);
+        from = end + 1;
+        if (line.trimmed().isEmpty())
+            continue;
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        const QUuid sentId = QUuid::fromString(object.value(kSentKey).toString());
+        if (!sentId.isNull()) {
+            sent.insert(sentId);
+            continue;
+        }
+        SSpoolEntry entry;
+        entry.attemptId = QUuid::fromString(object.value(kAttemptKey).toString());
+        const QJsonValue record = object.value(kRecordKey);
+        if (entry.attemptId.isNull() || !record.isObject()) {
+            ++bad;
+            continue;
+        }
+        entry.host = object.value(kHostKey).toString();
+        const QJsonObject values = record.toObject();
+        for (auto it = values.begin(); it != values.end(); ++it)
+            entry.values.insert(it.key(), it.value().toString());
+        if (index.contains(entry.attemptId))
+            continue; // written twice: the first one counts
+        index.insert(entry.attemptId, entries.size());
+        entries << entry;
+    }
+    if (skipped)
+        *skipped = bad;
+    QVector<SSpoolEntry> out;
+    for (const SSpoolEntry& entry : entries)
+        if (!sent.contains(entry.attemptId))
+            out << entry;
+    return out;
+}
+
+QString defaultPath(const QString& databaseText)
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty())
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    const QByteArray hash =
+        QCryptographicHash::hash(databaseText.toUtf8(), QCryptographicHash::Sha256).toHex();
+    return QStringLiteral("%1/ventaro/record-spool-%2.jsonl")
+        .arg(state, QString::fromLatin1(hash.left(12)));
+}
+
+} // namespace recordspool
+
+bool CRecordSpool::check(QString& error) const
+{
+    const QString folder = QFileInfo(m_Path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        error = QStringLiteral("cannot make the folder of the record spool %1").arg(m_Path);
+        return false;
+    }
+    const bool existed = QFileInfo::exists(m_Path);
+    const CFd fd(openSpool(m_Path, O_WRONLY | O_APPEND | O_CREAT));
+    if (fd.get() < 0) {
+        error = systemError(m_Path, "cannot open the record spool");
+        return false;
+    }
+    if (!existed) {
+        // The new name itself must survive a power cut.
+        const CFd dir(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY));
+        if (dir.get() >= 0)
+            (void)::fsync(dir.get());
+    }
+    return true;
+}
+
+bool CRecordSpool::append(const SSpoolEntry& entry, QString& error) const
+{
+    const CFd fd(openSpool(m_Path, O_RDWR | O_APPEND | O_CREAT));
+    if (fd.get() < 0) {
+        error = systemError(m_Path, "cannot open the record spool");
+        return false;
+    }
+    if (!lock(fd.get(), LOCK_EX)) {
+        error = systemError(m_Path, "cannot lock the record spool");
+        return false;
+    }
+    return appendDurably(fd.get(), recordspool::entryLine(entry), m_Path, error);
+}
+
+bool CRecordSpool::pending(QVector<SSpoolEntry>& entries, QString& error) const
+{
+    entries.clear();
+    const CFd fd(openSpool(m_Path, O_RDONLY));
+    if (fd.get() < 0) {
+        if (errno == ENOENT)
+            return true;
+        error = systemError(m_Path, "cannot open the record spool");
+        return false;
+    }
+    QByteArray bytes;
+    if (!lock(fd.get(), LOCK_SH) || !readAll(fd.get(), bytes)) {
+        error = systemError(m_Path, "cannot read the record spool");
+        return false;
+    }
+    entries = recordspool::pending(bytes);
+    return true;
+}
+
+bool CRecordSpool::markSent(const QVector<QUuid>& attempts, QString& error) const
+{
+    if (attempts.isEmpty())
+        return true;
+    const CFd fd(openSpool(m_Path, O_RDWR | O_APPEND));
+    if (fd.get() < 0) {
+        error = systemError(m_Path, "cannot open the record spool");
+        return false;
+    }
+    QByteArray bytes;
+    if (!lock(fd.get(), LOCK_EX) || !readAll(fd.get(), bytes)) {
+        error = systemError(m_Path, "cannot read the record spool");
+        return false;
+    }
+    QByteArray marks;
+    for (const QUuid& attempt : attempts)
+        marks += recordspool::sentLine(attempt);
+    if (recordspool::pending(bytes + marks).isEmpty()) {
+        // Everything written so far is in the database; other writers wait for the lock.
+        if (::ftruncate(fd.get(), 0) != 0 || ::fdatasync(fd.get()) != 0) {
+            error = systemError(m_Path, "cannot empty the record spool");
+            return false;
+        }
+        return true;
+    }
+    return appendDurably(fd.get(), marks, m_Path, error);
+}
