@@ -63,8 +63,8 @@ SFigures figuresOf(const std::vector<const SAttempt*>& attempts)
     for (size_t i = 0; i < items.size();) {
         size_t end = i;
         bool everUpdated = false;
-        while (end < items.size() && items[end].unit == items[i].unit)
-            everUpdated = everUpdated || items[end++].attempt->outcome == kUpdated;
+        for (; end < items.size() && items[end].unit == items[i].unit; ++end)
+            everUpdated = everUpdated || items[end].attempt->outcome == kUpdated;
         const QString& first = items[i].attempt->outcome;
         const QString& last = items[end - 1].attempt->outcome;
         ++f.units;
