@@ -315,6 +315,8 @@ bool CPgRecordDb::insert(const QVector<SSpoolEntry>& entries, QString& error)
 {
     if (entries.isEmpty())
         return true;
+    if (!QSqlDatabase::database(m_Name, false).isOpen() && !open(error))
+        return false;
     if (insertOnce(entries, error))
         return true;
     // The driver still calls a broken connection open: open it again and repeat once.

@@ -71,33 +71,62 @@ void tst_RecordStore::uriForms_data()
 
     QTest::addRow("full") << "postgresql://ann@db.plant:5433/factory"
                           << "postgresql://ann@db.plant:5433/factory"
-                          << "connect_timeout=3" << "";
+                          << "connect_timeout=3"
+                          << "";
     QTest::addRow("short scheme, defaults") << "postgres://db/factory"
-                                            << "postgresql://db/factory" << "" << "";
+                                            << "postgresql://db/factory"
+                                            << ""
+                                            << "";
     QTest::addRow("socket folder") << "postgresql://ann@%2Frun%2Fpostgresql/factory"
-                                   << "postgresql://ann@%2Frun%2Fpostgresql/factory" << ""
+                                   << "postgresql://ann@%2Frun%2Fpostgresql/factory"
+                                   << ""
                                    << "";
-    QTest::addRow("ipv6") << "postgresql://ann@[::1]:5432/f" << "postgresql://ann@[::1]:5432/f"
-                          << "" << "";
+    QTest::addRow("ipv6") << "postgresql://ann@[::1]:5432/f"
+                          << "postgresql://ann@[::1]:5432/f"
+                          << ""
+                          << "";
     QTest::addRow("parameters") << "postgresql://ann@h/f?sslmode=require&connect_timeout=9"
                                 << "postgresql://ann@h/f"
-                                << "sslmode=require" << "";
+                                << "sslmode=require"
+                                << "";
     // A password is never taken from the URI, and never repeated in the refusal.
-    QTest::addRow("password") << "postgresql://ann:pw-secret@h/f" << "" << ""
+    QTest::addRow("password") << "postgresql://ann:pw-secret@h/f"
+                              << ""
+                              << ""
                               << "postgresql://ann:***@h/f holds a password";
-    QTest::addRow("password with a slash") << "postgresql://ann:pw/secret@h/f" << "" << ""
+    QTest::addRow("password with a slash") << "postgresql://ann:pw/secret@h/f"
+                                           << ""
+                                           << ""
                                            << "postgresql://ann:***@h/f";
-    QTest::addRow("password parameter") << "postgresql://ann@h/f?password=pw-secret" << ""
-                                        << "" << "holds a password";
-    QTest::addRow("port too big") << "postgresql://h:99999/f" << "" << "" << "bad port";
-    QTest::addRow("port not a number") << "postgresql://h:x/f" << "" << "" << "bad port";
-    QTest::addRow("unknown parameter") << "postgresql://h/f?host=evil" << "" << ""
+    QTest::addRow("password parameter") << "postgresql://ann@h/f?password=pw-secret"
+                                        << ""
+                                        << ""
+                                        << "holds a password";
+    QTest::addRow("port too big") << "postgresql://h:99999/f"
+                                  << ""
+                                  << ""
+                                  << "bad port";
+    QTest::addRow("port not a number") << "postgresql://h:x/f"
+                                       << ""
+                                       << ""
+                                       << "bad port";
+    QTest::addRow("unknown parameter") << "postgresql://h/f?host=evil"
+                                       << ""
+                                       << ""
                                        << "unknown parameter \"host\"";
     // A value goes into libpq's conninfo as it is: a blank would start another keyword there.
-    QTest::addRow("blank in a value") << "postgresql://h/f?application_name=a%20host=evil" << ""
-                                      << "" << "bad value";
-    QTest::addRow("broken escape") << "postgresql://h/f%2" << "" << "" << "bad database";
-    QTest::addRow("not a URI") << "record.csv" << "" << "" << "not a postgresql:// URI";
+    QTest::addRow("blank in a value") << "postgresql://h/f?application_name=a%20host=evil"
+                                      << ""
+                                      << ""
+                                      << "bad value";
+    QTest::addRow("broken escape") << "postgresql://h/f%2"
+                                   << ""
+                                   << ""
+                                   << "bad database";
+    QTest::addRow("not a URI") << "record.csv"
+                               << ""
+                               << ""
+                               << "not a postgresql:// URI";
 }
 
 void tst_RecordStore::uriForms()
@@ -324,8 +353,8 @@ void tst_RecordStore::textTable()
         at("2026-12-08T08:00:00Z", 3, "updated", 11, ""),
     };
     SStatsFilter filter;
-    const QStringList lines = recordstats::text(recordstats::compute(attempts, filter))
-                                  .split(QLatin1Char('\n'));
+    const QStringList lines =
+        recordstats::text(recordstats::compute(attempts, filter)).split(QLatin1Char('\n'));
     const QStringList expected = {
         "units 3, updated 3, up to date 0, failed 0; first-pass yield 66.7 %, last-pass yield "
         "100.0 %; median time 11.0 s",
