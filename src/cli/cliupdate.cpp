@@ -258,7 +258,9 @@ int CCliUpdate::finish(int exitCode, QString outcome, QString text)
         line(QStringLiteral("%1: %2").arg(outcome, text));
     }
     // The line is safe in the spool and the outcome given; the database may have it later.
-    if (const int waiting = m_Sink && code == exitCode ? m_Sink->send() : 0) {
+    // A worker sends its own line only; its coordinator sends what else waits.
+    const CRecordSink::ESend lines = m_Options.worker ? CRecordSink::EOwn : CRecordSink::EAll;
+    if (const int waiting = m_Sink && code == exitCode ? m_Sink->send(lines) : 0) {
         if (m_Options.json)
             event(QStringLiteral("record"), {{QStringLiteral("waiting"), waiting},
                                              {QStringLiteral("text"), m_Sink->sendError()}});

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -74,7 +75,7 @@ bool readAll(int fd, QByteArray& out)
 
 // One write call at the end of the file (O_APPEND) and fsync; a short write is cut back. The
 // descriptor must be open for reading too.
-bool appendDurably(int fd, QByteArray bytes, const QString& path, QString& error)
+bool appendDurably(int fd, QByteArray bytes, const QString& path, QString& error, bool flush = true)
 {
     struct stat st = {};
     if (::fstat(fd, &st) != 0) {
@@ -97,7 +98,7 @@ bool appendDurably(int fd, QByteArray bytes, const QString& path, QString& error
             error += QStringLiteral("; the partial line could not be removed");
         return false;
     }
-    if (::fdatasync(fd) != 0) {
+    if (flush && ::fdatasync(fd) != 0) {
         error = systemError(path, "cannot flush the record spool");
         return false;
     }
@@ -108,6 +109,36 @@ int openSpool(const QString& path, int flags)
 {
     return ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0600);
 }
+
+// Opens and locks the spool. The file is replaced by a compacted copy now and then: a
+// descriptor that got its lock on the replaced file tries again on the new one, so no line is
+// ever written where no reader looks. -1 with errno set on failure.
+int openLocked(const QString& path, int flags, int how)
+{
+    const QByteArray name = QFile::encodeName(path);
+    for (;;) {
+        const int fd = openSpool(path, flags);
+        if (fd < 0)
+            return -1;
+        struct stat held = {}, named = {};
+        if (!lock(fd, how) || ::fstat(fd, &held) != 0) {
+            const int saved = errno;
+            ::close(fd);
+            errno = saved;
+            return -1;
+        }
+        if (::stat(name.constData(), &named) == 0 && named.st_dev == held.st_dev &&
+            named.st_ino == held.st_ino)
+            return fd;
+        ::close(fd);
+        if (!(flags & O_CREAT) && errno == ENOENT)
+            return -1;
+    }
+}
+
+// Marks and replaced lines past this many (and past twice the waiting ones) make the next
+// marking write a compacted copy, so a busy station's spool stays small.
+constexpr int kCompactAfterLines = 64;
 
 } // namespace
 
@@ -214,13 +245,9 @@ bool CRecordSpool::check(QString& error) const
 
 bool CRecordSpool::append(const SSpoolEntry& entry, QString& error) const
 {
-    const CFd fd(openSpool(m_Path, O_RDWR | O_APPEND | O_CREAT));
+    const CFd fd(openLocked(m_Path, O_RDWR | O_APPEND | O_CREAT, LOCK_EX));
     if (fd.get() < 0) {
         error = systemError(m_Path, "cannot open the record spool");
-        return false;
-    }
-    if (!lock(fd.get(), LOCK_EX)) {
-        error = systemError(m_Path, "cannot lock the record spool");
         return false;
     }
     return appendDurably(fd.get(), recordspool::entryLine(entry), m_Path, error);
@@ -229,7 +256,7 @@ bool CRecordSpool::append(const SSpoolEntry& entry, QString& error) const
 bool CRecordSpool::pending(QVector<SSpoolEntry>& entries, QString& error) const
 {
     entries.clear();
-    const CFd fd(openSpool(m_Path, O_RDONLY));
+    const CFd fd(openLocked(m_Path, O_RDONLY, LOCK_SH));
     if (fd.get() < 0) {
         if (errno == ENOENT)
             return true;
@@ -237,7 +264,7 @@ bool CRecordSpool::pending(QVector<SSpoolEntry>& entries, QString& error) const
         return false;
     }
     QByteArray bytes;
-    if (!lock(fd.get(), LOCK_SH) || !readAll(fd.get(), bytes)) {
+    if (!readAll(fd.get(), bytes)) {
         error = systemError(m_Path, "cannot read the record spool");
         return false;
     }
@@ -249,26 +276,46 @@ bool CRecordSpool::markSent(const QVector<QUuid>& attempts, QString& error) cons
 {
     if (attempts.isEmpty())
         return true;
-    const CFd fd(openSpool(m_Path, O_RDWR | O_APPEND));
+    const CFd fd(openLocked(m_Path, O_RDWR | O_APPEND, LOCK_EX));
     if (fd.get() < 0) {
         error = systemError(m_Path, "cannot open the record spool");
         return false;
     }
     QByteArray bytes;
-    if (!lock(fd.get(), LOCK_EX) || !readAll(fd.get(), bytes)) {
+    if (!readAll(fd.get(), bytes)) {
         error = systemError(m_Path, "cannot read the record spool");
         return false;
     }
     QByteArray marks;
     for (const QUuid& attempt : attempts)
         marks += recordspool::sentLine(attempt);
-    if (recordspool::pending(bytes + marks).isEmpty()) {
+    // Neither the marks nor the emptying need to reach the disk before the next line: lost in a
+    // power cut, they only mean that lines the database has are sent once more, and it keeps
+    // each attempt once.
+    const QVector<SSpoolEntry> left = recordspool::pending(bytes + marks);
+    if (left.isEmpty()) {
         // Everything written so far is in the database; other writers wait for the lock.
-        if (::ftruncate(fd.get(), 0) != 0 || ::fdatasync(fd.get()) != 0) {
+        if (::ftruncate(fd.get(), 0) != 0) {
             error = systemError(m_Path, "cannot empty the record spool");
             return false;
         }
         return true;
     }
-    return appendDurably(fd.get(), marks, m_Path, error);
+    const int lines = bytes.count('\n') + attempts.size();
+    if (lines - left.size() < std::max(kCompactAfterLines, 2 * int(left.size())))
+        return appendDurably(fd.get(), marks, m_Path, error, false);
+    // The waiting lines into a copy, on the disk before it takes the spool's name; until then
+    // the spool as it was holds them all.
+    QByteArray copy;
+    for (const SSpoolEntry& entry : left)
+        copy += recordspool::entryLine(entry);
+    const QString temporary = m_Path + QStringLiteral(".new");
+    const CFd out(openSpool(temporary, O_WRONLY | O_CREAT | O_TRUNC));
+    if (out.get() < 0 || !appendDurably(out.get(), copy, temporary, error) ||
+        ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(m_Path).constData()) !=
+            0) {
+        error = systemError(m_Path, "cannot compact the record spool");
+        return false;
+    }
+    return true;
 }

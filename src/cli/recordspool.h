@@ -31,9 +31,9 @@ QString defaultPath(const QString& databaseText);
 } // namespace recordspool
 
 // The local spool of a database record: an append-only file of JSON lines that several
-// processes (the workers of a station) write at once. Every write takes the file's lock, goes
-// out in one write call and is on the disk (fsync) before it returns; an entry counts as sent
-// only once a line marks it so, written after the database committed it.
+// processes (the workers of a station) write at once. Every write takes the file's lock and goes
+// out in one write call; an entry is on the disk (fsync) before `append` returns. An entry
+// counts as sent only once a line marks it so, written after the database committed it.
 class CRecordSpool
 {
 public:

@@ -4,7 +4,10 @@
 #include "cli/recordspool.h"
 #include "cli/recorduri.h"
 
+#include <QSet>
 #include <QSysInfo>
+
+#include <algorithm>
 
 namespace {
 
@@ -24,7 +27,7 @@ public:
     {
         return productionrecord::append(m_Path, productionrecord::line(record), error);
     }
-    int send() override { return 0; }
+    int send(ESend) override { return 0; }
     int waiting() override { return 0; }
     QString sendError() const override { return {}; }
     ESerial serialInUse(quint32, QString&) override { return ESerialFree; }
@@ -57,14 +60,24 @@ public:
         const QStringList values = productionrecord::fields(record);
         for (int i = 0; i < columns.size() && i < values.size(); ++i)
             entry.values.insert(columns.at(i), values.at(i));
-        return m_Spool.append(entry, error);
+        if (!m_Spool.append(entry, error))
+            return false;
+        m_Own.insert(entry.attemptId);
+        return true;
     }
 
-    int send() override
+    int send(ESend what) override
     {
         QVector<SSpoolEntry> entries;
         if (!m_Spool.pending(entries, m_SendError))
             return m_Waiting = -1;
+        if (what == EOwn) {
+            entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                         [this](const SSpoolEntry& e) {
+                                             return !m_Own.contains(e.attemptId);
+                                         }),
+                          entries.end());
+        }
         if (entries.isEmpty()) {
             m_SendError.clear();
             return m_Waiting = 0;
@@ -132,6 +145,7 @@ public:
 private:
     CPgRecordDb m_Db;
     CRecordSpool m_Spool;
+    QSet<QUuid> m_Own; // written by this sink
     bool m_Connected = false;
     int m_Waiting = 0;
     QString m_SendError;

@@ -18,13 +18,18 @@ public:
         EFull,  // and the database answers and holds this tool's schema
     };
     enum ESerial { ESerialFree, ESerialTaken, ESerialUnknown };
+    enum ESend {
+        EAll, // every line waiting in the spool
+        EOwn, // the lines this sink wrote (a station's worker: its coordinator sends the rest,
+              // so sixteen workers do not each send every other worker's line too)
+    };
 
     virtual ~CRecordSink() = default;
 
     [[nodiscard]] virtual bool check(ECheck what, QString& error) = 0;
     [[nodiscard]] virtual bool write(const SProductionRecord& record, QString& error) = 0;
-    // Sends the lines waiting in the spool; the number still waiting (0 for a file).
-    virtual int send() = 0;
+    // Sends lines waiting in the spool; the number of those still waiting (0 for a file).
+    virtual int send(ESend what = EAll) = 0;
     // Lines waiting for the database, without trying to send (0 for a file).
     virtual int waiting() = 0;
     // Why the last send did not reach the database, empty after a good one.

@@ -105,14 +105,20 @@ public:
                     QStringLiteral("postgres"));
     }
 
+    // Tests trade the server's own durability for speed; a benchmark keeps it.
+    void setDurable(bool durable) { m_Durable = durable; }
+
     bool start()
     {
         m_Started = pgCtl({QStringLiteral("start"), QStringLiteral("-w"), QStringLiteral("-l"),
                            m_Dir.filePath(QStringLiteral("server.log")), QStringLiteral("-o"),
-                           QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
-                                          "-c synchronous_commit=off -c full_page_writes=off")
+                           QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 %3")
                                .arg(m_Port)
-                               .arg(m_Dir.path())});
+                               .arg(m_Dir.path())
+                               .arg(m_Durable ? QString()
+                                              : QStringLiteral("-c fsync=off -c "
+                                                               "synchronous_commit=off -c "
+                                                               "full_page_writes=off"))});
         return m_Started;
     }
     bool stop()
@@ -201,6 +207,7 @@ private:
     gid_t m_Gid = gid_t(-1);
     int m_Port = 0;
     bool m_Started = false;
+    bool m_Durable = false;
     QString m_Error;
 };
 
