@@ -93,7 +93,7 @@ QString masked(const QString& text)
     const int colon = out.indexOf(QLatin1Char(':'), start);
     if (at > start && colon >= 0 && colon < at)
         out = out.left(colon + 1) + QStringLiteral("***") + out.mid(at);
-    static const QRegularExpression password(QStringLiteral("([?&]password=)[^&]*"),
+    const QRegularExpression password(QStringLiteral("([?&]password=)[^&]*"),
                                              QRegularExpression::CaseInsensitiveOption);
     out.replace(password, QStringLiteral("\\1***"));
     return out;
