@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 
 #include <algorithm>
 #include <cstdio>
@@ -129,7 +130,7 @@ bool statsOverRows(pgtest::Cluster& server, const QString& dir, int rows)
                 "INSERT INTO unit_update (attempt_id, host, \"time\", port, model, serial, "
                 "duration_s, retries, exit_code, outcome, station) SELECT "
                 "gen_random_uuid(), 'bench', timestamptz '2026-10-01' + i * interval "
-                "'5 seconds', '/dev/ttyACM0', 'ventaro plus', 200000 + i / 2, 15 + i %% "
+                "'5 seconds', '/dev/ttyACM0', 'ventaro plus', 200000 + i / 2, 15 + i % "
                 "7, 0, CASE WHEN i % 20 = 0 THEN 4 ELSE 0 END, CASE WHEN i % 20 = 0 "
                 "THEN 'transfer-failed' ELSE 'updated' END, 'line ' || i % 8 FROM "
                 "generate_series(1, %1) AS i")
@@ -159,6 +160,19 @@ bool statsOverRows(pgtest::Cluster& server, const QString& dir, int rows)
                 "s); %d units, first-pass yield %.3f\n",
                 int(attempts.size()), double(readMs + computeMs) / 1000, double(readMs) / 1000,
                 double(computeMs) / 1000, stats.all.units, stats.all.firstPassYield);
+
+    // The command itself, as a technician runs it.
+    QProcess cli;
+    clock.restart();
+    cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/ventaro-cli"),
+              {QStringLiteral("record"), QStringLiteral("stats"), QStringLiteral("--json"),
+               QStringLiteral("--record"), server.uri()});
+    if (cli.waitForFinished(60000) && cli.exitCode() == 0)
+        std::printf("ventaro-cli record stats --json from the database: %.2f s\n",
+                    double(clock.elapsed()) / 1000);
+    else
+        std::printf("ventaro-cli record stats failed: %s\n",
+                    cli.readAllStandardError().constData());
 
     // The same rows as a CSV record file.
     const QString csv = dir + QStringLiteral("/record.csv");

@@ -164,10 +164,23 @@ QByteArray sentLine(const QUuid& attemptId)
 
 QVector<SSpoolEntry> pending(const QByteArray& bytes, int* skipped)
 {
-    QVector<SSpoolEntry> entries;
-    QHash<QUuid, int> index; // attempt -> position in entries
+    // Lines as this tool writes them are told apart by their start, so a busy spool's sent
+    // entries are never parsed; any other line is parsed whole.
+    static constexpr char kSentStart[] = "{\"sent\":\"";
+    static constexpr char kEntryStart[] = "{\"attemptId\":\"";
+    constexpr int kUuidChars = 36;
+    auto quickId = [](const QByteArray& line, const char* start, int length) {
+        return line.startsWith(start) && line.size() > length + kUuidChars
+                   ? QUuid::fromString(QLatin1String(line.constData() + length, kUuidChars))
+                   : QUuid();
+    };
+    struct SCandidate
+    {
+        QUuid quickId;
+        QByteArray line;
+    };
+    QVector<SCandidate> candidates;
     QSet<QUuid> sent;
-    int bad = 0;
     int from = 0;
     while (from < bytes.size()) {
         int end = bytes.indexOf('\n', from);
@@ -177,12 +190,24 @@ QVector<SSpoolEntry> pending(const QByteArray& bytes, int* skipped)
         from = end + 1;
         if (line.trimmed().isEmpty())
             continue;
-        const QJsonObject object = QJsonDocument::fromJson(line).object();
-        const QUuid sentId = QUuid::fromString(object.value(kSentKey).toString());
-        if (!sentId.isNull()) {
-            sent.insert(sentId);
+        QUuid id = quickId(line, kSentStart, int(sizeof kSentStart) - 1);
+        if (id.isNull() && !line.startsWith(kEntryStart))
+            id = QUuid::fromString(
+                QJsonDocument::fromJson(line).object().value(kSentKey).toString());
+        if (!id.isNull()) {
+            sent.insert(id);
             continue;
         }
+        candidates << SCandidate{quickId(line, kEntryStart, int(sizeof kEntryStart) - 1), line};
+    }
+    QVector<SSpoolEntry> out;
+    QSet<QUuid> seen;
+    int bad = 0;
+    for (const SCandidate& candidate : candidates) {
+        if (!candidate.quickId.isNull() &&
+            (sent.contains(candidate.quickId) || seen.contains(candidate.quickId)))
+            continue;
+        const QJsonObject object = QJsonDocument::fromJson(candidate.line).object();
         SSpoolEntry entry;
         entry.attemptId = QUuid::fromString(object.value(kAttemptKey).toString());
         const QJsonValue record = object.value(kRecordKey);
@@ -190,21 +215,18 @@ QVector<SSpoolEntry> pending(const QByteArray& bytes, int* skipped)
             ++bad;
             continue;
         }
+        // Written twice: the first one counts.
+        if (sent.contains(entry.attemptId) || seen.contains(entry.attemptId))
+            continue;
+        seen.insert(entry.attemptId);
         entry.host = object.value(kHostKey).toString();
         const QJsonObject values = record.toObject();
         for (auto it = values.begin(); it != values.end(); ++it)
             entry.values.insert(it.key(), it.value().toString());
-        if (index.contains(entry.attemptId))
-            continue; // written twice: the first one counts
-        index.insert(entry.attemptId, entries.size());
-        entries << entry;
+        out << entry;
     }
     if (skipped)
         *skipped = bad;
-    QVector<SSpoolEntry> out;
-    for (const SSpoolEntry& entry : entries)
-        if (!sent.contains(entry.attemptId))
-            out << entry;
     return out;
 }
 

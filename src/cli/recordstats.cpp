@@ -7,6 +7,9 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -16,13 +19,24 @@ constexpr qint64 kMsPerDay = 86400000;
 const QString kUpdated = QStringLiteral("updated");
 const QString kUpToDate = QStringLiteral("up-to-date");
 
+// An attempt as the figures sort it.
 struct SItem
 {
     quint64 unit; // model and serial number, or the attempt's own number without a serial
     qint64 timeMs;
-    int seq; // order in the record: attempts of the same millisecond keep it
+    qint64 day;
+    int station; // index into the sorted station names
+    int seq;     // order in the record: attempts of the same millisecond keep it
+    enum EKind : quint8 { EOther, EUpdated, EUpToDate } kind;
     const SAttempt* attempt;
 };
+
+bool byUnit(const SItem& x, const SItem& y)
+{
+    return x.unit != y.unit       ? x.unit < y.unit
+           : x.timeMs != y.timeMs ? x.timeMs < y.timeMs
+                                  : x.seq < y.seq;
+}
 
 double median(std::vector<double>& values)
 {
@@ -36,46 +50,34 @@ double median(std::vector<double>& values)
     return (upper + *std::max_element(values.begin(), values.begin() + mid)) / 2;
 }
 
-SFigures figuresOf(const std::vector<const SAttempt*>& attempts)
+// The figures of [first, last), sorted by unit and time.
+SFigures figuresOf(std::vector<SItem>::const_iterator first,
+                   std::vector<SItem>::const_iterator last)
 {
-    QHash<QString, quint64> models;
-    std::vector<SItem> items;
-    items.reserve(attempts.size());
-    std::vector<double> durations;
-    for (const SAttempt* a : attempts) {
-        auto model = models.find(a->model);
-        if (model == models.end())
-            model = models.insert(a->model, quint64(models.size()));
-        const int seq = int(items.size());
-        const quint64 unit =
-            a->serial != 0 ? (model.value() << 32) | a->serial : (quint64(1) << 63) | quint64(seq);
-        items.push_back({unit, a->timeMs, seq, a});
-        if (a->outcome == kUpdated)
-            durations.push_back(a->durationS);
-    }
-    std::sort(items.begin(), items.end(), [](const SItem& x, const SItem& y) {
-        return x.unit != y.unit       ? x.unit < y.unit
-               : x.timeMs != y.timeMs ? x.timeMs < y.timeMs
-                                      : x.seq < y.seq;
-    });
     SFigures f;
     int firstPass = 0;
-    for (size_t i = 0; i < items.size();) {
-        size_t end = i;
+    std::vector<double> durations;
+    for (auto i = first; i != last;) {
+        auto end = i;
         bool everUpdated = false;
-        for (; end < items.size() && items[end].unit == items[i].unit; ++end)
-            everUpdated = everUpdated || items[end].attempt->outcome == kUpdated;
-        const QString& first = items[i].attempt->outcome;
-        const QString& last = items[end - 1].attempt->outcome;
+        for (; end != last && end->unit == i->unit; ++end) {
+            if (end->kind == SItem::EUpdated) {
+                everUpdated = true;
+                durations.push_back(end->attempt->durationS);
+            }
+        }
+        const SItem& lastAttempt = *(end - 1);
         ++f.units;
-        firstPass += first == kUpdated;
-        if (last == kUpdated || (last == kUpToDate && everUpdated)) {
+        firstPass += i->kind == SItem::EUpdated;
+        if (lastAttempt.kind == SItem::EUpdated ||
+            (lastAttempt.kind == SItem::EUpToDate && everUpdated)) {
             ++f.updated;
-        } else if (last == kUpToDate) {
+        } else if (lastAttempt.kind == SItem::EUpToDate) {
             ++f.upToDate;
         } else {
             ++f.failed;
-            ++f.byOutcome[last.isEmpty() ? QStringLiteral("unknown") : last];
+            const QString& outcome = lastAttempt.attempt->outcome;
+            ++f.byOutcome[outcome.isEmpty() ? QStringLiteral("unknown") : outcome];
         }
         i = end;
     }
@@ -109,11 +111,11 @@ qint64 daysFromCivil(int y, int m, int d)
     return era * 146097 + doe - 719468;
 }
 
-int digits(const QByteArray& s, int from, int count)
+int digits(const char* s, int from, int count)
 {
     int v = 0;
     for (int i = from; i < from + count; ++i) {
-        const char c = s.at(i);
+        const char c = s[i];
         if (c < '0' || c > '9')
             return -1;
         v = v * 10 + (c - '0');
@@ -122,10 +124,10 @@ int digits(const QByteArray& s, int from, int count)
 }
 
 // The record writes "2026-12-07T22:05:09Z"; anything else ISO 8601 takes the slow road.
-bool parseTime(const QByteArray& s, qint64& ms)
+bool parseTime(const char* s, int size, qint64& ms)
 {
-    if (s.size() == 20 && s.at(4) == '-' && s.at(7) == '-' && s.at(10) == 'T' && s.at(13) == ':' &&
-        s.at(16) == ':' && s.at(19) == 'Z') {
+    if (size == 20 && s[4] == '-' && s[7] == '-' && s[10] == 'T' && s[13] == ':' && s[16] == ':' &&
+        s[19] == 'Z') {
         const int y = digits(s, 0, 4), mo = digits(s, 5, 2), d = digits(s, 8, 2);
         const int h = digits(s, 11, 2), mi = digits(s, 14, 2), se = digits(s, 17, 2);
         if (y >= 0 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h < 24 && mi >= 0 &&
@@ -134,45 +136,42 @@ bool parseTime(const QByteArray& s, qint64& ms)
             return true;
         }
     }
-    const QDateTime t = QDateTime::fromString(QString::fromUtf8(s), Qt::ISODate);
+    const QDateTime t = QDateTime::fromString(QString::fromUtf8(s, size), Qt::ISODate);
     if (!t.isValid())
         return false;
     ms = t.toMSecsSinceEpoch();
     return true;
 }
 
-// RFC 4180: one record's fields from `pos` on; false at the end of the bytes.
-bool nextRow(const QByteArray& bytes, int& pos, QVector<QByteArray>& fields)
+bool parseInteger(const char* s, int size, qint64 limit, qint64& out)
 {
-    fields.clear();
-    if (pos >= bytes.size())
+    if (size == 0 || size > 19)
         return false;
-    QByteArray field;
-    bool quoted = false;
-    while (pos < bytes.size()) {
-        const char c = bytes.at(pos++);
-        if (quoted) {
-            if (c != '"') {
-                field += c;
-            } else if (pos < bytes.size() && bytes.at(pos) == '"') {
-                field += '"';
-                ++pos;
-            } else {
-                quoted = false;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            fields << field;
-            field.clear();
-        } else if (c == '\n') {
-            break;
-        } else if (c != '\r') {
-            field += c;
-        }
+    const bool negative = s[0] == '-';
+    qint64 v = 0;
+    for (int i = negative ? 1 : 0; i < size; ++i) {
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+        v = v * 10 + (s[i] - '0');
+        if (v > limit)
+            return false;
     }
-    fields << field;
+    if (negative && size == 1)
+        return false;
+    out = negative ? -v : v;
     return true;
+}
+
+double parseNumber(const char* s, int size)
+{
+    char buffer[32];
+    if (size <= 0 || size >= int(sizeof buffer))
+        return 0;
+    std::memcpy(buffer, s, size_t(size));
+    buffer[size] = 0;
+    char* end = nullptr;
+    const double v = std::strtod(buffer, &end);
+    return end == buffer + size && std::isfinite(v) ? v : 0;
 }
 
 QString percent(double share)
@@ -216,27 +215,58 @@ namespace recordstats {
 
 SStats compute(const QVector<SAttempt>& attempts, const SStatsFilter& filter)
 {
-    std::vector<const SAttempt*> accepted;
-    accepted.reserve(size_t(attempts.size()));
-    std::map<QString, std::vector<const SAttempt*>> byStation;
+    QHash<QString, quint64> models;
+    QHash<QString, int> stationIndex;
+    for (const SAttempt& a : attempts)
+        if (filter.accepts(a))
+            stationIndex.insert(a.station, 0);
+    QStringList stationNames = stationIndex.keys();
+    std::sort(stationNames.begin(), stationNames.end());
+    for (int i = 0; i < stationNames.size(); ++i)
+        stationIndex[stationNames.at(i)] = i;
+
+    std::vector<SItem> items;
+    items.reserve(size_t(attempts.size()));
     for (const SAttempt& a : attempts) {
         if (!filter.accepts(a))
             continue;
-        accepted.push_back(&a);
-        byStation[a.station].push_back(&a);
+        auto model = models.find(a.model);
+        if (model == models.end())
+            model = models.insert(a.model, quint64(models.size()));
+        const int seq = int(items.size());
+        const quint64 unit =
+            a.serial != 0 ? (model.value() << 32) | a.serial : (quint64(1) << 63) | quint64(seq);
+        const SItem::EKind kind = a.outcome == kUpdated    ? SItem::EUpdated
+                                  : a.outcome == kUpToDate ? SItem::EUpToDate
+                                                           : SItem::EOther;
+        items.push_back(
+            {unit, a.timeMs, dayOf(a.timeMs), stationIndex.value(a.station), seq, kind, &a});
     }
     SStats stats;
-    stats.all = figuresOf(accepted);
-    for (const auto& [name, list] : byStation) {
+    std::sort(items.begin(), items.end(), byUnit);
+    stats.all = figuresOf(items.cbegin(), items.cend());
+
+    // Per station, then per station and day: the same figures over each group's attempts.
+    std::stable_sort(items.begin(), items.end(),
+                     [](const SItem& x, const SItem& y) { return x.station < y.station; });
+    for (auto i = items.cbegin(); i != items.cend();) {
+        const auto end = std::find_if(
+            i, items.cend(), [&](const SItem& item) { return item.station != i->station; });
         SStats::SStation station;
-        station.name = name;
-        station.figures = figuresOf(list);
-        std::map<qint64, std::vector<const SAttempt*>> byDay;
-        for (const SAttempt* a : list)
-            byDay[dayOf(a->timeMs)].push_back(a);
-        for (const auto& [day, dayList] : byDay)
-            station.days.insert(dayText(day), figuresOf(dayList));
+        station.name = stationNames.at(i->station);
+        station.figures = figuresOf(i, end);
         stats.stations << station;
+        i = end;
+    }
+    std::stable_sort(items.begin(), items.end(), [](const SItem& x, const SItem& y) {
+        return x.station != y.station ? x.station < y.station : x.day < y.day;
+    });
+    for (auto i = items.cbegin(); i != items.cend();) {
+        const auto end = std::find_if(i, items.cend(), [&](const SItem& item) {
+            return item.station != i->station || item.day != i->day;
+        });
+        stats.stations[i->station].days.insert(dayText(i->day), figuresOf(i, end));
+        i = end;
     }
     return stats;
 }
@@ -244,48 +274,19 @@ SStats compute(const QVector<SAttempt>& attempts, const SStatsFilter& filter)
 bool readCsv(const QByteArray& bytes, QVector<SAttempt>& attempts, QString& error)
 {
     attempts.clear();
-    int pos = 0;
-    QVector<QByteArray> fields;
-    if (!nextRow(bytes, pos, fields)) {
+    if (bytes.isEmpty())
         return true; // an empty record: nothing written yet
-    }
-    int time = -1, model = -1, serial = -1, station = -1, outcome = -1, duration = -1;
-    for (int i = 0; i < fields.size(); ++i) {
-        const QByteArray& name = fields.at(i);
-        int* slot = name == "time"         ? &time
-                    : name == "model"      ? &model
-                    : name == "serial"     ? &serial
-                    : name == "station"    ? &station
-                    : name == "outcome"    ? &outcome
-                    : name == "duration_s" ? &duration
-                                           : nullptr;
-        if (slot && *slot < 0)
-            *slot = i;
-    }
-    if (time < 0 || serial < 0 || outcome < 0) {
+    const int headerEnd = [&] {
+        const int newline = bytes.indexOf('\n');
+        return newline < 0 ? bytes.size() : newline + 1;
+    }();
+    CAttemptReader reader;
+    if (!reader.setColumns(bytes.left(headerEnd))) {
         error = QStringLiteral("not a production record: its first line does not name the "
                                "columns time, serial and outcome");
         return false;
     }
-    const int needed = std::max({time, model, serial, outcome, duration});
-    while (nextRow(bytes, pos, fields)) {
-        if (fields.size() <= needed)
-            continue; // an empty or torn line
-        SAttempt a;
-        if (!parseTime(fields.at(time), a.timeMs))
-            continue;
-        bool ok = false;
-        const qulonglong number = fields.at(serial).toULongLong(&ok);
-        a.serial = ok && number <= 0xFFFFFFFFu ? quint32(number) : 0;
-        if (model >= 0)
-            a.model = QString::fromUtf8(fields.at(model));
-        if (station >= 0 && station < fields.size())
-            a.station = QString::fromUtf8(fields.at(station));
-        a.outcome = QString::fromUtf8(fields.at(outcome));
-        if (duration >= 0)
-            a.durationS = fields.at(duration).toDouble();
-        attempts << a;
-    }
+    reader.read(bytes.constData() + headerEnd, bytes.size() - headerEnd, attempts);
     return true;
 }
 
@@ -355,3 +356,112 @@ QByteArray json(const SStats& stats)
 }
 
 } // namespace recordstats
+
+bool CAttemptReader::nextRow(const char* bytes, qsizetype size, qsizetype& pos)
+{
+    m_Fields.clear();
+    if (pos >= size)
+        return false;
+    for (int index = 0;; ++index) {
+        if (pos < size && bytes[pos] == '"') {
+            if (size_t(index) >= m_Unquoted.size())
+                m_Unquoted.resize(size_t(index) + 1);
+            QByteArray& text = m_Unquoted[size_t(index)];
+            text.clear();
+            ++pos;
+            while (pos < size) {
+                const char c = bytes[pos++];
+                if (c != '"') {
+                    text += c;
+                } else if (pos < size && bytes[pos] == '"') {
+                    text += '"';
+                    ++pos;
+                } else {
+                    break;
+                }
+            }
+            m_Fields.append({text.constData(), int(text.size())});
+            // Anything between the closing quote and the separator is not part of the field.
+            while (pos < size && bytes[pos] != ',' && bytes[pos] != '\n')
+                ++pos;
+        } else {
+            const qsizetype start = pos;
+            while (pos < size && bytes[pos] != ',' && bytes[pos] != '\n')
+                ++pos;
+            qsizetype end = pos;
+            if (end > start && bytes[end - 1] == '\r')
+                --end;
+            m_Fields.append({bytes + start, int(end - start)});
+        }
+        if (pos >= size || bytes[pos] == '\n') {
+            ++pos;
+            return true;
+        }
+        ++pos; // the comma
+    }
+}
+
+const QString& CAttemptReader::intern(const SField& field)
+{
+    const QByteArray key = QByteArray::fromRawData(field.data, field.size);
+    auto it = m_Texts.find(key);
+    if (it == m_Texts.end())
+        it = m_Texts.insert(QByteArray(field.data, field.size),
+                            QString::fromUtf8(field.data, field.size));
+    return it.value();
+}
+
+bool CAttemptReader::setColumns(const QByteArray& headerRow)
+{
+    qsizetype pos = 0;
+    if (!nextRow(headerRow.constData(), headerRow.size(), pos))
+        return false;
+    const struct
+    {
+        const char* name;
+        int* slot;
+    } columns[] = {{"time", &m_Time},          {"time_ms", &m_TimeMs},  {"model", &m_Model},
+                   {"serial", &m_Serial},      {"station", &m_Station}, {"outcome", &m_Outcome},
+                   {"duration_s", &m_Duration}};
+    for (int i = 0; i < m_Fields.size(); ++i) {
+        const QByteArray name = QByteArray::fromRawData(m_Fields[i].data, m_Fields[i].size);
+        for (const auto& column : columns)
+            if (name == column.name && *column.slot < 0)
+                *column.slot = i;
+    }
+    if ((m_Time < 0 && m_TimeMs < 0) || m_Serial < 0 || m_Outcome < 0)
+        return false;
+    m_Needed = 1 + std::max({m_Time, m_TimeMs, m_Model, m_Serial, m_Outcome, m_Duration});
+    return true;
+}
+
+void CAttemptReader::read(const char* bytes, qsizetype size, QVector<SAttempt>& attempts)
+{
+    qsizetype pos = 0;
+    while (nextRow(bytes, size, pos)) {
+        if (m_Fields.size() < m_Needed)
+            continue; // an empty or torn line
+        SAttempt a;
+        if (m_Time >= 0) {
+            if (!parseTime(m_Fields[m_Time].data, m_Fields[m_Time].size, a.timeMs))
+                continue;
+        } else if (!parseInteger(m_Fields[m_TimeMs].data, m_Fields[m_TimeMs].size,
+                                 std::numeric_limits<qint64>::max() / 10, a.timeMs)) {
+            continue;
+        }
+        qint64 serial = 0;
+        a.serial =
+            parseInteger(m_Fields[m_Serial].data, m_Fields[m_Serial].size, 0xFFFFFFFFll, serial) &&
+                    serial > 0
+                ? quint32(serial)
+                : 0;
+        if (m_Model >= 0)
+            a.model = intern(m_Fields[m_Model]);
+        if (m_Station >= 0 && m_Station < m_Fields.size())
+            a.station = intern(m_Fields[m_Station]);
+        a.outcome = intern(m_Fields[m_Outcome]);
+        if (m_Duration >= 0)
+            a.durationS = parseNumber(m_Fields[m_Duration].data, m_Fields[m_Duration].size);
+        attempts << a;
+    }
+}

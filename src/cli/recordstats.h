@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QMap>
 #include <QString>
 #include <QVector>
 
 #include <limits>
+#include <vector>
 
 // One attempt as the figures need it, read from a CSV record or from the database.
 struct SAttempt
@@ -57,6 +59,37 @@ struct SStats
         QMap<QString, SFigures> days; // "2026-12-07" (UTC) -> the station's attempts that day
     };
     QVector<SStation> stations; // by name
+};
+
+// Attempts from CSV rows (RFC 4180) whose columns are named first: a record file, or the rows a
+// database hands over. Only the columns the figures need are converted; texts that repeat
+// (model, station, outcome) share one string.
+class CAttemptReader
+{
+public:
+    // The rows' column names; false when time (or time_ms, milliseconds since 1970), serial or
+    // outcome is missing.
+    [[nodiscard]] bool setColumns(const QByteArray& headerRow);
+    // Appends the attempts of the complete rows in `bytes`; rows that are torn, empty or
+    // without a readable time are left out.
+    void read(const char* bytes, qsizetype size, QVector<SAttempt>& attempts);
+
+private:
+    struct SField
+    {
+        const char* data;
+        int size;
+    };
+    // One row's fields from `pos` on; false at the end.
+    bool nextRow(const char* bytes, qsizetype size, qsizetype& pos);
+    const QString& intern(const SField& field);
+
+    int m_Time = -1, m_TimeMs = -1, m_Model = -1, m_Serial = -1, m_Station = -1, m_Outcome = -1,
+        m_Duration = -1;
+    int m_Needed = 0; // fields a row must have
+    QVector<SField> m_Fields;
+    std::vector<QByteArray> m_Unquoted; // per field, for quoted ones
+    QHash<QByteArray, QString> m_Texts;
 };
 
 namespace recordstats {
