@@ -1,13 +1,36 @@
 #include "app/commandline.h"
+#include "locklefts.h"
 #include "service/singleinstance.h"
 
+#include <QRandomGenerator>
 #include <QSharedMemory>
 #include <QUuid>
 #include <QtTest>
 
 #include <csignal>
+#include <dlfcn.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+namespace {
+
+// A key file that lands on the inode of a removed one gets that file's key. ftok() is
+// interposed so a test can make that happen for one key file.
+QByteArray g_ReusedKeyFile;
+key_t g_ReusedKey = -1;
+
+} // namespace
+
+extern "C" key_t ftok(const char* path, int projectId)
+{
+    if (g_ReusedKey != -1 && g_ReusedKeyFile == path)
+        return g_ReusedKey;
+    using Ftok = key_t (*)(const char*, int);
+    static const auto real = reinterpret_cast<Ftok>(::dlsym(RTLD_NEXT, "ftok"));
+    return real(path, projectId);
+}
 
 class tst_AppEntry : public QObject
 {
@@ -18,6 +41,8 @@ private slots:
     void options();
     void liveInstanceIsRefused();
     void staleSegmentOfCrashedInstanceIsCleared();
+    void segmentUnderReusedKey_data();
+    void segmentUnderReusedKey();
 };
 
 void tst_AppEntry::options_data()
@@ -148,8 +173,54 @@ void tst_AppEntry::staleSegmentOfCrashedInstanceIsCleared()
         QSharedMemory plain(key);
         QVERIFY(!plain.create(1));
     }
-    CSingleInstanceGuard guard(key);
-    QVERIFY(guard.acquire());
+    {
+        CSingleInstanceGuard guard(key);
+        QVERIFY(guard.acquire());
+    }
+    locklefts::remove(key);
+}
+
+void tst_AppEntry::segmentUnderReusedKey_data()
+{
+    QTest::addColumn<bool>("holderAlive");
+    QTest::addRow("left behind by a process that ended") << false;
+    QTest::addRow("held by a live process") << true;
+}
+
+// A segment another process made under the key the next key file gives, with no key file of
+// its own any more: abandoned it never refuses the lock, held it always does.
+void tst_AppEntry::segmentUnderReusedKey()
+{
+    QFETCH(bool, holderAlive);
+    const QString key = "ventaro-test-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString keyFile = QSharedMemory(key).nativeKey();
+    QVERIFY(!QFile::exists(keyFile));
+    g_ReusedKeyFile = QFile::encodeName(keyFile);
+    g_ReusedKey = key_t(0x5e000000 | QRandomGenerator::global()->bounded(0x1000000));
+    auto makeSegment = [] {
+        const int id = ::shmget(g_ReusedKey, 1, IPC_CREAT | IPC_EXCL | 0600);
+        return id != -1 && ::shmat(id, nullptr, 0) != reinterpret_cast<void*>(-1) ? id : -1;
+    };
+    int heldId = -1;
+    if (holderAlive) {
+        heldId = makeSegment();
+        QVERIFY(heldId != -1);
+    } else {
+        const pid_t child = fork();
+        if (child == 0)
+            _exit(makeSegment() != -1 ? 0 : 3); // exiting detaches
+        int status = 0;
+        waitpid(child, &status, 0);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    {
+        CSingleInstanceGuard guard(key);
+        QCOMPARE(guard.acquire(), !holderAlive);
+    }
+    if (heldId != -1)
+        ::shmctl(heldId, IPC_RMID, nullptr); // removed once detached at exit
+    g_ReusedKey = -1;
+    locklefts::remove(key);
 }
 
 QTEST_GUILESS_MAIN(tst_AppEntry)

@@ -1,3 +1,5 @@
+#include "locklefts.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -81,6 +83,7 @@ struct Processes
                 p->waitForFinished(3000);
             }
         }
+        locklefts::remove(instanceKey());
     }
     QString portDir() const { return dir.filePath(QStringLiteral("ports")); }
     void startTool(const QStringList& args = {}) { tool.start(binary("src/korvath-update"), args); }

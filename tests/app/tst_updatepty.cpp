@@ -1,4 +1,5 @@
 #include "flashout.h"
+#include "locklefts.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -42,9 +43,14 @@ public:
         m_Env = QProcessEnvironment::systemEnvironment();
         m_Env.insert(QStringLiteral("VENTARO_PORT_DIR"), ports());
         m_Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        m_Env.insert(QStringLiteral("VENTARO_INSTANCE_KEY"),
-                     QStringLiteral("tst_updatepty-") +
-                         QString::number(QCoreApplication::applicationPid()));
+        m_Env.insert(QStringLiteral("VENTARO_INSTANCE_KEY"), instanceKey());
+    }
+    // A tool killed on a time-out held the lock.
+    ~PtyBench() { locklefts::remove(instanceKey()); }
+    static QString instanceKey()
+    {
+        return QStringLiteral("tst_updatepty-") +
+               QString::number(QCoreApplication::applicationPid());
     }
     QString ports() const { return m_Dir.filePath(QStringLiteral("ports")); }
     QString path(const QString& name) const { return m_Dir.filePath(name); }

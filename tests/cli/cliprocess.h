@@ -3,6 +3,8 @@
 // ventaro-cli and ventaro-devsim as processes: a simulated unit on a pty announced in a
 // private port folder, and the command-line tool run against it with its own instance key.
 
+#include "locklefts.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -44,7 +46,11 @@ public:
         m_Sim.setStandardOutputFile(QProcess::nullDevice());
         m_Sim.setStandardErrorFile(m_Dir.filePath(QStringLiteral("sim.log")));
     }
-    ~Bench() { stopSim(); }
+    ~Bench()
+    {
+        stopSim();
+        locklefts::remove(m_Key); // a tool killed on a time-out held it
+    }
     Bench(const Bench&) = delete;
     Bench& operator=(const Bench&) = delete;
 
