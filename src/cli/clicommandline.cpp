@@ -1,6 +1,7 @@
 #include "clicommandline.h"
 
 #include "cli/recordstats.h"
+#include "cli/recorduri.h"
 
 #include <QCommandLineParser>
 #include <QList>
@@ -502,6 +503,10 @@ bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& er
         o.spoolFile = parser.value(kSpoolOption);
         if (o.spoolFile.isEmpty()) {
             error = QStringLiteral("--spool wants a file name");
+            return false;
+        }
+        if (!recorduri::isDatabase(o.recordFile)) {
+            error = QStringLiteral("--spool goes with --record postgresql://...");
             return false;
         }
     }

@@ -226,7 +226,9 @@ int CCliUpdate::finish(int exitCode, QString outcome, QString text)
         outcome = QStringLiteral("stopped");
         text = QStringLiteral("stopped on request; the unit is not updated");
     }
-    if (m_Record.serial == 0 && exitCode == cliexit::kOk)
+    // A number sent to the unit is its number now, whatever failed after it (even when its
+    // answer was lost): the record holds it, so that it is never given to another unit.
+    if (m_Record.serial == 0 && (exitCode == cliexit::kOk || m_SerialSent))
         m_Record.serial = quint32(enteredSerialNumber());
     m_Record.durationMs = m_Clock.elapsed();
     m_Record.retries = m_Retries;
@@ -380,6 +382,7 @@ void CCliUpdate::stepStarted(EUpdateStep step)
     completeStep();
     m_Step = step;
     m_StepRunning = true;
+    m_SerialSent = m_SerialSent || step == EUpdateStep::SerialNumber;
     m_Block = 0;
     m_LastPercent = -1;
     switch (step) {

@@ -102,6 +102,7 @@ private:
     int m_LastPercent = -1;
     bool m_BarShown = false; // a terminal bar line is open
     bool m_TimedOut = false;
+    bool m_SerialSent = false; // the serial-number step began
     bool m_Stopped = false;
     QString m_HandedPort;     // worker: the port the coordinator found the unit on
     QByteArray m_StdinBuffer; // worker: a handed-over line not yet complete

@@ -94,7 +94,7 @@ QString masked(const QString& text)
     if (at > start && colon >= 0 && colon < at)
         out = out.left(colon + 1) + QStringLiteral("***") + out.mid(at);
     const QRegularExpression password(QStringLiteral("([?&]password=)[^&]*"),
-                                             QRegularExpression::CaseInsensitiveOption);
+                                      QRegularExpression::CaseInsensitiveOption);
     out.replace(password, QStringLiteral("\\1***"));
     return out;
 }

@@ -214,36 +214,49 @@ void tst_PgRecord::refusedBeforeAnyUnit()
              describe(r));
 }
 
-// A serial number is written once: the first unit gets it and its row holds it; a second unit
-// given the same number is refused before it is written, told where and when it was given.
+// A serial number is given once per plant. The first unit gets it written, then loses its cable:
+// its row still holds the number the unit now carries. A second unit given the same number is
+// refused before it is written, told where and when it was given; a new number passes.
 void tst_PgRecord::serialNumberOncePerPlant()
 {
     const QString spool = m_State.filePath(QStringLiteral("serial.spool"));
+    auto update = [&](Bench& bench, const char* serial, const char* station) {
+        return bench.run({"update", "--serial", serial, "--record", m_Server.uri(), "--spool",
+                          spool, "--station", station},
+                         kUpdateTimeoutMs);
+    };
     {
         Bench bench;
-        QVERIFY(bench.startSim(kNoSerialBootOnly));
-        const CliResult r = bench.run({"update", "--serial", "60501", "--record", m_Server.uri(),
-                                       "--spool", spool, "--station", "line 7"},
-                                      kUpdateTimeoutMs);
-        QVERIFY2(r.exitCode == 0, describe(r));
+        QVERIFY(bench.startSim(kNoSerialBootOnly + QStringList{"--unplug-after", "4"}));
+        const CliResult r = update(bench, "60500", "line 7");
+        QVERIFY2(r.exitCode == 4, describe(r));
         QVERIFY(bench.simLog().contains(QLatin1String("request code 3 ")));
     }
     const QString when = m_Server.value(
         "SELECT to_char(\"time\" AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"') FROM "
-        "unit_update WHERE serial = 60501 AND station = 'line 7'");
+        "unit_update WHERE serial = 60500 AND station = 'line 7'");
     QVERIFY2(when.startsWith(QLatin1String("20")), qPrintable(when));
-    Bench bench;
-    QVERIFY(bench.startSim(kNoSerialBootOnly));
-    const CliResult r = bench.run({"update", "--serial", "60501", "--record", m_Server.uri(),
-                                   "--spool", spool, "--station", "line 8"},
-                                  kUpdateTimeoutMs);
-    QVERIFY2(r.exitCode == 3, describe(r));
-    QVERIFY2(r.out.contains(QStringLiteral("serial-taken: serial number 60501 was given before, "
-                                           "at line 7 (%1) on %2")
-                                .arg(QSysInfo::machineHostName(), when)),
-             describe(r));
-    QVERIFY(!bench.simLog().contains(QLatin1String("request code 3 ")));
-    QVERIFY(!bench.simLog().contains(QLatin1String("request code 4 ")));
+    {
+        Bench bench;
+        QVERIFY(bench.startSim(kNoSerialBootOnly));
+        const CliResult r = update(bench, "60500", "line 8");
+        QVERIFY2(r.exitCode == 3, describe(r));
+        QVERIFY2(r.out.contains(QStringLiteral("serial-taken: serial number 60500 was given "
+                                               "before, at line 7 (%1) on %2")
+                                    .arg(QSysInfo::machineHostName(), when)),
+                 describe(r));
+        QVERIFY(!bench.simLog().contains(QLatin1String("request code 3 ")));
+        QVERIFY(!bench.simLog().contains(QLatin1String("request code 4 ")));
+        const CliResult next = update(bench, "60501", "line 8");
+        QVERIFY2(next.exitCode == 0, describe(next));
+        QVERIFY(bench.simLog().contains(QLatin1String("request code 3 ")));
+    }
+    // The dialog's check: the same answer for a URI, none for a file.
+    QString text;
+    QVERIFY(!recordstore::serialFree(m_Server.uri(), 60501, text));
+    QVERIFY2(text.contains(QLatin1String("at line 8")), qPrintable(text));
+    QVERIFY(recordstore::serialFree(m_Server.uri(), 60502, text));
+    QVERIFY(recordstore::serialFree(m_State.filePath(QStringLiteral("any.csv")), 60501, text));
 }
 
 // The same attempts written to a CSV file and to the database give the same figures.
