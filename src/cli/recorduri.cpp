@@ -8,11 +8,14 @@ namespace {
 
 constexpr const char* kSchemes[] = {"postgresql://", "postgres://"};
 // The libpq parameters a record URI may carry; the connection's own fields have their places.
-constexpr const char* kParameters[] = {"sslmode", "connect_timeout", "application_name",
-                                       "sslrootcert", "target_session_attrs"};
+constexpr const char* kParameters[] = {"sslmode",     "connect_timeout",      "application_name",
+                                       "sslrootcert", "target_session_attrs", "tcp_user_timeout"};
 // A server that does not answer is given up after this long (seconds), so a station hears of an
 // outage at once instead of waiting for the system's TCP timeout.
 constexpr int kDefaultConnectTimeoutS = 3;
+// A statement whose bytes the server stops acknowledging (the network went away under an open
+// connection) fails after this long (milliseconds) instead of the system's retransmission time.
+constexpr int kDefaultTcpUserTimeoutMs = 10000;
 
 int schemeLength(const QString& text)
 {
@@ -174,6 +177,7 @@ bool parse(const QString& text, SRecordUri& uri, QString& error)
         return false;
     }
     bool timeoutGiven = false;
+    bool tcpTimeoutGiven = false;
     for (const QString& pair : query.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
         const int eq = pair.indexOf(QLatin1Char('='));
         QString key, value;
@@ -197,10 +201,13 @@ bool parse(const QString& text, SRecordUri& uri, QString& error)
             return false;
         }
         timeoutGiven = timeoutGiven || key == QLatin1String("connect_timeout");
+        tcpTimeoutGiven = tcpTimeoutGiven || key == QLatin1String("tcp_user_timeout");
         uri.connectOptions << key + QLatin1Char('=') + value;
     }
     if (!timeoutGiven)
         uri.connectOptions << QStringLiteral("connect_timeout=%1").arg(kDefaultConnectTimeoutS);
+    if (!tcpTimeoutGiven)
+        uri.connectOptions << QStringLiteral("tcp_user_timeout=%1").arg(kDefaultTcpUserTimeoutMs);
     return true;
 }
 
