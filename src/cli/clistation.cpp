@@ -546,7 +546,7 @@ void CCliStation::recordBacklogChanged()
                             {QStringLiteral("waiting"), m_Record->waiting()}});
     else if (!m_Terminal)
         m_Out << clockText(m_Clock.elapsed()) << ' '
-              << (m_Record->waiting() > 0 ? m_Record->text()
+              << (m_Record->waiting() > 0 ? m_Record->text(CRecordBacklog::EWithReason)
                                           : QStringLiteral("record: every line is in the database"))
               << '\n';
     m_Dirty = true;
@@ -656,7 +656,8 @@ int CCliStation::summary()
             for (const QString& unit : it.value())
                 m_Out << "  failed, " << it.key() << ": " << unit << '\n';
         if (m_Record->waiting() > 0)
-            m_Out << m_Record->text() << "; 'ventaro-cli record sync' sends them\n";
+            m_Out << m_Record->text(CRecordBacklog::EWithReason)
+                  << "; 'ventaro-cli record sync' sends them\n";
         m_Out.flush();
     }
     return failures > 0 ? cliexit::kSomeFailed : cliexit::kOk;

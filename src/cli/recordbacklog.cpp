@@ -64,11 +64,11 @@ void CRecordBacklog::update(int waiting)
     m_Waiting = waiting;
 }
 
-QString CRecordBacklog::text() const
+QString CRecordBacklog::text(EReason reason) const
 {
     if (m_Waiting == 0)
         return {};
-    const QString why = m_Sink ? m_Sink->sendError() : QString();
+    const QString why = m_Sink && reason == EWithReason ? m_Sink->sendError() : QString();
     return QStringLiteral("record: %1 lines wait for the database%2")
         .arg(m_Waiting)
         .arg(why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why));

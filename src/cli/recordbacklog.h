@@ -34,8 +34,10 @@ public:
     // One more try, at the end of a run.
     void flush();
     int waiting() const { return m_Waiting; }
-    // "record: 3 lines wait for the database (...)", empty when none waits.
-    QString text() const;
+    // "record: 3 lines wait for the database", with why when asked (a long text, not for a
+    // terminal's redrawn lines); empty when none waits.
+    enum EReason { EWithoutReason, EWithReason };
+    QString text(EReason reason = EWithoutReason) const;
 
 private:
     void update(int waiting);
