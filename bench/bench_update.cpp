@@ -4,7 +4,12 @@
 // 100 ms after each chunk. The 100-series unit restarts once (after its application); that
 // restart (set below) is the unit's time, listed on its own.
 //
-//   bench_update [runs]     (default 1 run per unit)
+// Then ventaro-cli update on a plus unit that restarts after its swap, against one that does
+// not: the restart should cost the unit's own time and nothing more (goal: (time - restart
+// delay) / time without restart at most 1.08).
+//
+//   bench_update [runs]           (default 1 run per unit)
+//   bench_update [runs] restart   only the restart comparison
 #include "firmware/flashimagelist.h"
 #include "firmware/partitiontable.h"
 
@@ -115,6 +120,67 @@ SRun runOnce(bool plus)
     return run;
 }
 
+// ventaro-cli update of a plus unit (application and bootloader); `rebootAfterSwapMs` < 0: the
+// unit does not restart. The wall time of the command, or -1 when it did not end with exit 0.
+qint64 cliUpdateMs(int rebootAfterSwapMs, int rebootPauseMs)
+{
+    QTemporaryDir dir;
+    const QString ports = dir.filePath("ports");
+    QDir().mkpath(ports);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VENTARO_PORT_DIR", ports);
+    env.insert("VENTARO_INSTANCE_KEY", "bench_update-" + QString::number(qApp->applicationPid()));
+    QProcess sim;
+    sim.setProcessEnvironment(env);
+    sim.setStandardOutputFile(QProcess::nullDevice());
+    sim.setStandardErrorFile(QProcess::nullDevice());
+    QStringList simArgs{
+        "--port-dir", ports,      "--name", "unit",           "--model",
+        "plus",       "--serial", "60001",  "--reboot-pause", QString::number(rebootPauseMs)};
+    if (rebootAfterSwapMs >= 0)
+        simArgs << "--reboot-after-swap" << QString::number(rebootAfterSwapMs);
+    sim.start(sibling("../tools/devsim/ventaro-devsim"), simArgs);
+    if (!sim.waitForStarted())
+        return -1;
+    QElapsedTimer wait;
+    wait.start();
+    while (!QFile::exists(QDir(ports).filePath("unit.port")) && wait.elapsed() < 10000)
+        sim.waitForFinished(10);
+    QProcess cli;
+    cli.setProcessEnvironment(env);
+    cli.setStandardOutputFile(QProcess::nullDevice());
+    cli.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    cli.start(sibling("../src/ventaro-cli"), {"update"});
+    const bool done = cli.waitForFinished(kUpdateTimeoutMs);
+    const qint64 ms = clock.elapsed();
+    const bool ok = done && cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 0;
+    if (!done)
+        cli.kill();
+    sim.terminate();
+    sim.waitForFinished();
+    return ok ? ms : -1;
+}
+
+void reportRestart(int runs)
+{
+    constexpr int kRestartAfterSwapMs = 1000;
+    constexpr int kAwayMs = 1500; // the port is gone this long while the unit restarts
+    for (int i = 0; i < runs; ++i) {
+        const qint64 plain = cliUpdateMs(-1, kAwayMs);
+        const qint64 late = cliUpdateMs(kRestartAfterSwapMs, kAwayMs);
+        const qint64 early = cliUpdateMs(0, kAwayMs);
+        std::printf("plus restart run %d: no restart %6.2f s; restart %d ms after the swap "
+                    "%6.2f s, (time - %d ms) / no restart %.3f; restart at once, away %d ms "
+                    "%6.2f s, (time - %d ms) / no restart %.3f\n",
+                    i + 1, plain / 1000.0, kRestartAfterSwapMs, late / 1000.0, kRestartAfterSwapMs,
+                    double(late - kRestartAfterSwapMs) / double(plain), kAwayMs, early / 1000.0,
+                    kAwayMs, double(early - kAwayMs) / double(plain));
+        std::fflush(stdout);
+    }
+}
+
 void report(bool plus, int runs)
 {
     using P = CPartitionTable;
@@ -144,7 +210,10 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? qMax(1, QString::fromLocal8Bit(argv[1]).toInt()) : 1;
-    report(true, runs);
-    report(false, runs);
+    if (argc <= 2 || QString::fromLocal8Bit(argv[2]) != QLatin1String("restart")) {
+        report(true, runs);
+        report(false, runs);
+    }
+    reportRestart(runs);
     return 0;
 }

@@ -168,6 +168,7 @@ private:
     int m_State = EStateIdle;
     int m_Identifications = 0;
     SUnitIdentity m_Identity; // of the last successful identification
+    SHLP_IdentData m_Ident;   // its record
     int m_DiscoveryRun = 0;   // counts discoveries that opened or closed a port
     // Discoveries that ended, identified or not, and how the latest one ended.
     int m_Discoveries = 0;

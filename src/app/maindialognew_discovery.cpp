@@ -1,14 +1,14 @@
 #include "maindialognew.h"
 
-#include "service/fanfactory.h"
-#include "service/identityview.h"
 #include "app/messagebox.h"
-#include "service/portconnector.h"
-#include "service/portenumerator.h"
 #include "console/debugquorlin70.h"
 #include "console/debugventaro100.h"
 #include "device/fan.h"
 #include "device/uitext.h"
+#include "service/fanfactory.h"
+#include "service/identityview.h"
+#include "service/portconnector.h"
+#include "service/portenumerator.h"
 
 #include <QDebug>
 #include <QLabel>
@@ -20,7 +20,8 @@ void CMainDialogNew::on_DeviceListChanged()
 {
     qDebug() << "*** on_DeviceListChanged(): start";
     const QString selected = selectDevicePort(m_Enumerator->getPorts(), m_ExcludedPort);
-    if (selected == m_Connector->portName(*m_Fan)) {
+    // A unit back under the name of its lost port needs the port opened again.
+    if (selected == m_Connector->portName(*m_Fan) && !m_Fan->portLost()) {
         qDebug() << "*** on_DeviceListChanged(): com port not changed";
         return;
     }
@@ -97,6 +98,7 @@ bool CMainDialogNew::identifyDevice()
         const SUnitIdentity unit = SUnitIdentity::of(ident);
         const bool restartOfUnitUnderUpdate = m_Workflow.updating(unit);
         m_Identity = unit;
+        m_Ident = ident;
         m_Workflow.unitIdentified(unit);
         const bool decided = applyFlagRules(ident, restartOfUnitUnderUpdate);
         if (run != m_DiscoveryRun)

@@ -10,9 +10,11 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 // ---- The update: the slots run the workflow, the dialog is its host ----------------------
 
@@ -62,14 +64,26 @@ namespace {
 // Exit code of the reboot wait's event loop when a discovery ended it; the application quitting
 // ends it with another code.
 constexpr int kDiscoveryExit = 0x1D;
+constexpr int kWindowExit = 0x1E;
 } // namespace
 
-bool CMainDialogNew::CUpdateHostAdapter::waitForIdentification(int count)
+bool CMainDialogNew::CUpdateHostAdapter::waitForIdentification(int count, int windowMs)
 {
     // Discovery runs from the event loop; an event loop sleeps until port notifications or
     // timers wake it, so the wait costs no processor time.
+    QElapsedTimer clock;
+    clock.start();
     while (d.m_Discoveries <= count) {
         QEventLoop loop;
+        QTimer window;
+        if (windowMs != kNoWindow) {
+            const qint64 left = windowMs - clock.elapsed();
+            if (left <= 0)
+                return false;
+            window.setSingleShot(true);
+            QObject::connect(&window, &QTimer::timeout, &loop, [&] { loop.exit(kWindowExit); });
+            window.start(int(left));
+        }
         d.m_RebootWait = &loop;
         const int result = loop.exec();
         d.m_RebootWait = nullptr;
@@ -77,6 +91,14 @@ bool CMainDialogNew::CUpdateHostAdapter::waitForIdentification(int count)
             return false;
     }
     return d.m_LastIdentified;
+}
+
+bool CMainDialogNew::CUpdateHostAdapter::identifyAgain()
+{
+    const bool identified = d.identifyDevice();
+    if (!identified)
+        d.noteIdentificationFailed();
+    return identified;
 }
 
 void CMainDialogNew::noteIdentified()

@@ -17,6 +17,8 @@ public:
     void setSerialNumber(int serialNumber) override { d.m_SerialNumber = serialNumber; }
     int enteredSerialNumber() const override { return d.serialFieldValue(); }
     bool manufacturing() const override { return d.m_Manufacturing; }
+    bool identifyAgain() override;
+    SHLP_IdentData identData() const override { return d.m_Ident; }
 
     void showState(EDialogState state) override { d.showState(state); }
     void refreshState() override { d.refreshState(); }
@@ -24,7 +26,7 @@ public:
     void showMessage(const SUpdateMessage& message) override;
     QProgressBar* progressBar() override { return d.m_Progress; }
     int identificationCount() const override { return d.m_Discoveries; }
-    bool waitForIdentification(int count) override;
+    bool waitForIdentification(int count, int windowMs) override;
     void updateSucceeded() override;
     void updateRunning(bool) override { d.applyUpdateLock(); }
 

@@ -33,7 +33,7 @@ constexpr SCommandInfo kCommands[] = {
 };
 
 const char* const kExitCodes = R"(Exit codes:
-  0   done (update: the unit was updated)
+  0   done (update: the unit was updated, and confirmed it when asked afterwards)
   1   the command line could not be understood
   2   no unit: no ventaro port found, the port would not open, or the unit did not answer
   3   not updatable: the update rules refuse the unit, the application is running (switch
@@ -49,7 +49,10 @@ const char* const kExitCodes = R"(Exit codes:
       no schema (record: init, sync or stats failed, or lines are still waiting)
   11  the chart could not be written (seclog --plot)
   12  doctor found a problem (each comes with its fix)
-  13  update --all, station: at least one unit failed (the summary says which and why))";
+  13  update --all, station: at least one unit failed (the summary says which and why)
+  14  update: everything was written, but the unit does not confirm it (outcome
+      verify-failed: another version, a checksum error or the old bootloader copy; the text
+      names each) or did not answer again afterwards (outcome not-back): update it again)";
 
 // Options every command that talks to a unit accepts.
 const QCommandLineOption kPortOption(QStringLiteral("port"),

@@ -18,4 +18,7 @@ constexpr int kRecordFailed = 10;  // the production record could not be written
 constexpr int kPlotFailed = 11;    // the chart picture could not be written
 constexpr int kDoctorProblem = 12; // doctor found a problem with the set-up
 constexpr int kSomeFailed = 13;    // update --all, station: at least one unit failed
+constexpr int kNotVerified = 14;   // update: all was written, but the unit does not confirm it
+                                   // (another version, a checksum error, the old bootloader
+                                   // copy) or did not answer again afterwards
 } // namespace cliexit

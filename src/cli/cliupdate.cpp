@@ -47,6 +47,8 @@ const char* stepName(EUpdateStep step)
         return "swap";
     case EUpdateStep::StartupMode:
         return "startup-mode";
+    case EUpdateStep::Verify:
+        return "verify";
     }
     return "";
 }
@@ -125,6 +127,12 @@ int CCliUpdate::runWorkflow()
             completeStep();
             break;
         }
+        if (m_Step == EUpdateStep::Verify && !m_Workflow.stoppedForOtherUnit()) {
+            const SVerifyOutcome& check = m_Workflow.lastVerification();
+            return finish(cliexit::kNotVerified,
+                          check.back ? QStringLiteral("verify-failed") : QStringLiteral("not-back"),
+                          check.detail());
+        }
         if (m_TimedOut)
             return finish(cliexit::kNoComeBack, QStringLiteral("no-come-back"),
                           QStringLiteral("the unit did not come back within %1 s")
@@ -133,7 +141,7 @@ int CCliUpdate::runWorkflow()
             return otherUnit();
         if (m_State == EStateReady && m_Step == EUpdateStep::Swap && run == 0) {
             completeStep();
-            if (!waitForIdentification(m_Identifications))
+            if (!waitForIdentification(m_Identifications, kNoWindow))
                 return finish(cliexit::kNoComeBack, QStringLiteral("no-come-back"),
                               QStringLiteral("the unit did not come back within %1 s")
                                   .arg(m_Options.rebootTimeoutS));
@@ -151,16 +159,11 @@ int CCliUpdate::runWorkflow()
                       QStringLiteral("%1 failed").arg(QLatin1String(stepName(m_Step))));
     }
 
-    if (m_Options.startupMode >= 0) {
-        stepStarted(EUpdateStep::StartupMode);
-        if (!m_Unit.fan().setStartupMode(UINT8(m_Options.startupMode)))
-            return finish(cliexit::kTransferFailed, QStringLiteral("transfer-failed"),
-                          QStringLiteral("setting the start-up mode failed"));
-        completeStep();
-    }
-
-    recordVersionsAfter();
-    return finish(cliexit::kOk, QStringLiteral("updated"), QStringLiteral("the unit was updated"));
+    const QString checked = m_Workflow.lastVerification().detail();
+    return finish(cliexit::kOk, QStringLiteral("updated"),
+                  checked.isEmpty()
+                      ? QStringLiteral("the unit was updated and confirms it")
+                      : QStringLiteral("the unit was updated and confirms it (%1)").arg(checked));
 }
 
 SProductionRecord CCliUpdate::recordBefore(const QString& port, const QString& model,
@@ -180,19 +183,23 @@ SProductionRecord CCliUpdate::recordBefore(const QString& port, const QString& m
     return record;
 }
 
-void CCliUpdate::recordVersionsAfter()
+void CCliUpdate::verified(const SVerifyOutcome& outcome)
 {
-    // A unit that restarts after its swap is not there at once; it is asked once it is back.
-    const bool gone = !QFileInfo::exists(m_Unit.portName());
-    if ((gone || m_Unit.identify() != CCliUnit::EOk) && !waitForIdentification(m_Identifications))
+    m_Record.verified = outcome.passed();
+    m_Record.verifyDetail = outcome.detail();
+    if (!outcome.back)
         return;
-    if (identifiedUnit() != m_Workflow.boundUnit())
-        return; // another unit came back: its versions prove nothing about this one
+    // What the unit runs now, as it reported it to the verification.
     const SHLP_IdentData& after = m_Unit.ident();
     m_Record.bootAfter = clitext::bootVersion(after);
     m_Record.applAfter = clitext::applVersion(after);
     m_Record.wifiAfter = wifiVersionText(after);
     m_Record.serial = after.m_SerialNo;
+    if (m_Options.json)
+        event(QStringLiteral("verified"), {{QStringLiteral("passed"), outcome.passed()},
+                                           {QStringLiteral("detail"), outcome.detail()}});
+    else if (!outcome.passed())
+        line(QStringLiteral("verification: %1").arg(outcome.detail()));
 }
 
 void CCliUpdate::requestStop()
@@ -348,22 +355,37 @@ QProgressBar* CCliUpdate::progressBar()
     return m_Progress.get();
 }
 
-bool CCliUpdate::waitForIdentification(int count)
+SHLP_IdentData CCliUpdate::identData() const
 {
+    return m_Unit.ident();
+}
+
+bool CCliUpdate::identifyAgain()
+{
+    if (m_Unit.identify() != CCliUnit::EOk)
+        return false;
+    noteIdentified(m_Unit.portName());
+    return true;
+}
+
+bool CCliUpdate::waitForIdentification(int count, int windowMs)
+{
+    const qint64 limitMs =
+        windowMs != kNoWindow ? qint64(windowMs) : qint64(m_Options.rebootTimeoutS) * 1000;
     const SUnitIdentity& unit = m_Workflow.boundUnit();
     if (m_Options.json)
         event(QStringLiteral("waiting"),
-              {{QStringLiteral("timeoutS"), m_Options.rebootTimeoutS},
+              {{QStringLiteral("timeoutS"), int((limitMs + 999) / 1000)},
                {QStringLiteral("model"), SUnitIdentity::modelName(unit.plus)},
                {QStringLiteral("unitSerial"), qint64(unit.serial)},
                {QStringLiteral("board"), unit.board}});
     else
         line(QStringLiteral("waiting up to %1 s for the unit to come back")
-                 .arg(m_Options.rebootTimeoutS));
+                 .arg((limitMs + 999) / 1000));
     m_PolledPort = m_Unit.portName();
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < qint64(m_Options.rebootTimeoutS) * 1000) {
+    while (clock.elapsed() < limitMs) {
         QCoreApplication::processEvents();
         if (stopRequested())
             return false;
@@ -373,7 +395,8 @@ bool CCliUpdate::waitForIdentification(int count)
             return true;
         QThread::msleep(kPortPollMs);
     }
-    m_TimedOut = true;
+    if (windowMs == kNoWindow)
+        m_TimedOut = true;
     return false;
 }
 
@@ -458,6 +481,11 @@ void CCliUpdate::readHandedPorts()
 
 void CCliUpdate::pollPorts()
 {
+    // A unit back under the name of its lost port is connected again like one on a new name.
+    if (m_Unit.fan().portLost() && !m_PolledPort.isEmpty()) {
+        m_PolledPort.clear();
+        m_Unit.disconnect();
+    }
     const QString now = watchedPort();
     if (now == m_PolledPort)
         return;
@@ -475,7 +503,11 @@ void CCliUpdate::pollPorts()
         m_Err.flush();
         return;
     }
-    // As the dialog's identification.
+    noteIdentified(now);
+}
+
+void CCliUpdate::noteIdentified(const QString& port)
+{
     m_Serial = int(m_Unit.ident().m_SerialNo);
     ++m_Identifications;
     const SUnitIdentity unit = SUnitIdentity::of(m_Unit.ident());
@@ -485,12 +517,12 @@ void CCliUpdate::pollPorts()
     const SHLP_IdentData& id = m_Unit.ident();
     if (m_Options.json)
         event(QStringLiteral("identified"),
-              {{QStringLiteral("port"), now},
+              {{QStringLiteral("port"), port},
                {QStringLiteral("bootloader"), clitext::bootVersion(id)},
                {QStringLiteral("application"), clitext::applVersion(id)}});
     else
-        line(QStringLiteral("unit back on %1: bootloader %2, application %3")
-                 .arg(now, clitext::bootVersion(id), clitext::applVersion(id)));
+        line(QStringLiteral("unit on %1: bootloader %2, application %3")
+                 .arg(port, clitext::bootVersion(id), clitext::applVersion(id)));
 }
 
 void CCliUpdate::completeStep()

@@ -44,14 +44,18 @@ public:
     int serialNumber() const override { return m_Serial; }
     void setSerialNumber(int serialNumber) override { m_Serial = serialNumber; }
     int enteredSerialNumber() const override;
-    bool manufacturing() const override { return false; } // the start-up mode is set by run()
+    bool manufacturing() const override { return m_Options.startupMode >= 0; }
+    int startupMode() const override { return m_Options.startupMode; }
     void showState(EDialogState state) override;
     void refreshState() override;
     void setStatus(const QString& text) override;
     void showMessage(const SUpdateMessage& message) override;
     QProgressBar* progressBar() override;
     int identificationCount() const override { return m_Identifications; }
-    [[nodiscard]] bool waitForIdentification(int count) override;
+    [[nodiscard]] bool waitForIdentification(int count, int windowMs) override;
+    [[nodiscard]] bool identifyAgain() override;
+    SHLP_IdentData identData() const override;
+    void verified(const SVerifyOutcome& outcome) override;
     void updateRunning(bool) override {}
     void updateSucceeded() override {}
     void stepStarted(EUpdateStep step) override;
@@ -67,8 +71,8 @@ private:
     QString watchedPort();
     void readHandedPorts();
     bool stopRequested();
-    // The versions after the update, from the unit as it reports itself after its restart.
-    void recordVersionsAfter();
+    // As the dialog's identification: the decisions anew, and the workflow told.
+    void noteIdentified(const QString& port);
     int runWorkflow();
     int finish(int exitCode, QString outcome, QString text);
     // With a database record: a serial number about to be written that another unit holds is

@@ -55,6 +55,11 @@ QVector<SMigration> migrations()
          {QStringLiteral("CREATE TABLE %1 (%2)").arg(kTable, columns.join(QStringLiteral(", "))),
           QStringLiteral("CREATE INDEX unit_update_serial ON %1 (serial)").arg(kTable),
           QStringLiteral("CREATE INDEX unit_update_time ON %1 (\"time\")").arg(kTable)}},
+        // Whether the unit confirmed its update, and what it did not confirm.
+        {2,
+         {QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS verified text, ADD COLUMN IF "
+                         "NOT EXISTS verify_detail text")
+              .arg(kTable)}},
     };
 }
 

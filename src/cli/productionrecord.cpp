@@ -35,6 +35,8 @@ constexpr const char* kColumns[] = {
     // Added later, so that older record files keep their columns in place.
     "station",
     "operator",
+    "verified",
+    "verify_detail",
 };
 
 QByteArray field(const QString& value)
@@ -125,6 +127,8 @@ QStringList fields(const SProductionRecord& r)
         r.outcome,
         r.station,
         r.operatorName,
+        r.verified ? QStringLiteral("yes") : QStringLiteral("no"),
+        r.verifyDetail,
     };
     Q_ASSERT(values.size() == int(std::size(kColumns)));
     return values;

@@ -25,14 +25,17 @@ struct SProductionRecord
     QString model;
     quint32 serial = 0; // after the update (the one written, if any)
     QString bootBefore, applBefore, wifiBefore;
-    QString bootAfter, applAfter, wifiAfter; // empty when the unit was not seen again
-    QVector<SImage> images;                  // written completely, in order
+    // As the unit reported them when its update was verified; empty when it was not seen again.
+    QString bootAfter, applAfter, wifiAfter;
+    QVector<SImage> images; // written completely, in order
     qint64 durationMs = 0;
     int retries = 0;
     int exitCode = 0;
-    QString outcome;      // "updated", "transfer-failed", ...
-    QString station;      // --station, may be empty
-    QString operatorName; // --operator, may be empty
+    QString outcome;       // "updated", "transfer-failed", ...
+    QString station;       // --station, may be empty
+    QString operatorName;  // --operator, may be empty
+    bool verified = false; // the unit confirmed everything its update wrote
+    QString verifyDetail;  // what it did not confirm, or what could not be checked
 };
 
 namespace productionrecord {

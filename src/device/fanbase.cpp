@@ -28,6 +28,11 @@ bool CFanBase::isConnected() const
     return m_Wire && (!m_WireOnPort || m_Port->isOpen());
 }
 
+bool CFanBase::portLost() const
+{
+    return m_Wire && m_Wire->Lost();
+}
+
 void CFanBase::closePort()
 {
     // The wire refers to the port: it goes first.
@@ -189,7 +194,7 @@ bool CFanBase::getIdentData(SHLP_IdentData& out)
         qDebug() << "Sending report ident request...";
         if (protocol.Send(packet) == CLLProtocol::RC_OK)
             break;
-        if (clock.elapsedMs() >= kIdentRetryWindowMs) {
+        if (clock.elapsedMs() >= kIdentRetryWindowMs || m_Wire->Lost()) {
             userInfo(userText(QT_TRANSLATE_NOOP("CFanBase", "%1 did not respond! ")));
             return false;
         }

@@ -59,6 +59,9 @@ public:
     void disconnectDevice();
     // A wire exists and, when it runs over the serial port, the port is open.
     bool isConnected() const;
+    // The connection failed for good: the device went away under its open port (unplugged,
+    // restarted). No request is sent on it any more; only a new connection helps.
+    bool portLost() const;
     // Changes whenever the connection is dropped: an operation that lets events run (an
     // upload) sees that the port was closed and opened again meanwhile.
     int connectionId() const { return m_ConnectionId; }

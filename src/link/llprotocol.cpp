@@ -21,6 +21,10 @@ CLLProtocol::EReturnCode CLLProtocol::receivePacket(CLLProtocolPacket& packet, U
             qDebug() << "Exchange given up after" << m_WaitedMs << "ms of waiting.";
             break;
         }
+        if (m_Wire.Lost()) {
+            qDebug() << "The port is gone.";
+            break;
+        }
         m_Wire.WaitReadable(kPollSleepMs);
         m_WaitedMs += kPollSleepMs;
         UINT16 len = 0;
@@ -69,7 +73,7 @@ bool CLLProtocol::sendAttempt(CLLProtocolPacket& packet, int attempts)
             qDebug() << "CLLProtocol::Send: m_Wire.Send failed! Chunk: " << chunk;
             m_Wire.Sleep(kChunkRetrySleepMs);
             m_WaitedMs += kChunkRetrySleepMs;
-            if (++writes >= attempts)
+            if (++writes >= attempts || m_Wire.Lost())
                 return false;
         }
     }
@@ -79,7 +83,7 @@ CLLProtocol::EReturnCode CLLProtocol::Send(CLLProtocolPacket& packet)
 {
     m_WaitedMs = 0;
     const int attempts = packet.IsRepeat() ? kRepeatAttempts : 1;
-    for (int attempt = 0; attempt < attempts && !limitReached(); ++attempt) {
+    for (int attempt = 0; attempt < attempts && !limitReached() && !m_Wire.Lost(); ++attempt) {
         qDebug() << "Sending packet...:" << attempt;
         if (!sendAttempt(packet, attempts))
             continue;

@@ -29,6 +29,9 @@ public:
     // Every other pause is a Sleep, which lasts its full time whatever arrives. A wire that
     // cannot tell when bytes arrive waits the full time.
     virtual void WaitReadable(UINT16 ms) { Sleep(ms); }
+    // The far end is gone for good (a device unplugged under its open port): nothing more
+    // arrives, and every wait on this wire would only run into its timeout.
+    virtual bool Lost() const { return false; }
 };
 
 // The read buffer with put-back store that every wire implementation shares.

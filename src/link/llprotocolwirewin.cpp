@@ -73,6 +73,13 @@ void CLLProtocolWireWin::WaitReadable(UINT16 ms)
         QThread::usleep(quint64(leftUs));
 }
 
+bool CLLProtocolWireWin::Lost() const
+{
+    const auto* serial = qobject_cast<const QSerialPort*>(m_Port);
+    return serial && (serial->error() == QSerialPort::ReadError ||
+                      serial->error() == QSerialPort::ResourceError);
+}
+
 qint64 CLLProtocolWireWin::BytesAvailable()
 {
     if (!m_Port)

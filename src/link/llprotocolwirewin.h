@@ -24,6 +24,8 @@ public:
     UINT16 PutBack(UINT16 received, UINT16 kept) override;
     void Sleep(UINT16 ms) override;
     void WaitReadable(UINT16 ms) override;
+    // The port reported a read or resource error: its device went away.
+    bool Lost() const override;
     virtual qint64 BytesAvailable();
 
 private:

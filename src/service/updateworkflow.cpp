@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 
 // Counts the nesting of running steps; the update is running while one is alive.
 class CUpdateWorkflow::CRunning
@@ -17,6 +18,7 @@ public:
             m_Workflow.m_LastReport.clear();
             m_Workflow.m_Bound = false;
             m_Workflow.m_OtherUnit = false;
+            m_Workflow.m_Written = {};
             m_Workflow.m_Host.updateRunning(true);
         }
     }
@@ -62,6 +64,7 @@ bool CUpdateWorkflow::burn()
             return false; // state 0 and its text are shown
         m_Host.setSerialNumber(toWrite);
         m_Unit.serial = quint32(toWrite);
+        m_Written.serialWritten = quint32(toWrite);
     }
 
     // The flags are read afresh before every step: discovery re-identifies the unit while
@@ -102,11 +105,14 @@ bool CUpdateWorkflow::burn()
         if (!onBoundUnit())
             return false;
         CFanBase* fan = m_Host.device();
-        if (!fan || !reporting(*fan, [&] { return fan->setStartupMode(kStartupMode); })) {
+        const int mode = m_Host.startupMode();
+        if (!fan || !reporting(*fan, [&] { return fan->setStartupMode(UINT8(mode)); })) {
             fail(m_LastReport);
             return false;
         }
     }
+    if (!verify())
+        return false;
     m_Host.showState(EStateUpdated);
     m_Host.updateFlags().bridgeNeeded = false;
     m_Host.updateSucceeded();
@@ -181,6 +187,7 @@ bool CUpdateWorkflow::updateBootloader()
         return false;
     }
     m_Host.updateFlags().updateBoot = false;
+    m_Written.swappedTo = idle == CPartitionTable::EBootloader1 ? 1 : 2;
     m_Host.showState(EStateUpdated);
     return true;
 }
@@ -244,6 +251,7 @@ bool CUpdateWorkflow::flashImage(CPartitionTable::EPartType type, bool slow)
     if (!reporting(*fan,
                    [&] { return fan->uploadImage(system, type, m_Host.progressBar(), slow); }))
         return false;
+    noteWritten(type);
     // A unit that went away after its last acknowledgement is not updated either.
     return m_Host.device() && m_Host.device()->isConnected();
 }
@@ -288,6 +296,71 @@ bool CUpdateWorkflow::rebootPause()
     }
     m_Host.showState(EStateUpdating);
     return true;
+}
+
+void CUpdateWorkflow::noteWritten(CPartitionTable::EPartType type)
+{
+    const CFlashImageList list;
+    const auto system = m_Host.plusDevice() ? CFlashImage::ESystemPlus : CFlashImage::ESystem100;
+    if (const CFlashImage* image = list.find(type, system))
+        m_Written.images << SWrittenUpdate::SImage{type, image->m_MainVer, image->m_SubVer};
+}
+
+bool CUpdateWorkflow::verify()
+{
+    m_Host.stepStarted(EUpdateStep::Verify);
+    m_Host.setStatus(updateverify::verifyingText());
+    m_Verification = checkUnit();
+    if (m_OtherUnit) {
+        fail(QString());
+        return false;
+    }
+    m_Host.verified(m_Verification);
+    if (m_Verification.passed()) {
+        qDebug() << "CUpdateWorkflow: the unit confirms the update;" << m_Verification.detail();
+        return true;
+    }
+    qDebug() << "CUpdateWorkflow: the unit does not confirm the update:" << m_Verification.detail();
+    // Ready to be updated again at once, with the reason in the status line.
+    m_Host.refreshState();
+    m_Host.setStatus(m_Verification.userText());
+    return false;
+}
+
+SVerifyOutcome CUpdateWorkflow::checkUnit()
+{
+    QElapsedTimer clock;
+    clock.start();
+    const auto left = [&] { return updateverify::kVerifyWindowMs - clock.elapsed(); };
+    const auto reachable = [this] {
+        CFanBase* fan = m_Host.device();
+        return fan && fan->isConnected() && !fan->portLost();
+    };
+    int unanswered = 0;
+    while (left() > 0 && !m_OtherUnit) {
+        // A port that is gone is not asked: the unit is waited for where it comes back. On a
+        // port that stays, a request spoilt on the line is asked again.
+        if (reachable()) {
+            if (!m_Host.identifyAgain()) {
+                if (reachable() && ++unanswered < updateverify::kVerifyTries)
+                    continue;
+            } else if (!m_OtherUnit) {
+                CPartitionTable::SPartition table[CPartitionTable::kEntries];
+                bool read = false;
+                for (int i = 0; i < updateverify::kVerifyTries && !read && reachable(); ++i)
+                    read = m_Host.device()->getPartitionTable(table);
+                if (read || reachable())
+                    return updateverify::compare(m_Written, m_Unit, m_Host.identData(),
+                                                 read ? table : nullptr);
+                continue; // gone between the requests (a restart): asked once it is back
+            }
+        }
+        if (m_OtherUnit || left() <= 0 ||
+            !m_Host.waitForIdentification(m_Host.identificationCount(), int(left())))
+            break;
+        unanswered = 0;
+    }
+    return updateverify::notBack();
 }
 
 SUpdateMessage CUpdateWorkflow::rebootMessage() const

@@ -3,6 +3,7 @@
 #include "firmware/partitiontable.h"
 #include "service/unitidentity.h"
 #include "service/updateflags.h"
+#include "service/updateverify.h"
 
 #include <QString>
 
@@ -28,6 +29,7 @@ enum class EUpdateStep {
     BootloaderImage, // the idle copy
     Swap,
     StartupMode,
+    Verify, // the unit reports what it runs after the last write
 };
 
 // What the update needs from its surroundings (the main dialog, or a headless front end):
@@ -51,7 +53,8 @@ public:
     virtual void setSerialNumber(int serialNumber) = 0;
     // The serial number entered by the user or preset; 0 for none or for text that is no number.
     virtual int enteredSerialNumber() const = 0;
-    virtual bool manufacturing() const = 0; // -m: set the start-up mode after success
+    virtual bool manufacturing() const = 0;       // -m: set the start-up mode after success
+    virtual int startupMode() const { return 1; } // the mode set then
 
     virtual void showState(EDialogState state) = 0;
     virtual void refreshState() = 0;
@@ -64,8 +67,18 @@ public:
     // not count), and a wait (processing events, without spinning) until there have been more
     // than `count`. True when the latest of them identified the unit; false when it could not
     // be identified or the wait ended otherwise (the application is quitting).
+    // `windowMs` bounds the wait; kNoWindow leaves it to the host (the user restarts the unit).
+    static constexpr int kNoWindow = -1;
     virtual int identificationCount() const = 0;
-    [[nodiscard]] virtual bool waitForIdentification(int count) = 0;
+    [[nodiscard]] virtual bool waitForIdentification(int count, int windowMs = kNoWindow) = 0;
+    // Identifies the unit on the connection in use again, as discovery does (the decisions are
+    // taken anew, the device object may be replaced). False when it did not answer.
+    [[nodiscard]] virtual bool identifyAgain() = 0;
+    // The identity record of the last successful identification.
+    virtual SHLP_IdentData identData() const = 0;
+    // The verification after the last write ended (passed or not), before the update's end
+    // is shown.
+    virtual void verified(const SVerifyOutcome& outcome) { (void)outcome; }
     // An update (or a single step) starts or ends; running() tells which.
     virtual void updateRunning(bool running) = 0;
     // The whole update succeeded (state 4 is shown).
@@ -85,10 +98,15 @@ public:
 // An update belongs to the unit identified when it started (with the serial number it wrote).
 // Its host reports every identification through unitIdentified(); another unit identified while
 // the update runs stops it before anything more is written to either unit.
+//
+// An update counts as done only when the unit confirms it: after the last write it must answer
+// again within updateverify::kVerifyWindowMs (on its connection, or back through discovery
+// after a restart) and report the versions written, its partition table without checksum
+// errors, the bootloader copy the swap chose and its own identity. Anything else ends the
+// update as failed with a text naming what the unit still runs; it can be run again at once.
 class CUpdateWorkflow
 {
 public:
-    static constexpr int kStartupMode = 1; // set after success in manufacturing mode
     static constexpr int kMinUpdatableSerial = 50000;
 
     explicit CUpdateWorkflow(CUpdateHost& host) : m_Host(host) {}
@@ -118,6 +136,10 @@ public:
     bool stoppedForOtherUnit() const { return m_OtherUnit; }
     // The unit the last update started on, with the serial number it wrote.
     const SUnitIdentity& boundUnit() const { return m_Unit; }
+    // The verification of the last update that reached it.
+    const SVerifyOutcome& lastVerification() const { return m_Verification; }
+    // What the running (or last) update wrote.
+    const SWrittenUpdate& written() const { return m_Written; }
     static QString otherUnitText();
 
     // Texts the device object reports while a step runs (upload failures); the last one is the
@@ -136,6 +158,11 @@ private:
     // Ends a failed step: state 0, and the failure text in the status line.
     void fail(const QString& text);
     [[nodiscard]] bool rebootPause();
+    // Holds the unit's report after the last write against what was written; false (with
+    // the failure shown) when it does not confirm the update.
+    [[nodiscard]] bool verify();
+    SVerifyOutcome checkUnit();
+    void noteWritten(CPartitionTable::EPartType type);
     // False, with the failure shown, once another unit has been identified.
     [[nodiscard]] bool onBoundUnit();
     // The serial number the update is to write, or 0 when the unit has its own.
@@ -149,4 +176,6 @@ private:
     bool m_Bound = false; // a whole update runs on m_Unit
     SUnitIdentity m_Unit;
     bool m_OtherUnit = false;
+    SWrittenUpdate m_Written;
+    SVerifyOutcome m_Verification;
 };

@@ -128,6 +128,7 @@ private slots:
     void automaticUpdateOfPlusUnit();
     void unitKilledMidUpdate();
     void anotherUnitDuringRebootPause();
+    void automaticUpdateNotConfirmed();
 };
 
 void tst_UpdatePty::automaticUpdateOfPlusUnit()
@@ -223,6 +224,27 @@ void tst_UpdatePty::anotherUnitDuringRebootPause()
     QCOMPARE(countLines(bench.path("sim2.log"), QStringLiteral("request code 3 ")), 0);
     QCOMPARE(countLines(bench.path("sim2.log"), QStringLiteral("request code 6 ")), 0);
     QCOMPARE(countLines(bench.path("tool.log"), QStringLiteral("another unit was identified")), 1);
+}
+
+// A unit that acknowledges its application but keeps the old one: -ap never exits with 100.
+void tst_UpdatePty::automaticUpdateNotConfirmed()
+{
+    PtyBench bench;
+    QProcess sim;
+    QVERIFY(bench.startUnit(sim, "flash", "sim.log",
+                            {"--model", "plus", "--boot-version", "2.24", "--appl-version", "2.20",
+                             "--keep-image", "3"}));
+    QTRY_VERIFY_WITH_TIMEOUT(bench.announced(), kStartTimeoutMs);
+    QProcess tool;
+    bench.startTool(tool, "tool.log");
+    QVERIFY(tool.waitForStarted(kStartTimeoutMs));
+    const QString refused = QStringLiteral(
+        "the unit does not confirm the update: \"application: 2.20, 2.24 was written\"");
+    QTRY_VERIFY2_WITH_TIMEOUT(tool.state() != QProcess::Running ||
+                                  countLines(bench.path("tool.log"), refused) == 1,
+                              bench.tail("tool.log").constData(), kUpdateTimeoutMs);
+    QTest::qWait(500);
+    QCOMPARE(tool.state(), QProcess::Running); // no exit code 100
 }
 
 QTEST_GUILESS_MAIN(tst_UpdatePty)

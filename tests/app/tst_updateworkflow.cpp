@@ -22,6 +22,7 @@ private slots:
     void fullUpdateOf100Series_data();
     void fullUpdateOf100Series();
     void plusUnitGetsApplicationAndBootloader();
+    void unconfirmedUpdateCanBeRunAgain();
     void versionRulesDecideTheImages_data();
     void versionRulesDecideTheImages();
     void failedStepStopsTheUpdate_data();
@@ -155,6 +156,25 @@ void tst_UpdateWorkflow::plusUnitGetsApplicationAndBootloader()
     compareWithBuiltIn(images[1], CPartitionTable::EBootloader2, CFlashImage::ESystemPlus);
     QVERIFY(rig.boxes.boxes.isEmpty()); // no reboot pause, and serial 123 is fine for a plus
     QCOMPARE(rig.sim.unit().requestCount(HLP_SWAP_BOOTLOADERS), 1);
+}
+
+// The unit acknowledges its application but keeps the old one: the dialog says so and offers
+// the update again; once the unit takes it, the update ends as updated.
+void tst_UpdateWorkflow::unconfirmedUpdateCanBeRunAgain()
+{
+    SDevSimBehaviour keeps;
+    keeps.keepImageType = CPartitionTable::EApplication;
+    UpdateRig rig(bootUnit(true, 20, 24), {}, keeps);
+    rig.d().on_ButtonBurn_clicked();
+    QCOMPARE(rig.d().state(), int(EStateReady));
+    QCOMPARE(status(rig.d()), QStringLiteral("The device did not take the update: the application "
+                                             "is still 2.20. Please update it again."));
+    QVERIFY(widget<QPushButton>(rig.d(), "ButtonBurn")->isEnabled());
+    QVERIFY(!rig.d().updateRunning());
+
+    rig.sim.unit().behaviour().keepImageType = 0;
+    rig.d().on_ButtonBurn_clicked();
+    QCOMPARE(rig.d().state(), int(EStateUpdated));
 }
 
 void tst_UpdateWorkflow::versionRulesDecideTheImages_data()
@@ -432,7 +452,7 @@ void tst_UpdateWorkflow::manufacturingSetsStartupMode()
     QCOMPARE(status(rig.d()), uiText(133));
     rig.d().on_ButtonBurn_clicked();
     QCOMPARE(rig.d().state(), int(EStateUpdated));
-    QCOMPARE(rig.sim.unit().startupMode(), UINT8(CUpdateWorkflow::kStartupMode));
+    QCOMPARE(rig.sim.unit().startupMode(), UINT8(1));
     QCOMPARE(rig.sim.unit().startRequests(), 1);
 }
 

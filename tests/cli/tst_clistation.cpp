@@ -122,17 +122,17 @@ private slots:
 };
 
 // Four units, three at a time; one loses its cable half-way and never comes back, one restarts
-// after its swap, the one left waiting for its turn is plugged in again meanwhile (and so comes
-// back under another port name); a fifth port never answers. The three good ones are updated
-// and hold the built-in images; the faulty one reports its code and text; the summary and the
-// exit code say two failed.
+// after its swap, one reports a checksum error for its new application, the one left waiting
+// for its turn is plugged in again meanwhile (and so comes back under another port name); a
+// fifth port never answers. The good ones are updated and hold the built-in images; the faulty
+// ones report their codes and texts; the summary and the exit code say three failed.
 void tst_CliStation::updateAllWithOneFaultyUnit()
 {
     Bench bench;
     Units units(bench);
     const std::map<int, QStringList> unitArgs = {
         {60001, kPlusOlder + QStringList{"--serial", "60001"}},
-        {60002, kPlusOlder + QStringList{"--serial", "60002"}},
+        {60002, kPlusOlder + QStringList{"--serial", "60002", "--crc-ko", "3"}},
         {60003, kPlusOlder + QStringList{"--serial", "60003", "--reboot-after-swap", "0",
                                          "--reboot-pause", "500"}},
         {60004, kPlusOlder + QStringList{"--serial", "60004", "--unplug-after", "60"}},
@@ -181,11 +181,17 @@ void tst_CliStation::updateAllWithOneFaultyUnit()
     QVERIFY2(r.exitCode == 13, describe(r));
 
     for (int serial : {60001, 60002, 60003}) {
+        flashout::verifyPlusUpdate(bench.path(QStringLiteral("u%1").arg(serial - 60000)));
+        if (serial == 60002)
+            continue; // written, but not confirmed
         const QJsonObject done = doneOf(r.out, serial);
         QVERIFY2(done.value(QStringLiteral("exitCode")).toInt() == 0, describe(r));
         QCOMPARE(done.value(QStringLiteral("text")).toString(), QStringLiteral("updated - unplug"));
-        flashout::verifyPlusUpdate(bench.path(QStringLiteral("u%1").arg(serial - 60000)));
     }
+    const QJsonObject unconfirmed = doneOf(r.out, 60002);
+    QCOMPARE(unconfirmed.value(QStringLiteral("exitCode")).toInt(), 14);
+    QCOMPARE(unconfirmed.value(QStringLiteral("outcome")).toString(),
+             QStringLiteral("verify-failed"));
     const QJsonObject failed = doneOf(r.out, 60004);
     QCOMPARE(failed.value(QStringLiteral("exitCode")).toInt(), 4);
     QCOMPARE(failed.value(QStringLiteral("outcome")).toString(), QStringLiteral("transfer-failed"));
@@ -194,10 +200,10 @@ void tst_CliStation::updateAllWithOneFaultyUnit()
 
     const QVector<QJsonObject> summary = events(r.out, QStringLiteral("summary"));
     QCOMPARE(summary.size(), 1);
-    QCOMPARE(summary[0].value(QStringLiteral("updated")).toInt(), 3);
-    QCOMPARE(summary[0].value(QStringLiteral("failed")).toInt(), 2);
+    QCOMPARE(summary[0].value(QStringLiteral("updated")).toInt(), 2);
+    QCOMPARE(summary[0].value(QStringLiteral("failed")).toInt(), 3);
     const QJsonObject byReason = summary[0].value(QStringLiteral("failedByReason")).toObject();
-    for (const char* reason : {"transfer-failed", "no-answer"})
+    for (const char* reason : {"transfer-failed", "no-answer", "verify-failed"})
         QCOMPARE(byReason.value(QLatin1String(reason)).toArray().size(), 1);
     // Every event of a unit names its port, its serial number and its time.
     for (const QJsonObject& e : events(r.out, QStringLiteral("step"))) {
@@ -211,7 +217,9 @@ void tst_CliStation::updateAllWithOneFaultyUnit()
     QCOMPARE(lines.size(), 1 + 4);
     const QString restarted = recordOf(lines, 60003);
     QVERIFY2(restarted.contains(",2.20.A,2.20,3.05,2.24.B,2.24,3.05,"), qPrintable(restarted));
-    QVERIFY2(restarted.endsWith(",0,updated,line 3,ann"), qPrintable(restarted));
+    QVERIFY2(restarted.endsWith(",0,updated,line 3,ann,yes,"), qPrintable(restarted));
+    QVERIFY2(recordOf(lines, 60002).contains(",14,verify-failed,line 3,ann,no,application: "),
+             qPrintable(lines.join('\n')));
     QVERIFY2(recordOf(lines, 60004).contains(",4,transfer-failed,"), qPrintable(lines.join('\n')));
 }
 
@@ -272,7 +280,7 @@ void tst_CliStation::stationFollowsUnitsByIdentity()
     QCOMPARE(summary[0].value(QStringLiteral("failed")).toInt(), 0);
     const QStringList lines = recordLines(bench);
     QCOMPARE(lines.size(), 1 + count);
-    QVERIFY2(lines[3].endsWith(",2.24.B,2.24,3.05,,0.0,0,7,up-to-date,,"), qPrintable(lines[3]));
+    QVERIFY2(lines[3].endsWith(",2.24.B,2.24,3.05,,0.0,0,7,up-to-date,,,no,"), qPrintable(lines[3]));
 }
 
 // On a terminal, a unit that is done gets its final line once; only the units still at work

@@ -69,6 +69,8 @@ private slots:
     void transferFailed();
     void swapFailed();
     void unitDoesNotComeBack();
+    void unitDoesNotConfirm_data();
+    void unitDoesNotConfirm();
 };
 
 void tst_CliUpdate::initTestCase()
@@ -115,7 +117,7 @@ void tst_CliUpdate::refusals()
     QCOMPARE(lines.size(), 3);
     // No images, no versions after; duration, retries, exit code, outcome; no station, operator.
     const QRegularExpression tail(
-        QStringLiteral(",,,,,\\d+\\.\\d,0,%1,%2,,$").arg(exitCode).arg(outcome));
+        QStringLiteral(",,,,,\\d+\\.\\d,0,%1,%2,,,no,$").arg(exitCode).arg(outcome));
     QVERIFY2(QString::fromUtf8(lines.at(1)).contains(tail), lines.at(1));
 }
 
@@ -135,7 +137,7 @@ void tst_CliUpdate::plusUnitWithJsonProgress()
         if (kind == QLatin1String("progress") && e.value(QStringLiteral("percent")).toInt() == 100)
             ++finished;
     }
-    QCOMPARE(steps, (QStringList{"application", "bootloader", "swap", "startup-mode"}));
+    QCOMPARE(steps, (QStringList{"application", "bootloader", "swap", "startup-mode", "verify"}));
     const CFlashImageList list;
     const int blocks =
         list.find(CPartitionTable::EApplication, CFlashImage::ESystemPlus)->m_MemBlocks.size() +
@@ -159,7 +161,8 @@ void tst_CliUpdate::productionRecordAfterTwoUpdates()
     const QString record = shared.filePath(QStringLiteral("line7.csv"));
     {
         Bench bench;
-        QVERIFY(bench.startSim(kPlusOlder));
+        // It restarts after its swap and is verified once it is back.
+        QVERIFY(bench.startSim(kPlusOlder + QStringList{"--reboot-after-swap", "200"}));
         const CliResult r = bench.run({"update", "--record", record}, kUpdateTimeoutMs);
         QVERIFY2(r.exitCode == 0, describe(r));
     }
@@ -179,12 +182,12 @@ void tst_CliUpdate::productionRecordAfterTwoUpdates()
     QCOMPARE(lines.at(0),
              "time,port,model,serial,boot_before,appl_before,wifi_before,boot_after,"
              "appl_after,wifi_after,images,duration_s,retries,exit_code,outcome,station,"
-             "operator");
+             "operator,verified,verify_detail");
     QVERIFY(lines.at(3).isEmpty());
 
     const QRegularExpression time(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$"));
     const QStringList plus = QString::fromUtf8(lines.at(1)).split(QLatin1Char(','));
-    QCOMPARE(plus.size(), 17);
+    QCOMPARE(plus.size(), 19);
     QVERIFY2(time.match(plus.at(0)).hasMatch(), qPrintable(plus.at(0)));
     QVERIFY(plus.at(1).startsWith(QLatin1String("/dev/pts/")));
     QCOMPARE(plus.mid(2, 8), (QStringList{"ventaro plus", "60001", "2.20.A", "2.20", "3.05",
@@ -194,17 +197,17 @@ void tst_CliUpdate::productionRecordAfterTwoUpdates()
                  .arg(sha256(CPartitionTable::EApplication, CFlashImage::ESystemPlus),
                       sha256(CPartitionTable::EBootloader2, CFlashImage::ESystemPlus)));
     QVERIFY(plus.at(11).toDouble() > 0.0);
-    QCOMPARE(plus.mid(12), (QStringList{"0", "0", "updated", "", ""}));
+    QCOMPARE(plus.mid(12), (QStringList{"0", "0", "updated", "", "", "yes", ""}));
 
     // Copy B was running: copy 1 is written and swapped in.
     const QStringList hundred = QString::fromUtf8(lines.at(2)).split(QLatin1Char(','));
-    QCOMPARE(hundred.size(), 17);
+    QCOMPARE(hundred.size(), 19);
     QCOMPARE(hundred.mid(2, 8), (QStringList{"ventaro100", "50321", "2.20.B", "2.25", "3.05",
                                              "2.24.A", "2.25", "3.05"}));
     QCOMPARE(hundred.at(10),
              QStringLiteral("bootloader copy 1 2.24 sha256:%1")
                  .arg(sha256(CPartitionTable::EBootloader1, CFlashImage::ESystem100)));
-    QCOMPARE(hundred.mid(12), (QStringList{"0", "0", "updated", "", ""}));
+    QCOMPARE(hundred.mid(12), (QStringList{"0", "0", "updated", "", "", "yes", ""}));
 }
 
 void tst_CliUpdate::transferFailed()
@@ -259,6 +262,48 @@ void tst_CliUpdate::unitDoesNotComeBack()
     QCOMPARE(steps, (QStringList{"wifi-bridge", "application", "reboot-pause"}));
     QCOMPARE(jsonLines(r.out).last().value(QStringLiteral("outcome")).toString(),
              QStringLiteral("no-come-back"));
+}
+
+// Units that acknowledge everything but do not run what was written: never "updated".
+void tst_CliUpdate::unitDoesNotConfirm_data()
+{
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<QString>("after"); // boot_after,appl_after in the record
+    QTest::addRow("old bootloader copy after the swap and a restart")
+        << (kBootOnly + QStringList{"--swap-not-taken", "--reboot-after-swap", "200"})
+        << "bootloader: copy 1 answers, copy 2 was written"
+        << "2.20.A,2.25";
+    QTest::addRow("application acknowledged but kept")
+        << QStringList{"--model",        "plus", "--serial",     "60001",
+                       "--boot-version", "2.24", "--keep-image", "3"}
+        << "application: 2.20, 2.24 was written"
+        << "2.24.A,2.20";
+    QTest::addRow("checksum error in the table")
+        << (kBootOnly + QStringList{"--crc-ko", "2"})
+        << "bootloader: partition table reports its checksum bad (CRC16KO)"
+        << "2.24.B,2.25";
+}
+
+void tst_CliUpdate::unitDoesNotConfirm()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(QString, detail);
+    QFETCH(QString, after);
+    Bench bench;
+    QVERIFY(bench.startSim(simArgs));
+    const QString record = bench.path(QStringLiteral("record.csv"));
+    const CliResult r = bench.run({"update", "--record", record, "--json"}, kUpdateTimeoutMs);
+    QVERIFY2(r.exitCode == 14, describe(r));
+    const QJsonObject result = jsonLines(r.out).last();
+    QCOMPARE(result.value(QStringLiteral("outcome")).toString(), QStringLiteral("verify-failed"));
+    QVERIFY2(result.value(QStringLiteral("text")).toString().contains(detail), describe(r));
+    QFile file(record);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString line = QString::fromUtf8(file.readAll().split('\n').at(1));
+    QVERIFY2(line.contains(QLatin1Char(',') + after + QLatin1Char(',')), qPrintable(line));
+    QVERIFY2(line.contains(QStringLiteral(",14,verify-failed,,,no,")), qPrintable(line));
+    QVERIFY2(line.contains(detail), qPrintable(line));
 }
 
 QTEST_GUILESS_MAIN(tst_CliUpdate)

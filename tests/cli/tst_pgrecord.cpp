@@ -51,6 +51,7 @@ private slots:
     void serverRestartBetweenInserts();
     void refusedBeforeAnyUnit_data();
     void refusedBeforeAnyUnit();
+    void olderSchemaIsBroughtForward();
     void serialNumberOncePerPlant();
     void statsAgreeForFileAndDatabase();
 
@@ -62,6 +63,10 @@ private:
         if (!s || !s->check(CRecordSink::EFull, error))
             qWarning() << error;
         return s;
+    }
+    QString olderUri() const
+    {
+        return m_Server.uri().replace(QLatin1String("/factory"), QLatin1String("/older"));
     }
     int rows()
     {
@@ -83,6 +88,16 @@ void tst_PgRecord::initTestCase()
     qputenv("XDG_STATE_HOME", m_State.path().toUtf8());
     const CliResult r = Bench().run({"record", "init", "--record", m_Server.uri()});
     QVERIFY2(r.exitCode == 0 && r.out.contains("added schema version 1"), describe(r));
+    // A database made by the tool before the verification columns, with a row in it.
+    QVERIFY(m_Server.psql(QStringLiteral("CREATE DATABASE older OWNER ventaro"),
+                          QStringLiteral("postgres")));
+    QCOMPARE(Bench().run({"record", "init", "--record", olderUri()}).exitCode, 0);
+    QVERIFY2(m_Server.psql(QStringLiteral("ALTER TABLE unit_update DROP COLUMN verified, DROP "
+                                          "COLUMN verify_detail; DELETE FROM ventaro_schema WHERE "
+                                          "version = 2; INSERT INTO unit_update (attempt_id, host, "
+                                          "serial) VALUES (gen_random_uuid(), 'old', 1)"),
+                           QStringLiteral("older")),
+             qPrintable(m_Server.error()));
 }
 
 void tst_PgRecord::initAgainKeepsEverything()
@@ -96,8 +111,9 @@ void tst_PgRecord::initAgainKeepsEverything()
     QVERIFY2(r.exitCode == 0 && r.out.contains("nothing to do"), describe(r));
     QVERIFY2(r.err.isEmpty(), describe(r)); // no notices from the server
     QCOMPARE(rows(), before);
-    QCOMPARE(m_Server.value("SELECT string_agg(version::text, ',') FROM ventaro_schema"),
-             QStringLiteral("1"));
+    QCOMPARE(m_Server.value("SELECT string_agg(version::text, ',' ORDER BY version) FROM "
+                            "ventaro_schema"),
+             QStringLiteral("1,2"));
     QCOMPARE(m_Server.value("SELECT count(*) FROM pg_indexes WHERE tablename = 'unit_update'"),
              QStringLiteral("3")); // attempt_id, serial, time
     QCOMPARE(
@@ -190,6 +206,10 @@ void tst_PgRecord::refusedBeforeAnyUnit_data()
     QTest::addRow("no schema") << "postgresql://ventaro@127.0.0.1:%1/empty" << pgtest::kPassword
                                << "update"
                                << "has no schema: run 'ventaro-cli record init";
+    QTest::addRow("older schema") << "postgresql://ventaro@127.0.0.1:%1/older" << pgtest::kPassword
+                                  << "station"
+                                  << "has schema version 1, this tool needs 2: run 'ventaro-cli "
+                                     "record init";
 }
 
 // No unit is plugged in: the record is refused first (10), before a unit is even looked for (2).
@@ -212,6 +232,18 @@ void tst_PgRecord::refusedBeforeAnyUnit()
     QVERIFY2(!r.err.contains(QLatin1String("topsecret")) && !r.err.contains(password) &&
                  !r.out.contains(password),
              describe(r));
+}
+
+// `record init` brings the older database forward and keeps its rows; then it is taken.
+void tst_PgRecord::olderSchemaIsBroughtForward()
+{
+    CliResult r = Bench().run({"record", "init", "--record", olderUri()});
+    QVERIFY2(r.exitCode == 0 && r.out.contains("added schema version 2"), describe(r));
+    QCOMPARE(
+        m_Server.value(QStringLiteral("SELECT count(*) FROM unit_update"), QStringLiteral("older")),
+        QStringLiteral("1"));
+    r = Bench().run({"update", "--record", olderUri()});
+    QVERIFY2(r.exitCode == 2, describe(r)); // now only the unit is missing
 }
 
 // A serial number is given once per plant. The first unit gets it written, then loses its cable:

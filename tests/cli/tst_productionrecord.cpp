@@ -33,6 +33,7 @@ SProductionRecord sample()
     r.retries = 1;
     r.exitCode = 0;
     r.outcome = QStringLiteral("updated");
+    r.verified = true;
     return r;
 }
 
@@ -62,17 +63,22 @@ void tst_ProductionRecord::lineAndQuoting()
 {
     QCOMPARE(productionrecord::header(),
              "time,port,model,serial,boot_before,appl_before,wifi_before,boot_after,appl_after,"
-             "wifi_after,images,duration_s,retries,exit_code,outcome,station,operator\n");
+             "wifi_after,images,duration_s,retries,exit_code,outcome,station,operator,verified,"
+             "verify_detail\n");
     SProductionRecord r = sample();
     QCOMPARE(productionrecord::line(r),
              "2026-12-07T22:05:09Z,/dev/pts/3,ventaro100,50123,2.20.A,2.01,3.05,2.24.B,2.24,3.11,"
-             "application 2.24 sha256:ab12;WiFi module 3.11 sha256:cd34,12.3,1,0,updated,,\n");
+             "application 2.24 sha256:ab12;WiFi module 3.11 sha256:cd34,12.3,1,0,updated,,,yes,\n");
     // Port names come from the command line: a comma, quote or line break is quoted.
     r.port = QStringLiteral("a,\"b\"\nc");
     r.images.clear();
     r.bootAfter.clear();
     QVERIFY(productionrecord::line(r).startsWith(
         "2026-12-07T22:05:09Z,\"a,\"\"b\"\"\nc\",ventaro100,50123,2.20.A,2.01,3.05,,2.24,3.11,,"));
+    // The verification's detail names versions with commas between them.
+    r.verified = false;
+    r.verifyDetail = QStringLiteral("application: 2.10, 2.24 was written");
+    QVERIFY(productionrecord::line(r).endsWith(",no,\"application: 2.10, 2.24 was written\"\n"));
 }
 
 void tst_ProductionRecord::headerOnceThenLines()

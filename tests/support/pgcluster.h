@@ -147,11 +147,10 @@ public:
             *output = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
         return true;
     }
-    QString value(const QString& sql)
+    QString value(const QString& sql, const QString& database = QLatin1String(kDatabase))
     {
         QString out;
-        return psql(sql, QLatin1String(kDatabase), &out) ? out
-                                                         : QStringLiteral("<%1>").arg(m_Error);
+        return psql(sql, database, &out) ? out : QStringLiteral("<%1>").arg(m_Error);
     }
 
 private:

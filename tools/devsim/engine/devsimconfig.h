@@ -71,6 +71,10 @@ struct SDevSimBehaviour
     bool checkBlockCrc = true;
     // Time from a request to its reply.
     int replyLatencyMs = devsim::kReplyLatencyMs;
+    // Faults of a unit that does not take what it was sent:
+    bool swapNotTaken = false; // a swap is answered as done, the old copy keeps running
+    int keepImageType = 0;     // images of this partition type are acknowledged, not kept; 0: none
+    int crcKoType = 0;         // its table entry reports CRC16KO; 0: none
 };
 
 // One fault: fires for the first `count` eligible packets, or else with `probability` per

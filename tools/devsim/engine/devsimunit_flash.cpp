@@ -20,6 +20,12 @@ void CDevSimUnit::swapBootloaders(SOutcome& out)
         return;
     }
     out.replies << r;
+    out.rebootAfterMs = m_Behaviour.rebootAfterSwapMs;
+    if (m_Behaviour.swapNotTaken) {
+        log(QStringLiteral("bootloaders swapped (not taken): copy %1 keeps running")
+                .arg(m_Id.runningCopy));
+        return;
+    }
     m_Id.runningCopy = idle;
     const int ver = m_BootVer[idle];
     m_Id.bootMain = UINT8(ver / 100);
@@ -30,7 +36,6 @@ void CDevSimUnit::swapBootloaders(SOutcome& out)
             .arg(m_Id.runningCopy)
             .arg(m_Id.bootMain)
             .arg(m_Id.bootSub, 2, 10, QLatin1Char('0')));
-    out.rebootAfterMs = m_Behaviour.rebootAfterSwapMs;
 }
 
 void CDevSimUnit::handleFlash(UINT8 code, const UINT8* d, UINT16 len, UINT8 flags, SOutcome& out)
@@ -69,6 +74,12 @@ void CDevSimUnit::handleFlash(UINT8 code, const UINT8* d, UINT16 len, UINT8 flag
 
 void CDevSimUnit::adoptFlashed(const SDevSimFlashedImage& image, SOutcome& out)
 {
+    if (image.type == m_Behaviour.keepImageType) {
+        log(QStringLiteral("image of type %1 acknowledged, old one kept").arg(image.type));
+        if (image.type == 3)
+            out.rebootAfterMs = m_Behaviour.rebootAfterUploadMs;
+        return;
+    }
     switch (image.type) {
     case 1:
     case 2:

@@ -77,7 +77,9 @@ void CDevSimUnit::replyPartitionTable(SOutcome& out) const
 {
     QByteArray table;
     auto add = [&](int type, UINT32 start, UINT32 size, int version) {
-        const SDevSimFlashedImage* img = m_Flash.lastComplete(type);
+        // An image the unit did not keep leaves the entry as it was.
+        const SDevSimFlashedImage* img =
+            type == m_Behaviour.keepImageType ? nullptr : m_Flash.lastComplete(type);
         UINT8 mainVer = UINT8(version / 100);
         UINT8 subVer = UINT8(version % 100);
         if (img && !img->blocks.isEmpty()) {
@@ -87,7 +89,9 @@ void CDevSimUnit::replyPartitionTable(SOutcome& out) const
             mainVer = img->mainVer;
             subVer = img->subVer;
         }
-        table += devsim::encodePartition(start, UINT16(size), UINT8(type), mainVer, subVer, 0x01);
+        const UINT8 crcFlags = type == m_Behaviour.crcKoType ? 0x02 : 0x01; // CRC16KO : CRC16OK
+        table +=
+            devsim::encodePartition(start, UINT16(size), UINT8(type), mainVer, subVer, crcFlags);
     };
     add(1, 0x00000, 0x5020, m_BootVer[1]);
     add(2, 0x00000, 0x84FC, m_BootVer[2]);

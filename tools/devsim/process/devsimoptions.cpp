@@ -64,6 +64,13 @@ const SOpt kOptions[] = {
      "After --unplug-after, announce the port again after MS ms "
      "(same software). Default: never."},
     {"no-crc-check", nullptr, "Accept flashed blocks whatever their CRC16."},
+    {"swap-not-taken", nullptr,
+     "Fault: a swap is answered as done, but the old bootloader copy keeps running (also "
+     "after a power cycle)."},
+    {"keep-image", "TYPE",
+     "Fault: images of partition type TYPE (1-4) are acknowledged block by block, but the "
+     "unit keeps its old one."},
+    {"crc-ko", "TYPE", "Fault: the partition table reports CRC16KO for partition type TYPE."},
     {"reply-latency", "MS", "Time from a request to its reply. Default: 1."},
     {"flash-out", "DIR",
      "Write what was flashed (flashed.txt, imageN_blockK.bin) and every "
@@ -280,6 +287,9 @@ bool parseDevSimOptions(const QStringList& arguments, SDevSimOptions& o, int& ex
         !intOpt("reply-latency", 0, 60000, b.replyLatencyMs))
         return false;
     b.checkBlockCrc = !isSet("no-crc-check");
+    b.swapNotTaken = isSet("swap-not-taken");
+    if (!intOpt("keep-image", 1, 4, b.keepImageType) || !intOpt("crc-ko", 1, 4, b.crcKoType))
+        return false;
 
     if (isSet("seed")) {
         bool ok = false;
