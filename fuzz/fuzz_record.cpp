@@ -29,8 +29,7 @@ void uri(const QByteArray& bytes)
     // What is shown parses back to the same place.
     SRecordUri again;
     if (!recorduri::parse(parsed.text(), again, error) || again.user != parsed.user ||
-        again.host != parsed.host || again.port != parsed.port ||
-        again.database != parsed.database)
+        again.host != parsed.host || again.port != parsed.port || again.database != parsed.database)
         std::abort();
 }
 
@@ -60,8 +59,7 @@ void csv(const QByteArray& bytes)
     const SStats stats = recordstats::compute(attempts, SStatsFilter());
     const SFigures& f = stats.all;
     if (f.units != f.updated + f.upToDate + f.failed || f.units > attempts.size() ||
-        f.firstPassYield < 0 || f.firstPassYield > 1 || f.lastPassYield < 0 ||
-        f.lastPassYield > 1)
+        f.firstPassYield < 0 || f.firstPassYield > 1 || f.lastPassYield < 0 || f.lastPassYield > 1)
         std::abort();
     int perStation = 0;
     for (const SStats::SStation& station : stats.stations)
