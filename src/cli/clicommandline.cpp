@@ -1,5 +1,8 @@
 #include "clicommandline.h"
 
+#include "cli/recordstats.h"
+#include "cli/recorduri.h"
+
 #include <QCommandLineParser>
 #include <QList>
 
@@ -25,6 +28,8 @@ constexpr SCommandInfo kCommands[] = {
     {SCliOptions::EDoctor, "doctor", "Why a unit is not found or will not open, with fixes."},
     {SCliOptions::EStation, "station",
      "Update every unit plugged in, several at once, until stopped."},
+    {SCliOptions::ERecord, "record",
+     "The production record's database: init, sync (send what waits), stats."},
 };
 
 const char* const kExitCodes = R"(Exit codes:
@@ -40,7 +45,8 @@ const char* const kExitCodes = R"(Exit codes:
   7   already up to date: nothing to write
   8   the service tool or another ventaro-cli is running
   9   a request to the unit failed
-  10  the production record could not be written
+  10  the production record could not be written, or its database did not answer or has
+      no schema (record: init, sync or stats failed, or lines are still waiting)
   11  the chart could not be written (seclog --plot)
   12  doctor found a problem (each comes with its fix)
   13  update --all, station: at least one unit failed (the summary says which and why)
@@ -76,8 +82,23 @@ const QCommandLineOption kStartupOption(QStringLiteral("startup-mode"),
                                                        "application)."),
                                         QStringLiteral("M"));
 const QCommandLineOption kRecordOption(QStringLiteral("record"),
-                                       QStringLiteral("Append one CSV line per unit to FILE."),
-                                       QStringLiteral("FILE"));
+                                       QStringLiteral("Append one CSV line per unit to FILE, or "
+                                                      "one row per unit to the PostgreSQL "
+                                                      "database postgresql://user@host:port/db "
+                                                      "(password from PGPASSWORD or "
+                                                      "~/.pgpass)."),
+                                       QStringLiteral("FILE|URI"));
+const QCommandLineOption kSpoolOption(QStringLiteral("spool"),
+                                      QStringLiteral("With a database record: the local file "
+                                                     "where lines wait until the database has "
+                                                     "them. Default: under "
+                                                     "$XDG_STATE_HOME/ventaro/."),
+                                      QStringLiteral("FILE"));
+const QCommandLineOption kSinceOption(QStringLiteral("since"),
+                                      QStringLiteral("record stats: only attempts from DATE "
+                                                     "(YYYY-MM-DD, UTC) or an ISO date and time "
+                                                     "on."),
+                                      QStringLiteral("DATE"));
 const QCommandLineOption kRebootTimeoutOption(QStringLiteral("reboot-timeout"),
                                               QStringLiteral("Seconds to wait for the unit to "
                                                              "come back after a reboot. "
@@ -142,11 +163,14 @@ QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
     case SCliOptions::EUpdate:
         return {kJsonOption,    kForceBootOption, kForceApplOption,     kSerialOption,
                 kStartupOption, kRecordOption,    kRebootTimeoutOption, kAllOption,
-                kJobsOption,    kStationOption,   kOperatorOption,      kWorkerOption};
+                kJobsOption,    kStationOption,   kOperatorOption,      kWorkerOption,
+                kSpoolOption};
     case SCliOptions::EStation:
-        return {kJsonOption,    kForceBootOption, kForceApplOption,
-                kStartupOption, kRecordOption,    kRebootTimeoutOption,
-                kJobsOption,    kStationOption,   kOperatorOption};
+        return {kJsonOption,     kForceBootOption,     kForceApplOption, kStartupOption,
+                kRecordOption,   kRebootTimeoutOption, kJobsOption,      kStationOption,
+                kOperatorOption, kSpoolOption};
+    case SCliOptions::ERecord:
+        return {kJsonOption, kRecordOption, kSpoolOption, kSinceOption, kStationOption};
     case SCliOptions::EPrimLog:
         return {kFormatOption};
     case SCliOptions::ESecLog:
@@ -201,6 +225,16 @@ const char* commandDescription(SCliOptions::ECommand command)
                "update is reported up to date. SIGINT or SIGTERM waits for the running "
                "updates, a second one stops them; then a summary. Exits with 0 when every unit "
                "was updated or up to date, 13 when one failed.";
+    case SCliOptions::ERecord:
+        return "The production record in a PostgreSQL database (--record "
+               "postgresql://user@host:port/db). 'record init' creates its schema or brings it "
+               "forward, and may be run again. 'record sync' sends the lines waiting in the "
+               "spool (--spool) and may be run any number of times: the database keeps each "
+               "attempt once. 'record stats' prints units, updated, failed by outcome, first- "
+               "and last-pass yield and the median time of an update, per station and day "
+               "(--since DATE, --station NAME, --json); --record may also name a CSV record "
+               "file there. Exits with 10 when the database did not answer, lacks its schema, "
+               "or lines are still waiting after a sync.";
     case SCliOptions::EDoctor:
         return "Check this machine's set-up for ventaro units, each finding with its fix: the "
                "udev rule, read/write access to each ventaro port (dialout group, seat), "
@@ -247,7 +281,10 @@ QString commandHelp(const QString& program, SCliOptions::ECommand command)
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(commandDescription(command)));
     addOptions(parser, command);
-    QString usage = QStringLiteral("Usage: %1 %2 [options]\n\n").arg(program, commandName(command));
+    QString usage =
+        QStringLiteral("Usage: %1 %2%3 [options]\n\n")
+            .arg(program, commandName(command),
+                 command == SCliOptions::ERecord ? QStringLiteral(" init|sync|stats") : QString());
     QString text = parser.helpText();
     // The parser's own usage line names the executable only; ours names the command.
     const int firstBreak = text.indexOf(QLatin1Char('\n'));
@@ -283,6 +320,7 @@ QList<QCommandLineOption> allOptions()
         all << o;
     for (const QCommandLineOption& o : commandOptions(SCliOptions::ESecLog))
         all << o;
+    all << kSinceOption;
     return all;
 }
 
@@ -329,6 +367,40 @@ bool parseLogOutput(const QCommandLineParser& parser, SCliOptions& o, QString& e
         }
         if (!toSize(parser.value(kSizeOption), o.plotWidth, o.plotHeight)) {
             error = QStringLiteral("--size wants WIDTHxHEIGHT, each from 100 to 10000 pixels");
+            return false;
+        }
+    }
+    return true;
+}
+
+// `record init|sync|stats`: the action, and what each one needs.
+bool parseRecordCommand(const QCommandLineParser& parser, SCliOptions& o, QString& error)
+{
+    const QStringList positional = parser.positionalArguments();
+    const QString action = positional.size() > 1 ? positional.at(1) : QString();
+    if (action == QLatin1String("init"))
+        o.recordAction = SCliOptions::ERecordInit;
+    else if (action == QLatin1String("sync"))
+        o.recordAction = SCliOptions::ERecordSync;
+    else if (action == QLatin1String("stats"))
+        o.recordAction = SCliOptions::ERecordStats;
+    else {
+        error = QStringLiteral("record wants init, sync or stats");
+        return false;
+    }
+    if (!parser.isSet(kRecordOption) || parser.value(kRecordOption).isEmpty()) {
+        error = QStringLiteral("record %1 wants --record").arg(action);
+        return false;
+    }
+    if (o.recordAction != SCliOptions::ERecordStats &&
+        (parser.isSet(kSinceOption) || parser.isSet(kStationOption) || parser.isSet(kJsonOption))) {
+        error = QStringLiteral("--since, --station and --json go with record stats");
+        return false;
+    }
+    if (parser.isSet(kSinceOption)) {
+        o.sinceGiven = recordstats::parseSince(parser.value(kSinceOption).trimmed(), o.sinceMs);
+        if (!o.sinceGiven) {
+            error = QStringLiteral("--since wants a date (2026-12-07) or an ISO date and time");
             return false;
         }
     }
@@ -386,11 +458,14 @@ bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& er
         error = QStringLiteral("%1: %2").arg(commandName(o.command), parser.errorText());
         return false;
     }
-    if (parser.positionalArguments().size() > 1) {
-        error =
-            QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().at(1));
+    const int positionals = o.command == SCliOptions::ERecord ? 2 : 1;
+    if (parser.positionalArguments().size() > positionals) {
+        error = QStringLiteral("unexpected argument \"%1\"")
+                    .arg(parser.positionalArguments().at(positionals));
         return false;
     }
+    if (o.command == SCliOptions::ERecord && !parseRecordCommand(parser, o, error))
+        return false;
     o.port = parser.value(kPortOption);
     if (parser.isSet(kPortOption) && o.port.isEmpty()) {
         error = QStringLiteral("--port wants a port name");
@@ -424,7 +499,18 @@ bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& er
     if (has(kRecordOption)) {
         o.recordFile = parser.value(kRecordOption);
         if (o.recordFile.isEmpty()) {
-            error = QStringLiteral("--record wants a file name");
+            error = QStringLiteral("--record wants a file name or a postgresql:// URI");
+            return false;
+        }
+    }
+    if (has(kSpoolOption)) {
+        o.spoolFile = parser.value(kSpoolOption);
+        if (o.spoolFile.isEmpty()) {
+            error = QStringLiteral("--spool wants a file name");
+            return false;
+        }
+        if (!recorduri::isDatabase(o.recordFile)) {
+            error = QStringLiteral("--spool goes with --record postgresql://...");
             return false;
         }
     }

@@ -19,6 +19,7 @@ struct SCliOptions
         EPartTable,
         EDoctor,
         EStation,
+        ERecord,
     };
 
     ECommand command = ENone;
@@ -33,7 +34,8 @@ struct SCliOptions
     bool forceAppl = false;
     QString serial;       // --serial: decimal; empty when not given
     int startupMode = -1; // --startup-mode 0-255, -1 when not given
-    QString recordFile;
+    QString recordFile;   // --record: a CSV file or a postgresql:// URI
+    QString spoolFile;    // --spool: where database lines wait; empty = the default
     int rebootTimeoutS = 120;
     QString stationName;  // --station: a column of the production record
     QString operatorName; // --operator: a column of the production record
@@ -45,6 +47,12 @@ struct SCliOptions
     // coordinator holds it), ports handed over on stdin ("port NAME") while it waits for the
     // unit to come back.
     bool worker = false;
+
+    // record init|sync|stats
+    enum ERecordAction { ERecordNone, ERecordInit, ERecordSync, ERecordStats };
+    ERecordAction recordAction = ERecordNone;
+    bool sinceGiven = false; // stats --since
+    qint64 sinceMs = 0;      // milliseconds since 1970 UTC
 
     // seclog
     int span = -1;    // 0 quarter hour, 1 day, 2 month

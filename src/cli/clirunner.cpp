@@ -3,11 +3,13 @@
 #include "cli/clidoctor.h"
 #include "cli/cliexitcodes.h"
 #include "cli/cliplan.h"
+#include "cli/clirecord.h"
 #include "cli/clistation.h"
 #include "cli/clitext.h"
 #include "cli/cliunit.h"
 #include "cli/cliupdate.h"
 #include "cli/stationprotocol.h"
+#include "cli/recordstore.h"
 #include "console/consoletexts.h"
 #include "console/logchart.h"
 #include "device/fanbase.h"
@@ -194,6 +196,8 @@ int runCli(const SCliOptions& o, QTextStream& out, QTextStream& err)
     if (o.command == SCliOptions::EDoctor)
         return runDoctor(SDoctorInput::system(), o.json, out);
 
+    if (o.command == SCliOptions::ERecord)
+        return runRecord(o, out, err);
     if (o.worker)
         return runWorker(o, out, err);
 
@@ -202,6 +206,15 @@ int runCli(const SCliOptions& o, QTextStream& out, QTextStream& err)
     if (!guard.acquire())
         return fail(err, cliexit::kLocked,
                     QStringLiteral("the service tool or another ventaro-cli is running"));
+    // A record that cannot be written, a database that does not answer or lacks its schema:
+    // found before any unit is touched.
+    if (!o.recordFile.isEmpty()) {
+        QString error;
+        const std::unique_ptr<CRecordSink> sink =
+            recordstore::open(o.recordFile, o.spoolFile, error);
+        if (!sink || !sink->check(CRecordSink::EFull, error))
+            return fail(err, cliexit::kRecordFailed, error);
+    }
     if (o.command == SCliOptions::EStation || (o.command == SCliOptions::EUpdate && o.all))
         return CCliStation(o.command == SCliOptions::EStation ? CCliStation::EStation
                                                               : CCliStation::EAll,

@@ -4,6 +4,7 @@
 #include "cli/clitext.h"
 #include "cli/cliupdate.h"
 #include "cli/productionrecord.h"
+#include "cli/recordbacklog.h"
 #include "cli/stationoutput.h"
 #include "cli/stationprotocol.h"
 #include "cli/stationunit.h"
@@ -40,7 +41,8 @@ CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& ou
                                     out, m_Clock)),
       // Fixed now: a package upgrade may replace the program file while the station runs.
       m_Program(QCoreApplication::applicationFilePath()),
-      m_Enumerator(enumerator ? std::move(enumerator) : std::make_unique<CPortEnumerator>())
+      m_Enumerator(enumerator ? std::move(enumerator) : std::make_unique<CPortEnumerator>()),
+      m_Record(std::make_unique<CRecordBacklog>(options))
 {
     connect(m_Enumerator.get(), &CPortEnumerator::deviceDiscovered, this,
             &CCliStation::lookAtPorts);
@@ -55,6 +57,8 @@ CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& ou
     connect(&m_Tick, &QTimer::timeout, this, [this] {
         lookAtPorts();
         tryPending();
+        if (m_Record->poll())
+            recordBacklogChanged();
         if (m_Dirty) {
             m_Dirty = false;
             m_Output->refresh(m_Units);
@@ -73,14 +77,6 @@ CCliStation::~CCliStation()
 int CCliStation::run()
 {
     m_Clock.start();
-    // Refused before any unit is touched: a unit updated without its record line is not done.
-    QString error;
-    if (!m_Options.recordFile.isEmpty() &&
-        !productionrecord::checkWritable(m_Options.recordFile, error)) {
-        m_Err << "ventaro-cli: " << error << '\n';
-        m_Err.flush();
-        return cliexit::kRecordFailed;
-    }
     // Every signal counts, however quickly the next follows (the loop never blocks for long).
     CSignalPipe stopSignals({SIGINT, SIGTERM, SIGHUP});
     connect(&stopSignals, &CSignalPipe::signalReceived, this, &CCliStation::signalReceived);
@@ -389,7 +385,7 @@ void CCliStation::endWithoutWorker(SUnit& unit, int exitCode, const QString& out
 
 void CCliStation::appendRecord(const SUnit& unit)
 {
-    if (m_Options.recordFile.isEmpty())
+    if (!m_Record->enabled())
         return;
     SProductionRecord record = CCliUpdate::recordBefore(
         unit.port, SUnitIdentity::modelName(unit.identity.plus), unit.ident, m_Options);
@@ -402,7 +398,7 @@ void CCliStation::appendRecord(const SUnit& unit)
     record.exitCode = unit.exitCode;
     record.outcome = unit.outcome;
     QString error;
-    if (!productionrecord::append(m_Options.recordFile, productionrecord::line(record), error)) {
+    if (!m_Record->write(record, error)) {
         m_Err << "ventaro-cli: " << error << '\n';
         m_Err.flush();
     }
@@ -436,8 +432,7 @@ void CCliStation::startWorker(SUnit& unit)
         args << QStringLiteral("--force-appl");
     if (m_Options.startupMode >= 0)
         args << QStringLiteral("--startup-mode") << QString::number(m_Options.startupMode);
-    if (!m_Options.recordFile.isEmpty())
-        args << QStringLiteral("--record") << m_Options.recordFile;
+    args << m_Record->workerArguments();
     args << QStringLiteral("--reboot-timeout") << QString::number(m_Options.rebootTimeoutS);
     if (!m_Options.stationName.isEmpty())
         args << QStringLiteral("--station") << m_Options.stationName;
@@ -618,6 +613,9 @@ int CCliStation::summary()
             fail(unit.outcome, unit.port, unit.identity.serial, unit.text);
         }
     }
+    m_Record->flush();
+    sum.recordWaiting = m_Record->waiting();
+    sum.recordText = m_Record->text(CRecordBacklog::EWithReason);
     std::sort(times.begin(), times.end());
     sum.medianMs = times.isEmpty() ? 0 : times.at(times.size() / 2);
     for (const QStringList& units : qAsConst(sum.failed))
@@ -625,4 +623,11 @@ int CCliStation::summary()
     sum.seen = sum.updated + sum.upToDate + sum.failures;
     m_Output->summary(sum);
     return sum.failures > 0 ? cliexit::kSomeFailed : cliexit::kOk;
+}
+
+void CCliStation::recordBacklogChanged()
+{
+    m_Output->recordBacklog(m_Record->waiting(), m_Record->text(),
+                            m_Record->text(CRecordBacklog::EWithReason));
+    m_Dirty = true;
 }

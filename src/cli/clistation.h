@@ -17,6 +17,7 @@
 #include <vector>
 
 class CPortEnumerator;
+class CRecordBacklog;
 class CStationOutput;
 class CStationWorker;
 struct SStationUnit;
@@ -89,6 +90,8 @@ private:
     void quitWhenFinished();
     bool finished() const;
     int summary();
+    // Lines waiting for the record's database: how many, as they come and go.
+    void recordBacklogChanged();
 
     EMode m_Mode;
     const SCliOptions& m_Options;
@@ -97,6 +100,7 @@ private:
     std::unique_ptr<CStationOutput> m_Output;
     QString m_Program; // the worker's program, fixed at the start
     std::unique_ptr<CPortEnumerator> m_Enumerator;
+    std::unique_ptr<CRecordBacklog> m_Record;
     std::vector<std::unique_ptr<SUnit>> m_Units;
     QSet<QString> m_Present;          // ventaro ports at the last look
     QHash<QString, SProbe> m_Pending; // new ports not identified yet

@@ -5,6 +5,7 @@
 #include "cli/clitext.h"
 #include "cli/cliunit.h"
 #include "cli/stationprotocol.h"
+#include "cli/recordstore.h"
 #include "device/fanbase.h"
 #include "firmware/flashimagelist.h"
 #include "service/identityview.h"
@@ -69,11 +70,14 @@ int CCliUpdate::run()
     m_Record = recordBefore(m_Unit.portName(), m_Unit.fan().modelName(), before, m_Options);
 
     QString error;
-    if (!m_Options.recordFile.isEmpty() &&
-        !productionrecord::checkWritable(m_Options.recordFile, error)) {
-        m_Err << "ventaro-cli: " << error << '\n';
-        m_Err.flush();
-        return cliexit::kRecordFailed;
+    if (!m_Options.recordFile.isEmpty()) {
+        // The database itself was asked before the unit was (a worker's coordinator did).
+        m_Sink = recordstore::open(m_Options.recordFile, m_Options.spoolFile, error);
+        if (!m_Sink || !m_Sink->check(CRecordSink::ELocal, error)) {
+            m_Err << "ventaro-cli: " << error << '\n';
+            m_Err.flush();
+            return cliexit::kRecordFailed;
+        }
     }
 
     // What the dialog would show for this unit decides whether the update starts at all.
@@ -91,7 +95,27 @@ int CCliUpdate::run()
     m_Identifications = 1;
     if (!applyRules(false))
         return finish(cliexit::kNotUpdatable, QStringLiteral("not-updatable"), plan.verdict);
+    if (const int refused = checkSerialIsNew())
+        return refused;
     return runWorkflow();
+}
+
+int CCliUpdate::checkSerialIsNew()
+{
+    if (!m_Sink || m_Unit.ident().m_SerialNo != 0 || m_Options.serial.isEmpty())
+        return 0;
+    QString text;
+    switch (m_Sink->serialInUse(quint32(m_Options.serial.toUInt()), text)) {
+    case CRecordSink::ESerialFree:
+        return 0;
+    case CRecordSink::ESerialTaken:
+        return finish(cliexit::kNotUpdatable, QStringLiteral("serial-taken"), text);
+    case CRecordSink::ESerialUnknown:
+        break;
+    }
+    return finish(cliexit::kRecordFailed, QStringLiteral("record-failed"),
+                  QStringLiteral("cannot check that serial number %1 is new: %2")
+                      .arg(m_Options.serial, text));
 }
 
 int CCliUpdate::runWorkflow()
@@ -146,6 +170,7 @@ SProductionRecord CCliUpdate::recordBefore(const QString& port, const QString& m
                                            const SHLP_IdentData& before, const SCliOptions& options)
 {
     SProductionRecord record;
+    record.attemptId = QUuid::createUuid();
     record.time = QDateTime::currentDateTimeUtc();
     record.port = port;
     record.model = model;
@@ -211,7 +236,9 @@ int CCliUpdate::finish(int exitCode, QString outcome, QString text)
         outcome = QStringLiteral("stopped");
         text = QStringLiteral("stopped on request; the unit is not updated");
     }
-    if (m_Record.serial == 0 && exitCode == cliexit::kOk)
+    // A number sent to the unit is its number now, whatever failed after it (even when its
+    // answer was lost): the record holds it, so that it is never given to another unit.
+    if (m_Record.serial == 0 && (exitCode == cliexit::kOk || m_SerialSent))
         m_Record.serial = quint32(enteredSerialNumber());
     m_Record.durationMs = m_Clock.elapsed();
     m_Record.retries = m_Retries;
@@ -219,8 +246,7 @@ int CCliUpdate::finish(int exitCode, QString outcome, QString text)
     m_Record.outcome = outcome;
     int code = exitCode;
     QString error;
-    if (!m_Options.recordFile.isEmpty() &&
-        !productionrecord::append(m_Options.recordFile, productionrecord::line(m_Record), error)) {
+    if (m_Sink && !m_Sink->write(m_Record, error)) {
         m_Err << "ventaro-cli: " << error << '\n';
         m_Err.flush();
         // A unit updated without its record line must not pass as done.
@@ -242,6 +268,18 @@ int CCliUpdate::finish(int exitCode, QString outcome, QString text)
         event(QStringLiteral("result"), result);
     } else {
         line(QStringLiteral("%1: %2").arg(outcome, text));
+    }
+    // The line is safe in the spool and the outcome given; the database may have it later.
+    // A worker sends its own line only; its coordinator sends what else waits.
+    const CRecordSink::ESend lines = m_Options.worker ? CRecordSink::EOwn : CRecordSink::EAll;
+    if (const int waiting = m_Sink && code == exitCode ? m_Sink->send(lines) : 0) {
+        if (m_Options.json)
+            event(QStringLiteral("record"), {{QStringLiteral("waiting"), waiting},
+                                             {QStringLiteral("text"), m_Sink->sendError()}});
+        else
+            line(QStringLiteral("record: %1 lines wait in the spool for the database (%2)")
+                     .arg(waiting)
+                     .arg(m_Sink->sendError()));
     }
     return code;
 }
@@ -363,6 +401,7 @@ void CCliUpdate::stepStarted(EUpdateStep step)
     completeStep();
     m_Step = step;
     m_StepRunning = true;
+    m_SerialSent = m_SerialSent || step == EUpdateStep::SerialNumber;
     m_Block = 0;
     m_LastPercent = -1;
     switch (step) {

@@ -11,6 +11,7 @@
 #include <memory>
 
 class CCliUnit;
+class CRecordSink;
 class QTextStream;
 
 // `ventaro-cli update`: the update workflow the dialog runs, hosted without a window. The unit
@@ -74,6 +75,9 @@ private:
     void noteIdentified(const QString& port);
     int runWorkflow();
     int finish(int exitCode, QString outcome, QString text);
+    // With a database record: a serial number about to be written that another unit holds is
+    // refused (the exit code), 0 when it may be written.
+    int checkSerialIsNew();
     // The update stopped because another unit was identified.
     int otherUnit();
     void event(const QString& name, const QJsonObject& fields);
@@ -101,6 +105,7 @@ private:
     int m_LastPercent = -1;
     bool m_BarShown = false; // a terminal bar line is open
     bool m_TimedOut = false;
+    bool m_SerialSent = false; // the serial-number step began
     bool m_Stopped = false;
     int m_Wait = 0;           // worker: the number of its latest wait for the unit
     int m_HandedWait = 0;     // worker: the wait that m_HandedPort answers
@@ -109,4 +114,5 @@ private:
 
     QElapsedTimer m_Clock;
     SProductionRecord m_Record;
+    std::unique_ptr<CRecordSink> m_Sink; // with --record
 };

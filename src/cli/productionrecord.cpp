@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,7 +95,15 @@ QByteArray header()
     return out + '\n';
 }
 
-QByteArray line(const SProductionRecord& r)
+QStringList columns()
+{
+    QStringList out;
+    for (const char* column : kColumns)
+        out << QLatin1String(column);
+    return out;
+}
+
+QStringList fields(const SProductionRecord& r)
 {
     QStringList images;
     for (const SProductionRecord::SImage& image : r.images)
@@ -121,6 +130,13 @@ QByteArray line(const SProductionRecord& r)
         r.verified ? QStringLiteral("yes") : QStringLiteral("no"),
         r.verifyDetail,
     };
+    Q_ASSERT(values.size() == int(std::size(kColumns)));
+    return values;
+}
+
+QByteArray line(const SProductionRecord& r)
+{
+    const QStringList values = fields(r);
     QByteArray out;
     for (int i = 0; i < values.size(); ++i) {
         if (i)

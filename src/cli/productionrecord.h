@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+#include <QUuid>
 #include <QVector>
 
 class CFlashImage;
@@ -17,7 +19,8 @@ struct SProductionRecord
         QByteArray sha256; // hex, over the image's blocks as sent
     };
 
-    QDateTime time; // start of the update, written in UTC
+    QUuid attemptId; // made when the attempt starts; the database's key, not a CSV column
+    QDateTime time;  // start of the update, written in UTC
     QString port;
     QString model;
     quint32 serial = 0; // after the update (the one written, if any)
@@ -39,6 +42,10 @@ namespace productionrecord {
 
 // The column names, the first line of a new record file.
 QByteArray header();
+// The column names in file order; the database's table has the same columns.
+QStringList columns();
+// The record's values as written, one per column of `columns()`.
+QStringList fields(const SProductionRecord& record);
 // One CSV line (RFC 4180 quoting), ending in "\n".
 QByteArray line(const SProductionRecord& record);
 

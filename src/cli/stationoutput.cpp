@@ -42,6 +42,8 @@ QStringList summaryLines(const SStationSummary& s)
     for (auto it = s.failed.cbegin(); it != s.failed.cend(); ++it)
         for (const QString& unit : it.value())
             lines << QStringLiteral("  failed, %1: %2").arg(it.key(), unit);
+    if (s.recordWaiting > 0)
+        lines << s.recordText + QStringLiteral("; 'ventaro-cli record sync' sends them");
     return lines;
 }
 
@@ -76,7 +78,14 @@ public:
                         {QStringLiteral("upToDate"), s.upToDate},
                         {QStringLiteral("failed"), s.failures},
                         {QStringLiteral("failedByReason"), byReason},
-                        {QStringLiteral("medianMs"), s.medianMs}});
+                        {QStringLiteral("medianMs"), s.medianMs},
+                        {QStringLiteral("recordWaiting"), s.recordWaiting}});
+    }
+
+    void recordBacklog(int waiting, const QString&, const QString&) override
+    {
+        event(nullptr, {{QStringLiteral("event"), QStringLiteral("record")},
+                        {QStringLiteral("waiting"), waiting}});
     }
 
 private:
@@ -110,6 +119,15 @@ public:
         m_Out.flush();
     }
 
+    void recordBacklog(int waiting, const QString&, const QString& withReason) override
+    {
+        m_Out << clockText(m_Clock.elapsed()) << ' '
+              << (waiting > 0 ? withReason
+                              : QStringLiteral("record: every line is in the database"))
+              << '\n';
+        m_Out.flush();
+    }
+
 private:
     void line(const SStationUnit& unit, const QString& text)
     {
@@ -136,6 +154,8 @@ public:
     explicit CTerminalOutput(QTextStream& out) : m_Out(out) {}
 
     void event(const SStationUnit*, const QJsonObject&) override {}
+    // Shown below the live lines until none waits (the reason is too long for them).
+    void recordBacklog(int, const QString& text, const QString&) override { m_Record = text; }
 
     void refresh(const std::vector<std::unique_ptr<SStationUnit>>& units) override
     {
@@ -155,6 +175,10 @@ public:
                 m_Out << '\r' << fitted(unitLine(*unit, width), width) << "\x1b[K\n";
                 ++m_DrawnLines;
             }
+        }
+        if (!m_Record.isEmpty()) {
+            m_Out << '\r' << fitted(m_Record, width) << "\x1b[K\n";
+            ++m_DrawnLines;
         }
         m_Out << "\x1b[J"; // what is left of a longer block of live lines
         m_Out.flush();
@@ -226,6 +250,7 @@ private:
     QTextStream& m_Out;
     int m_DrawnLines = 0;
     QSet<int> m_Written; // units whose final line is out
+    QString m_Record;    // record lines waiting, when any
 };
 
 } // namespace

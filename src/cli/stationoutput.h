@@ -25,6 +25,9 @@ public:
     // The units changed meanwhile; called on the coordinator's tick and at the end.
     virtual void refresh(const std::vector<std::unique_ptr<SStationUnit>>& units) { (void)units; }
     virtual void summary(const SStationSummary& summary) = 0;
+    // The number of record lines waiting for the database changed: `text` is short (empty when
+    // none waits), `withReason` says why.
+    virtual void recordBacklog(int waiting, const QString& text, const QString& withReason) = 0;
 
     enum EKind { EJson, EPlain, ETerminal };
     static std::unique_ptr<CStationOutput> make(EKind kind, QTextStream& out,

@@ -59,4 +59,6 @@ struct SStationSummary
     int failures = 0;
     QMap<QString, QStringList> failed; // outcome -> one text per unit
     qint64 medianMs = 0;               // per updated unit
+    int recordWaiting = 0;             // record lines still waiting for the database
+    QString recordText;                // what about them, with the reason
 };

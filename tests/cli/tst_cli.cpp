@@ -126,6 +126,17 @@ void tst_Cli::badCommandLines_data()
         << QStringList{"update", "--startup-mode", "256"} << "--startup-mode";
     QTest::addRow("empty port") << QStringList{"identify", "--port", ""} << "--port wants";
     QTest::addRow("option value missing") << QStringList{"identify", "--port"} << "Missing value";
+    QTest::addRow("record without action")
+        << QStringList{"record", "--record", "x.csv"} << "record wants init, sync or stats";
+    QTest::addRow("record without --record") << QStringList{"record", "stats"} << "wants --record";
+    QTest::addRow("record bad date")
+        << QStringList{"record", "stats", "--record", "x.csv", "--since", "monday"} << "--since";
+    QTest::addRow("record since for sync")
+        << QStringList{"record", "sync", "--record", "postgresql://h/d", "--since", "2026-12-01"}
+        << "go with record stats";
+    // A spool beside a CSV file would wait forever for a database that is not there.
+    QTest::addRow("spool with a file")
+        << QStringList{"update", "--record", "x.csv", "--spool", "s"} << "--spool goes with";
 }
 
 void tst_Cli::badCommandLines()

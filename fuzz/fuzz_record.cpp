@@ -1,0 +1,93 @@
+// The production record's outside inputs: a --record URI, a spool file left by other processes,
+// and a CSV record file read for its figures. The first byte picks the reader (modulo 3); the
+// rest is the input.
+#include "cli/recordspool.h"
+#include "cli/recordstats.h"
+#include "cli/recorduri.h"
+
+#include "fuzzsupport.h"
+
+#include <QSet>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void uri(const QByteArray& bytes)
+{
+    const QString text = QString::fromUtf8(bytes);
+    SRecordUri parsed;
+    QString error;
+    if (!recorduri::parse(text, parsed, error)) {
+        if (error.isEmpty())
+            std::abort(); // a refusal always says why
+        return;
+    }
+    if (parsed.port < 0 || parsed.port > 65535)
+        std::abort();
+    // What is shown parses back to the same place.
+    SRecordUri again;
+    if (!recorduri::parse(parsed.text(), again, error) || again.user != parsed.user ||
+        again.host != parsed.host || again.port != parsed.port || again.database != parsed.database)
+        std::abort();
+}
+
+void spool(const QByteArray& bytes)
+{
+    int skipped = 0;
+    QSet<QUuid> ids;
+    for (const SSpoolEntry& entry : recordspool::pending(bytes, &skipped)) {
+        if (entry.attemptId.isNull() || ids.contains(entry.attemptId))
+            std::abort();
+        ids.insert(entry.attemptId);
+        // An entry written again reads back the same.
+        const QVector<SSpoolEntry> back = recordspool::pending(recordspool::entryLine(entry));
+        if (back.size() != 1 || back[0].values != entry.values || back[0].host != entry.host)
+            std::abort();
+    }
+    if (skipped < 0)
+        std::abort();
+}
+
+void csv(const QByteArray& bytes)
+{
+    QVector<SAttempt> attempts;
+    QString error;
+    if (!recordstats::readCsv(bytes, attempts, error))
+        return;
+    const SStats stats = recordstats::compute(attempts, SStatsFilter());
+    const SFigures& f = stats.all;
+    if (f.units != f.updated + f.upToDate + f.failed || f.units > attempts.size() ||
+        f.firstPassYield < 0 || f.firstPassYield > 1 || f.lastPassYield < 0 || f.lastPassYield > 1)
+        std::abort();
+    int perStation = 0;
+    for (const SStats::SStation& station : stats.stations)
+        perStation += station.figures.units;
+    if (perStation < f.units)
+        std::abort(); // a unit counts at each station it was seen at
+    (void)recordstats::text(stats);
+    (void)recordstats::json(stats);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    silenceQtMessages();
+    if (size == 0)
+        return 0;
+    const QByteArray bytes(reinterpret_cast<const char*>(data) + 1, int(size - 1));
+    switch (data[0] % 3) {
+    case 0:
+        uri(bytes);
+        break;
+    case 1:
+        spool(bytes);
+        break;
+    default:
+        csv(bytes);
+        break;
+    }
+    return 0;
+}
