@@ -564,9 +564,14 @@
 <context>
     <name>CUpdateWorkflow</name>
     <message>
-        <location filename="../src/service/updateworkflow.cpp" line="280"/>
+        <location filename="../src/service/updateworkflow.cpp" line="289"/>
         <source>Another ventaro device was connected. The update was stopped.</source>
         <translation>Ein anderes ventaro-Gerät wurde angeschlossen. Das Update wurde abgebrochen.</translation>
+    </message>
+    <message>
+        <location filename="../src/service/updateworkflow.cpp" line="295"/>
+        <source>Serial number not new</source>
+        <translation>Seriennummer nicht neu</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include "app/deicing.h"
 #include "app/maindialognew_updatehost.h"
 #include "app/messagebox.h"
+#include "cli/recordstore.h"
 #include "device/fanbase.h"
 #include "device/uitext.h"
 
@@ -91,6 +92,12 @@ bool CMainDialogNew::CUpdateHostAdapter::waitForIdentification(int count, int wi
             return false;
     }
     return d.m_LastIdentified;
+}
+
+bool CMainDialogNew::CUpdateHostAdapter::serialNumberFree(int serial, QString& refusal)
+{
+    return recordstore::serialFree(qEnvironmentVariable("VENTARO_RECORD"), quint32(serial),
+                                   refusal);
 }
 
 bool CMainDialogNew::CUpdateHostAdapter::identifyAgain()

@@ -19,6 +19,8 @@ public:
     int enteredSerialNumber() const override { return d.serialFieldValue(); }
     bool manufacturing() const override { return d.m_Manufacturing; }
     bool identifyAgain() override;
+    // Checked against the plant's record named in $VENTARO_RECORD (a postgresql:// URI).
+    bool serialNumberFree(int serial, QString& refusal) override;
     SHLP_IdentData identData() const override { return d.m_Ident; }
 
     void showState(EDialogState state) override { d.showState(state); }

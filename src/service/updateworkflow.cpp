@@ -59,6 +59,15 @@ bool CUpdateWorkflow::burn()
         return false;
     }
     if (m_Host.serialNumber() == 0) {
+        // A number goes to one unit of the plant only.
+        QString refusal;
+        if (toWrite > 0 && !m_Host.serialNumberFree(toWrite, refusal)) {
+            m_Host.showMessage({SUpdateMessage::ECritical, serialTakenTitle(), refusal});
+            m_Host.showState(EStateSerialNeeded);
+            m_Host.setStatus(refusal);
+            qDebug() << "CUpdateWorkflow: serial number refused:" << refusal;
+            return false;
+        }
         m_Host.setStatus(text(150));
         if (!writeSerialNumber())
             return false; // state 0 and its text are shown
@@ -279,6 +288,11 @@ QString CUpdateWorkflow::otherUnitText()
 {
     return QCoreApplication::translate(
         "CUpdateWorkflow", "Another ventaro device was connected. The update was stopped.");
+}
+
+QString CUpdateWorkflow::serialTakenTitle()
+{
+    return QCoreApplication::translate("CUpdateWorkflow", "Serial number not new");
 }
 
 bool CUpdateWorkflow::rebootPause()

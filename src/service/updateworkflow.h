@@ -53,7 +53,15 @@ public:
     virtual void setSerialNumber(int serialNumber) = 0;
     // The serial number entered by the user or preset; 0 for none or for text that is no number.
     virtual int enteredSerialNumber() const = 0;
-    virtual bool manufacturing() const = 0;       // -m: set the start-up mode after success
+    virtual bool manufacturing() const = 0; // -m: set the start-up mode after success
+    // Whether `serial` may still be given: false, with the reason, when the plant's record
+    // holds it for another unit or cannot be asked.
+    virtual bool serialNumberFree(int serial, QString& refusal)
+    {
+        (void)serial;
+        (void)refusal;
+        return true;
+    }
     virtual int startupMode() const { return 1; } // the mode set then
 
     virtual void showState(EDialogState state) = 0;
@@ -141,6 +149,7 @@ public:
     // What the running (or last) update wrote.
     const SWrittenUpdate& written() const { return m_Written; }
     static QString otherUnitText();
+    static QString serialTakenTitle();
 
     // Texts the device object reports while a step runs (upload failures); the last one is the
     // failure text when a step gives no text of its own.

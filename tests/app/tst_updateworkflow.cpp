@@ -395,13 +395,21 @@ void tst_UpdateWorkflow::serialNumberRules_data()
     QTest::addColumn<int>("state");
     QTest::addColumn<int>("serialWrites");
     QTest::addColumn<UINT32>("serialAfter");
+    QTest::addColumn<QString>("record"); // $VENTARO_RECORD
     // -ap -sn: the unit is plugged in before the start.
     QTest::addRow("preset into a unit without one")
-        << bootUnit(true, 20, 20, 0) << "50777" << int(EStateUpdated) << 1 << UINT32(50777);
+        << bootUnit(true, 20, 20, 0) << "50777" << int(EStateUpdated) << 1 << UINT32(50777)
+        << QString();
     QTest::addRow("the unit's own low number refuses it, the preset is not written")
-        << bootUnit(false, 20, 20, 123) << "50777" << int(EStateNotUpdatable) << 0 << UINT32(123);
+        << bootUnit(false, 20, 20, 123) << "50777" << int(EStateNotUpdatable) << 0 << UINT32(123)
+        << QString();
     QTest::addRow("a low preset is refused before it is written")
-        << bootUnit(false, 20, 20, 0) << "4711" << int(EStateNotUpdatable) << 0 << UINT32(0);
+        << bootUnit(false, 20, 20, 0) << "4711" << int(EStateNotUpdatable) << 0 << UINT32(0)
+        << QString();
+    // The plant's record must say the number is new; one that cannot be asked keeps it out.
+    QTest::addRow("a preset the plant's record cannot vouch for is not written")
+        << bootUnit(true, 20, 20, 0) << "50777" << int(EStateSerialNeeded) << 0 << UINT32(0)
+        << "postgresql://nobody@127.0.0.1:1/plant";
 }
 
 void tst_UpdateWorkflow::serialNumberRules()
@@ -411,6 +419,9 @@ void tst_UpdateWorkflow::serialNumberRules()
     QFETCH(int, state);
     QFETCH(int, serialWrites);
     QFETCH(UINT32, serialAfter);
+    QFETCH(QString, record);
+    qputenv("VENTARO_RECORD", record.toUtf8());
+    const auto unset = qScopeGuard([] { qunsetenv("VENTARO_RECORD"); });
     DialogOptions o;
     o.automatic = true;
     o.serialPreset = preset;
@@ -424,6 +435,8 @@ void tst_UpdateWorkflow::serialNumberRules()
     QCOMPARE(rig.sim.unit().flash().images().isEmpty(), state != EStateUpdated);
     if (state == EStateNotUpdatable)
         QCOMPARE(rig.boxes.count(uiText(144)), 1);
+    if (state == EStateSerialNeeded)
+        QCOMPARE(rig.boxes.count(CUpdateWorkflow::serialTakenTitle()), 1);
 }
 
 void tst_UpdateWorkflow::applicationRunningShowsTheHint_data()
