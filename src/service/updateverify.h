@@ -53,7 +53,7 @@ namespace updateverify {
 // enough for a restart and the USB port coming back, in milliseconds.
 constexpr int kVerifyWindowMs = 30000;
 // Requests of the check asked again when the line spoilt them, on a port that stays.
-constexpr int kVerifyTries = 3;
+constexpr int kVerifyTries = 5;
 
 // Holds the unit's identity after the update (and its partition table, when it could be
 // read; null otherwise) against what the update wrote into the unit `bound`.

@@ -356,8 +356,11 @@ SVerifyOutcome CUpdateWorkflow::checkUnit()
         // port that stays, a request spoilt on the line is asked again.
         if (reachable()) {
             if (!m_Host.identifyAgain()) {
-                if (reachable() && ++unanswered < updateverify::kVerifyTries)
+                if (!reachable())
+                    continue; // gone while it was asked: waited for below
+                if (++unanswered < updateverify::kVerifyTries)
                     continue;
+                break; // a port that stays, and no answer on it: nothing else will come
             } else if (!m_OtherUnit) {
                 CPartitionTable::SPartition table[CPartitionTable::kEntries];
                 bool read = false;
