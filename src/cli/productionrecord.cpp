@@ -2,6 +2,8 @@
 
 #include "firmware/flashimagelist.h"
 
+#include "cli/filedescriptor.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QStringList>
@@ -49,24 +51,6 @@ QByteArray field(const QString& value)
     }
     return bytes;
 }
-
-// Closes the descriptor on every path out.
-class CFd
-{
-public:
-    explicit CFd(int fd) : m_Fd(fd) {}
-    ~CFd()
-    {
-        if (m_Fd >= 0)
-            ::close(m_Fd);
-    }
-    CFd(const CFd&) = delete;
-    CFd& operator=(const CFd&) = delete;
-    int get() const { return m_Fd; }
-
-private:
-    int m_Fd = -1;
-};
 
 int openForAppend(const QString& path)
 {

@@ -1,5 +1,7 @@
 #include "recordspool.h"
 
+#include "cli/filedescriptor.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -22,24 +24,6 @@ const QString kAttemptKey = QStringLiteral("attemptId");
 const QString kHostKey = QStringLiteral("host");
 const QString kRecordKey = QStringLiteral("record");
 const QString kSentKey = QStringLiteral("sent");
-
-// Closes the descriptor on every path out (and with it the lock).
-class CFd
-{
-public:
-    explicit CFd(int fd) : m_Fd(fd) {}
-    ~CFd()
-    {
-        if (m_Fd >= 0)
-            ::close(m_Fd);
-    }
-    CFd(const CFd&) = delete;
-    CFd& operator=(const CFd&) = delete;
-    int get() const { return m_Fd; }
-
-private:
-    int m_Fd = -1;
-};
 
 QString systemError(const QString& path, const char* what)
 {
