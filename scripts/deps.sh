@@ -5,6 +5,7 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
           qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5charts5-dev qttools5-dev qttools5-dev-tools
           libudev-dev umockdev libumockdev-dev
           postgresql libqt5sql5-psql libpq-dev
+          libqt5websockets5-dev chromium
           xvfb socat fonts-dejavu-core python3 dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do

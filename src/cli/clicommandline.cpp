@@ -4,6 +4,7 @@
 #include "cli/recorduri.h"
 
 #include <QCommandLineParser>
+#include <QHostAddress>
 #include <QList>
 
 namespace {
@@ -52,7 +53,9 @@ const char* const kExitCodes = R"(Exit codes:
   13  update --all, station: at least one unit failed (the summary says which and why)
   14  update: everything was written, but the unit does not confirm it (outcome
       verify-failed: another version, a checksum error or the old bootloader copy; the text
-      names each) or did not answer again afterwards (outcome not-back): update it again)";
+      names each) or did not answer again afterwards (outcome not-back): update it again)
+  15  update --all, station: the page of --http could not be served (the address is in use
+      or not this machine's)";
 
 // Options every command that talks to a unit accepts.
 const QCommandLineOption kPortOption(QStringLiteral("port"),
@@ -111,6 +114,11 @@ const QCommandLineOption kJobsOption(QStringLiteral("jobs"),
                                      QStringLiteral("With --all and station: at most N updates at "
                                                     "a time. Default: all."),
                                      QStringLiteral("N"));
+const QCommandLineOption kHttpOption(QStringLiteral("http"),
+                                     QStringLiteral("With --all and station: a live page of the "
+                                                    "units at http://ADDR:PORT/ (ADDR default "
+                                                    "127.0.0.1; 0.0.0.0 for the whole network)."),
+                                     QStringLiteral("[ADDR:]PORT"));
 const QCommandLineOption kStationOption(QStringLiteral("station"),
                                         QStringLiteral("Name of this station, for the production "
                                                        "record."),
@@ -164,11 +172,11 @@ QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
         return {kJsonOption,    kForceBootOption, kForceApplOption,     kSerialOption,
                 kStartupOption, kRecordOption,    kRebootTimeoutOption, kAllOption,
                 kJobsOption,    kStationOption,   kOperatorOption,      kWorkerOption,
-                kSpoolOption};
+                kSpoolOption,   kHttpOption};
     case SCliOptions::EStation:
         return {kJsonOption,     kForceBootOption,     kForceApplOption, kStartupOption,
                 kRecordOption,   kRebootTimeoutOption, kJobsOption,      kStationOption,
-                kOperatorOption, kSpoolOption};
+                kOperatorOption, kSpoolOption,         kHttpOption};
     case SCliOptions::ERecord:
         return {kJsonOption, kRecordOption, kSpoolOption, kSinceOption, kStationOption};
     case SCliOptions::EPrimLog:
@@ -417,6 +425,28 @@ QString commandName(SCliOptions::ECommand command)
     return {};
 }
 
+bool parseHttpAddress(const QString& text, QString& address, int& port, QString& error)
+{
+    const QString spec = text.trimmed();
+    const int colon = spec.lastIndexOf(QLatin1Char(':'));
+    QString host = colon < 0 ? QStringLiteral("127.0.0.1") : spec.left(colon);
+    const QString portText = colon < 0 ? spec : spec.mid(colon + 1);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    else if (host.contains(QLatin1Char(':')))
+        host.clear(); // an IPv6 address wants its brackets
+    if (host == QLatin1String("localhost"))
+        host = QStringLiteral("127.0.0.1");
+    if (!toInt(portText, 0, 65535, port) || QHostAddress(host).isNull()) {
+        error = QStringLiteral("--http wants [ADDR:]PORT (8080, 0.0.0.0:8080, [::1]:8080), "
+                               "not \"%1\"")
+                    .arg(text);
+        return false;
+    }
+    address = host;
+    return true;
+}
+
 bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& error)
 {
     const QString program = QStringLiteral("ventaro-cli");
@@ -530,6 +560,14 @@ bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& er
     if (o.command == SCliOptions::EUpdate && has(kJobsOption) && !o.all) {
         error = QStringLiteral("--jobs goes with --all");
         return false;
+    }
+    if (has(kHttpOption)) {
+        if (o.command == SCliOptions::EUpdate && !o.all) {
+            error = QStringLiteral("--http goes with --all");
+            return false;
+        }
+        if (!parseHttpAddress(parser.value(kHttpOption), o.httpAddress, o.httpPort, error))
+            return false;
     }
     if (o.all && (!o.port.isEmpty() || !o.serial.isEmpty())) {
         error = QStringLiteral("--all takes neither --port nor --serial");

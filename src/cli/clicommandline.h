@@ -43,6 +43,9 @@ struct SCliOptions
     // update --all and station: every unit, at most `jobs` at a time (0: no limit)
     bool all = false;
     int jobs = 0;
+    // --http [ADDR:]PORT: the live page; port -1 when not given, 0 for any free port
+    QString httpAddress = QStringLiteral("127.0.0.1");
+    int httpPort = -1;
     // update run by `update --all` or `station` for one unit: no lock of its own (the
     // coordinator holds it), ports handed over on stdin ("port NAME") while it waits for the
     // unit to come back.
@@ -70,8 +73,11 @@ struct SCliOptions
 
 // Parses the arguments (program path first). False with `error` set when they are not
 // understood; `help` set means print `helpText` and stop.
-[[nodiscard]] bool parseCliArguments(const QStringList& arguments, SCliOptions& options,
-                                     QString& error);
+[[nodiscard]] // "8080", "0.0.0.0:8080", "[::1]:8080", "localhost:8080" into an address and a port
+// (0 to 65535; 0 takes any free one); false with the reason.
+bool parseHttpAddress(const QString& text, QString& address, int& port, QString& error);
+
+bool parseCliArguments(const QStringList& arguments, SCliOptions& options, QString& error);
 
 // The command's name as typed ("seclog"), or empty for ENone.
 QString commandName(SCliOptions::ECommand command);

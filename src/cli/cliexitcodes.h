@@ -21,4 +21,5 @@ constexpr int kSomeFailed = 13;    // update --all, station: at least one unit f
 constexpr int kNotVerified = 14;   // update: all was written, but the unit does not confirm it
                                    // (another version, a checksum error, the old bootloader
                                    // copy) or did not answer again afterwards
+constexpr int kPageFailed = 15;    // update --all, station: the --http page could not be served
 } // namespace cliexit

@@ -6,6 +6,7 @@
 #include "cli/productionrecord.h"
 #include "cli/recordbacklog.h"
 #include "cli/stationoutput.h"
+#include "cli/stationpage.h"
 #include "cli/stationprotocol.h"
 #include "cli/stationunit.h"
 #include "cli/stationworker.h"
@@ -53,6 +54,12 @@ CCliStation::CCliStation(EMode mode, const SCliOptions& options, QTextStream& ou
                 m_Present.remove(info.portName);
                 lookAtPorts();
             });
+    if (options.httpPort >= 0) {
+        auto page = std::make_unique<CStationPage>(
+            m_Units, [this] { return tally(false); }, m_Clock, options.stationName);
+        m_Page = page.get();
+        m_Output = CStationOutput::both(std::move(m_Output), std::move(page));
+    }
     m_Tick.setInterval(kRetryMs);
     connect(&m_Tick, &QTimer::timeout, this, [this] {
         lookAtPorts();
@@ -77,6 +84,20 @@ CCliStation::~CCliStation()
 int CCliStation::run()
 {
     m_Clock.start();
+    if (m_Page) {
+        QString error;
+        if (!m_Page->listen(m_Options.httpAddress, quint16(m_Options.httpPort), error)) {
+            m_Err << "ventaro-cli: the page cannot be served on " << m_Options.httpAddress << ':'
+                  << m_Options.httpPort << ": " << error << '\n';
+            m_Err.flush();
+            return cliexit::kPageFailed;
+        }
+        const QString host = m_Options.httpAddress.contains(QLatin1Char(':'))
+                                 ? QStringLiteral("[%1]").arg(m_Options.httpAddress)
+                                 : m_Options.httpAddress;
+        m_Err << "station: the page is at http://" << host << ':' << m_Page->port() << "/\n";
+        m_Err.flush();
+    }
     // Every signal counts, however quickly the next follows (the loop never blocks for long).
     CSignalPipe stopSignals({SIGINT, SIGTERM, SIGHUP});
     connect(&stopSignals, &CSignalPipe::signalReceived, this, &CCliStation::signalReceived);
@@ -105,7 +126,10 @@ int CCliStation::run()
     }
     m_Tick.stop();
     m_Output->refresh(m_Units);
-    return summary();
+    const int exitCode = summary();
+    if (m_Page)
+        m_Page->close(kPageCloseMs);
+    return exitCode;
 }
 
 void CCliStation::signalReceived(int number)
@@ -556,71 +580,18 @@ bool CCliStation::finished() const
 
 // ---- Summary ------------------------------------------------------------------------------
 
-int CCliStation::summary()
+SStationSummary CCliStation::tally(bool final) const
 {
-    // A unit plugged in again (to repeat a failed update, or after its update) is one unit:
-    // its last attempt says how it ended, and an "up to date" after its own update counts as
-    // updated. Units without a serial number cannot be told apart, nor can two units that
-    // share one identity: each of those counts on its own.
-    struct SAttempts
-    {
-        const SUnit* last = nullptr;
-        const SUnit* updated = nullptr;
-    };
-    QMap<QString, SAttempts> byUnit;
-    SStationSummary sum;
-    auto fail = [&](const QString& outcome, const QString& port, quint32 serial,
-                    const QString& text) {
-        sum.failed[outcome] << (serial != 0
-                                    ? QStringLiteral("%1 (%2): %3").arg(port).arg(serial).arg(text)
-                                    : QStringLiteral("%1: %2").arg(port, text));
-    };
-    for (const auto& unit : m_Units) {
-        if (unit->superseded)
-            continue;
-        if (unit->state == SUnitRow::ENoAnswer) {
-            fail(unit->outcome, unit->port, 0,
-                 QStringLiteral("%1; %2").arg(unit->text, stationRemedy(cliexit::kNoUnit, {})));
-            continue;
-        }
-        if (!unit->started()) {
-            fail(QLatin1String(SUnit::kNotStarted), unit->port, unit->identity.serial,
-                 QStringLiteral("never started: the run was ended before its turn"));
-            continue;
-        }
-        const QString key =
-            unit->identity.serial != 0 && unit->outcome != QLatin1String(SUnit::kDuplicate)
-                ? unit->identity.describe()
-                : QStringLiteral("#%1").arg(unit->number);
-        SAttempts& attempts = byUnit[key];
-        attempts.last = unit.get();
-        if (unit->exitCode == cliexit::kOk)
-            attempts.updated = unit.get();
-    }
-    for (const QString& port : m_StartPorts)
-        fail(QLatin1String(SUnit::kNotStarted), port, 0,
-             QStringLiteral("never identified: the run was ended first"));
-    QVector<qint64> times;
-    for (const SAttempts& attempts : byUnit) {
-        const SUnit& unit = *attempts.last;
-        if (attempts.updated &&
-            (unit.exitCode == cliexit::kOk || unit.exitCode == cliexit::kUpToDate)) {
-            ++sum.updated;
-            times << attempts.updated->durationMs;
-        } else if (unit.exitCode == cliexit::kUpToDate) {
-            ++sum.upToDate;
-        } else {
-            fail(unit.outcome, unit.port, unit.identity.serial, unit.text);
-        }
-    }
-    m_Record->flush();
+    SStationSummary sum = stationSummary(m_Units, m_StartPorts, final);
     sum.recordWaiting = m_Record->waiting();
     sum.recordText = m_Record->text(CRecordBacklog::EWithReason);
-    std::sort(times.begin(), times.end());
-    sum.medianMs = times.isEmpty() ? 0 : times.at(times.size() / 2);
-    for (const QStringList& units : qAsConst(sum.failed))
-        sum.failures += units.size();
-    sum.seen = sum.updated + sum.upToDate + sum.failures;
+    return sum;
+}
+
+int CCliStation::summary()
+{
+    m_Record->flush();
+    const SStationSummary sum = tally(true);
     m_Output->summary(sum);
     return sum.failures > 0 ? cliexit::kSomeFailed : cliexit::kOk;
 }

@@ -19,7 +19,9 @@
 class CPortEnumerator;
 class CRecordBacklog;
 class CStationOutput;
+class CStationPage;
 class CStationWorker;
+struct SStationSummary;
 struct SStationUnit;
 class QEventLoop;
 class QTextStream;
@@ -48,6 +50,8 @@ public:
     static constexpr int kProbeLimitMs = 20000;
     // Between tries; also how often the ports are looked at and terminal lines are redrawn.
     static constexpr int kRetryMs = 500;
+    // At the end, the page's last frames have this long to reach its browsers.
+    static constexpr int kPageCloseMs = 1000;
 
     CCliStation(EMode mode, const SCliOptions& options, QTextStream& out, QTextStream& err,
                 std::unique_ptr<CPortEnumerator> enumerator = nullptr);
@@ -89,6 +93,8 @@ private:
     void workerEnded(SUnit& unit, int exitCode, const QString& failure);
     void quitWhenFinished();
     bool finished() const;
+    // The figures of the run so far (`final`: at its end).
+    SStationSummary tally(bool final) const;
     int summary();
     // Lines waiting for the record's database: how many, as they come and go.
     void recordBacklogChanged();
@@ -98,7 +104,8 @@ private:
     QTextStream& m_Err;
     QElapsedTimer m_Clock; // since the start of the run
     std::unique_ptr<CStationOutput> m_Output;
-    QString m_Program; // the worker's program, fixed at the start
+    CStationPage* m_Page = nullptr; // in m_Output, with --http
+    QString m_Program;              // the worker's program, fixed at the start
     std::unique_ptr<CPortEnumerator> m_Enumerator;
     std::unique_ptr<CRecordBacklog> m_Record;
     std::vector<std::unique_ptr<SUnit>> m_Units;

@@ -54,33 +54,11 @@ public:
 
     void event(const SStationUnit* unit, const QJsonObject& event) override
     {
-        QJsonObject line = event;
-        line.insert(QStringLiteral("ms"), m_Clock.elapsed());
-        if (unit) {
-            line.insert(QStringLiteral("unit"), unit->number);
-            line.insert(QStringLiteral("port"), unit->port);
-            if (unit->identity.serial != 0)
-                line.insert(QStringLiteral("serial"), qint64(unit->identity.serial));
-            line.insert(QStringLiteral("model"), SUnitIdentity::modelName(unit->identity.plus));
-        }
-        m_Out << clitext::jsonLine(line);
+        m_Out << clitext::jsonLine(eventLine(unit, event, m_Clock.elapsed()));
         m_Out.flush();
     }
 
-    void summary(const SStationSummary& s) override
-    {
-        QJsonObject byReason;
-        for (auto it = s.failed.cbegin(); it != s.failed.cend(); ++it)
-            byReason.insert(it.key(), QJsonArray::fromStringList(it.value()));
-        event(nullptr, {{QStringLiteral("event"), QStringLiteral("summary")},
-                        {QStringLiteral("seen"), s.seen},
-                        {QStringLiteral("updated"), s.updated},
-                        {QStringLiteral("upToDate"), s.upToDate},
-                        {QStringLiteral("failed"), s.failures},
-                        {QStringLiteral("failedByReason"), byReason},
-                        {QStringLiteral("medianMs"), s.medianMs},
-                        {QStringLiteral("recordWaiting"), s.recordWaiting}});
-    }
+    void summary(const SStationSummary& s) override { event(nullptr, summaryEvent(s)); }
 
     void recordBacklog(int waiting, const QString&, const QString&) override
     {
@@ -253,7 +231,46 @@ private:
     QString m_Record;    // record lines waiting, when any
 };
 
+// Every call to each of two outputs, in turn.
+class CBothOutputs final : public CStationOutput
+{
+public:
+    CBothOutputs(std::unique_ptr<CStationOutput> first, std::unique_ptr<CStationOutput> second)
+        : m_First(std::move(first)), m_Second(std::move(second))
+    {}
+
+    void event(const SStationUnit* unit, const QJsonObject& event) override
+    {
+        m_First->event(unit, event);
+        m_Second->event(unit, event);
+    }
+    void refresh(const std::vector<std::unique_ptr<SStationUnit>>& units) override
+    {
+        m_First->refresh(units);
+        m_Second->refresh(units);
+    }
+    void summary(const SStationSummary& summary) override
+    {
+        m_First->summary(summary);
+        m_Second->summary(summary);
+    }
+    void recordBacklog(int waiting, const QString& text, const QString& withReason) override
+    {
+        m_First->recordBacklog(waiting, text, withReason);
+        m_Second->recordBacklog(waiting, text, withReason);
+    }
+
+private:
+    std::unique_ptr<CStationOutput> m_First, m_Second;
+};
+
 } // namespace
+
+std::unique_ptr<CStationOutput> CStationOutput::both(std::unique_ptr<CStationOutput> first,
+                                                     std::unique_ptr<CStationOutput> second)
+{
+    return std::make_unique<CBothOutputs>(std::move(first), std::move(second));
+}
 
 std::unique_ptr<CStationOutput> CStationOutput::make(EKind kind, QTextStream& out,
                                                      const QElapsedTimer& clock)
@@ -267,6 +284,35 @@ std::unique_ptr<CStationOutput> CStationOutput::make(EKind kind, QTextStream& ou
         break;
     }
     return std::make_unique<CPlainOutput>(out, clock);
+}
+
+QJsonObject CStationOutput::eventLine(const SStationUnit* unit, const QJsonObject& event, qint64 ms)
+{
+    QJsonObject line = event;
+    line.insert(QStringLiteral("ms"), ms);
+    if (unit) {
+        line.insert(QStringLiteral("unit"), unit->number);
+        line.insert(QStringLiteral("port"), unit->port);
+        if (unit->identity.serial != 0)
+            line.insert(QStringLiteral("serial"), qint64(unit->identity.serial));
+        line.insert(QStringLiteral("model"), SUnitIdentity::modelName(unit->identity.plus));
+    }
+    return line;
+}
+
+QJsonObject CStationOutput::summaryEvent(const SStationSummary& s)
+{
+    QJsonObject byReason;
+    for (auto it = s.failed.cbegin(); it != s.failed.cend(); ++it)
+        byReason.insert(it.key(), QJsonArray::fromStringList(it.value()));
+    return {{QStringLiteral("event"), QStringLiteral("summary")},
+            {QStringLiteral("seen"), s.seen},
+            {QStringLiteral("updated"), s.updated},
+            {QStringLiteral("upToDate"), s.upToDate},
+            {QStringLiteral("failed"), s.failures},
+            {QStringLiteral("failedByReason"), byReason},
+            {QStringLiteral("medianMs"), s.medianMs},
+            {QStringLiteral("recordWaiting"), s.recordWaiting}};
 }
 
 QString CStationOutput::clockText(qint64 ms)

@@ -33,6 +33,13 @@ public:
     static std::unique_ptr<CStationOutput> make(EKind kind, QTextStream& out,
                                                 const QElapsedTimer& clock);
 
+    // Several outputs at once: each is told every event.
+    static std::unique_ptr<CStationOutput> both(std::unique_ptr<CStationOutput> first,
+                                                std::unique_ptr<CStationOutput> second);
+
+    // An event as --json prints it: with the run's clock and, for a unit's, who and where.
+    static QJsonObject eventLine(const SStationUnit* unit, const QJsonObject& event, qint64 ms);
+    static QJsonObject summaryEvent(const SStationSummary& summary);
     // "0:01:23" from milliseconds.
     static QString clockText(qint64 ms);
     // `text` cut to `width` characters (the last one "~" when cut).

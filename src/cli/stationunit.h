@@ -6,8 +6,12 @@
 
 #include <QElapsedTimer>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
+#include <vector>
 
 class CStationWorker;
 
@@ -57,8 +61,19 @@ struct SStationSummary
     int updated = 0;
     int upToDate = 0;
     int failures = 0;
+    int working = 0; // at work or waiting for their turn (none at the end)
+    // First-pass yield: of the units whose first attempt has ended, those it updated (or found
+    // up to date).
+    int firstTried = 0;
+    int firstPassed = 0;
     QMap<QString, QStringList> failed; // outcome -> one text per unit
     qint64 medianMs = 0;               // per updated unit
     int recordWaiting = 0;             // record lines still waiting for the database
     QString recordText;                // what about them, with the reason
 };
+
+// The figures of a run from its units; `startPorts` are the ports of `update --all` not yet
+// identified. At the `final` count a unit still waiting for its turn is one never started;
+// before, it is at work.
+SStationSummary stationSummary(const std::vector<std::unique_ptr<SStationUnit>>& units,
+                               const QSet<QString>& startPorts, bool final);

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "web/httprequest.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTcpSocket>
+
+#include <functional>
+#include <vector>
+
+class QTcpServer;
+class QWebSocket;
+class QWebSocketServer;
+
+// A small read-only web server for one page: the page itself, a JSON snapshot and a WebSocket
+// that pushes text frames. It serves the three fixed paths only and never the file system,
+// answers GET only, and holds every client to bounds, so a browser left open, a scanner or a
+// slow client cannot take from the work the process is there for. Every connection gets one
+// answer and is closed (the page asks for a snapshot once per connect).
+class CPageServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct SLimits
+    {
+        int maxClients = 32;             // connections at once, WebSockets included
+        int idleMs = 10000;              // for a request's head to arrive
+        qint64 maxQueuedBytes = 1 << 20; // not yet taken by a WebSocket client: dropped
+        httprequest::SLimits request;    // size and header count of a request's head
+    };
+
+    enum EResource {
+        EPage,         // "/"
+        EState,        // "/api/state"
+        EEvents,       // "/api/events", a WebSocket upgrade
+        ENotFound,     // 404
+        ENotAllowed,   // 405: not a GET
+        ENeedsUpgrade, // 426: /api/events without the upgrade
+        EForbidden,    // 403: a WebSocket from another site's page
+    };
+    // Where a complete request goes.
+    static EResource resolve(const httprequest::SRequest& request);
+
+    struct SContent
+    {
+        std::function<QByteArray()> page;  // HTML
+        std::function<QByteArray()> state; // JSON
+        std::function<QByteArray()> hello; // the first frame of each WebSocket
+    };
+
+    CPageServer(SContent content, const SLimits& limits, QObject* parent = nullptr);
+    ~CPageServer() override;
+
+    // Listens on `address`:`port` (0: any free port); false with the reason.
+    bool listen(const QHostAddress& address, quint16 port, QString& error);
+    quint16 port() const;
+    // One text frame to every WebSocket client; one that has too much queued is dropped (its
+    // page connects again and takes the snapshot).
+    void broadcast(const QByteArray& frame);
+    // Sends what is queued (for at most `waitMs`) and closes every connection.
+    void close(int waitMs);
+    int webSockets() const { return int(m_Sockets.size()); }
+
+private:
+    void accept();
+    void readRequest(QTcpSocket* socket);
+    void answer(QTcpSocket* socket, int status, const QByteArray& type, const QByteArray& body,
+                const QByteArray& extraHeaders = QByteArray());
+    void upgrade(QTcpSocket* socket);
+    void webSocketOpened();
+    int connections(); // alive now
+
+    SContent m_Content;
+    SLimits m_Limits;
+    QTcpServer* m_Server = nullptr;
+    QWebSocketServer* m_WebSockets = nullptr;
+    std::vector<QPointer<QTcpSocket>> m_Connections; // every TCP connection (null once gone)
+    std::vector<QWebSocket*> m_Sockets;
+};
