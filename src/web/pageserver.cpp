@@ -211,15 +211,6 @@ void CPageServer::webSocketOpened()
         ws->setMaxAllowedIncomingFrameSize(kMaxIncomingBytes);
         ws->setMaxAllowedIncomingMessageSize(kMaxIncomingBytes);
         m_Sockets.push_back(ws);
-        // The WebSocket works on the connection but leaves it to its old parent: it goes
-        // with the WebSocket, or every page that ever connected would keep its place.
-        for (const QPointer<QTcpSocket>& tcp : m_Connections) {
-            if (tcp && tcp->parent() == m_Server && tcp->peerPort() == ws->peerPort() &&
-                tcp->peerAddress() == ws->peerAddress()) {
-                tcp->setParent(ws);
-                break;
-            }
-        }
         connect(ws, &QWebSocket::disconnected, this, [this, ws] {
             m_Sockets.erase(std::remove(m_Sockets.begin(), m_Sockets.end(), ws), m_Sockets.end());
             ws->deleteLater();

@@ -10,12 +10,19 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QUuid>
+
+#include <map>
+#include <memory>
 
 namespace clitest {
 
 constexpr int kTimeoutMs = 20000;
+// A plus unit with older software: application and bootloader are written.
+const QStringList kOlderPlus = {"--model",        "plus", "--partner",      "1",
+                                "--boot-version", "2.20", "--appl-version", "2.20"};
 
 inline QString binary(const char* relative)
 {
@@ -134,6 +141,49 @@ private:
     QTemporaryDir m_Dir;
     QString m_Key;
     QProcess m_Sim;
+};
+
+// Several simulated units in one port folder, each under its own name.
+class Units
+{
+public:
+    explicit Units(Bench& bench) : m_Bench(bench) {}
+    ~Units()
+    {
+        for (auto& [name, sim] : m_Sims)
+            stop(name);
+    }
+
+    bool start(const QString& name, const QStringList& args)
+    {
+        stop(name);
+        auto& sim = m_Sims[name];
+        sim = std::make_unique<QProcess>();
+        sim->setStandardOutputFile(QProcess::nullDevice());
+        sim->setStandardErrorFile(m_Bench.path(name + QStringLiteral(".log")), QIODevice::Append);
+        sim->start(simPath(), QStringList{"--port-dir", m_Bench.portDir(), "--name", name,
+                                          "--flash-out", m_Bench.path(name)} +
+                                  args);
+        if (!sim->waitForStarted(kTimeoutMs))
+            return false;
+        const QString file = QDir(m_Bench.portDir()).filePath(name + QStringLiteral(".port"));
+        return QTest::qWaitFor([&] { return QFile::exists(file); }, kTimeoutMs);
+    }
+    void stop(const QString& name)
+    {
+        auto it = m_Sims.find(name);
+        if (it == m_Sims.end() || !it->second)
+            return;
+        it->second->terminate();
+        if (!it->second->waitForFinished(3000))
+            it->second->kill();
+        it->second->waitForFinished(3000);
+        it->second.reset();
+    }
+
+private:
+    Bench& m_Bench;
+    std::map<QString, std::unique_ptr<QProcess>> m_Sims;
 };
 
 inline QByteArray describe(const CliResult& r)

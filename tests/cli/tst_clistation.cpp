@@ -25,56 +25,10 @@ using namespace clitest;
 namespace {
 
 constexpr int kRunTimeoutMs = 180000;
-// A plus unit with older software: application and bootloader are written.
-const QStringList kPlusOlder = {"--model",        "plus", "--partner",      "1",
-                                "--boot-version", "2.20", "--appl-version", "2.20"};
 // The same unit as its update left it: the built-in versions, running the other bootloader copy.
 // The update rules would write its application again; the station knows it updated the unit.
 const QStringList kPlusAsUpdated = {"--model",        "plus", "--partner",      "2",
                                     "--boot-version", "2.24", "--appl-version", "2.24"};
-
-// Several simulated units in one port folder, each under its own name.
-class Units
-{
-public:
-    explicit Units(Bench& bench) : m_Bench(bench) {}
-    ~Units()
-    {
-        for (auto& [name, sim] : m_Sims)
-            stop(name);
-    }
-
-    bool start(const QString& name, const QStringList& args)
-    {
-        stop(name);
-        auto& sim = m_Sims[name];
-        sim = std::make_unique<QProcess>();
-        sim->setStandardOutputFile(QProcess::nullDevice());
-        sim->setStandardErrorFile(m_Bench.path(name + QStringLiteral(".log")), QIODevice::Append);
-        sim->start(simPath(), QStringList{"--port-dir", m_Bench.portDir(), "--name", name,
-                                          "--flash-out", m_Bench.path(name)} +
-                                  args);
-        if (!sim->waitForStarted(kTimeoutMs))
-            return false;
-        const QString file = QDir(m_Bench.portDir()).filePath(name + QStringLiteral(".port"));
-        return QTest::qWaitFor([&] { return QFile::exists(file); }, kTimeoutMs);
-    }
-    void stop(const QString& name)
-    {
-        auto it = m_Sims.find(name);
-        if (it == m_Sims.end() || !it->second)
-            return;
-        it->second->terminate();
-        if (!it->second->waitForFinished(3000))
-            it->second->kill();
-        it->second->waitForFinished(3000);
-        it->second.reset();
-    }
-
-private:
-    Bench& m_Bench;
-    std::map<QString, std::unique_ptr<QProcess>> m_Sims;
-};
 
 QVector<QJsonObject> events(const QString& out, const QString& name)
 {
@@ -179,11 +133,11 @@ void tst_CliStation::updateAllWithOneFaultyUnit()
     Bench bench;
     Units units(bench);
     const std::map<int, QStringList> unitArgs = {
-        {60001, kPlusOlder + QStringList{"--serial", "60001"}},
-        {60002, kPlusOlder + QStringList{"--serial", "60002", "--crc-ko", "3"}},
-        {60003, kPlusOlder + QStringList{"--serial", "60003", "--reboot-after-swap", "0",
+        {60001, kOlderPlus + QStringList{"--serial", "60001"}},
+        {60002, kOlderPlus + QStringList{"--serial", "60002", "--crc-ko", "3"}},
+        {60003, kOlderPlus + QStringList{"--serial", "60003", "--reboot-after-swap", "0",
                                          "--reboot-pause", "500"}},
-        {60004, kPlusOlder + QStringList{"--serial", "60004", "--unplug-after", "60"}},
+        {60004, kOlderPlus + QStringList{"--serial", "60004", "--unplug-after", "60"}},
     };
     for (const auto& [serial, args] : unitArgs)
         QVERIFY(units.start(QStringLiteral("u%1").arg(serial - 60000), args));
@@ -294,10 +248,10 @@ void tst_CliStation::stationFollowsUnitsByIdentity()
         int serial;
         int exitCode;
     } attempts[] = {
-        {kPlusOlder + serial11 + QStringList{"--unplug-after", "60"}, 60011, 4},
-        {kPlusOlder + serial11, 60011, 0},     // the same unit, plugged in again
+        {kOlderPlus + serial11 + QStringList{"--unplug-after", "60"}, 60011, 4},
+        {kOlderPlus + serial11, 60011, 0},     // the same unit, plugged in again
         {kPlusAsUpdated + serial11, 60011, 7}, // once more, as its update left it
-        {kPlusOlder + QStringList{"--serial", "60012"}, 60012, 0}, // another unit
+        {kOlderPlus + QStringList{"--serial", "60012"}, 60012, 0}, // another unit
     };
     int count = 0;
     for (const auto& attempt : attempts) {
@@ -366,7 +320,7 @@ void tst_CliStation::terminalLinesFitTheWidth()
     Bench bench;
     Units units(bench);
     QVERIFY(
-        units.start("unit", kPlusOlder + QStringList{"--serial", "60022", "--unplug-after", "60"}));
+        units.start("unit", kOlderPlus + QStringList{"--serial", "60022", "--unplug-after", "60"}));
     Terminal terminal(kColumns);
     QVERIFY(terminal.ok());
     QProcess cli;
@@ -436,7 +390,7 @@ void tst_CliStation::endings()
     Units sims(bench);
     for (int i = 1; i <= units; ++i)
         QVERIFY(sims.start(QStringLiteral("u%1").arg(i),
-                           kPlusOlder + QStringList{"--serial", QString::number(60040 + i)}));
+                           kOlderPlus + QStringList{"--serial", QString::number(60040 + i)}));
     const int silent = ::posix_openpt(O_RDWR | O_NOCTTY);
     QVERIFY(silent >= 0 && ::grantpt(silent) == 0 && ::unlockpt(silent) == 0);
     const auto closeSilent = qScopeGuard([silent] { ::close(silent); });
@@ -513,7 +467,7 @@ void tst_CliStation::workerThatCannotStart()
     Units sims(bench);
     for (int i = 1; i <= 2; ++i)
         QVERIFY(sims.start(QStringLiteral("u%1").arg(i),
-                           kPlusOlder + QStringList{"--serial", QString::number(60050 + i)}));
+                           kOlderPlus + QStringList{"--serial", QString::number(60050 + i)}));
     const QString program = bench.path("ventaro-cli");
     QVERIFY(QFile::copy(cliPath(), program));
     QProcess cli;
@@ -547,7 +501,7 @@ void tst_CliStation::unwritableRecordIsRefusedUpFront()
 {
     Bench bench;
     Units sims(bench);
-    QVERIFY(sims.start("u1", kPlusOlder + QStringList{"--serial", "60061"}));
+    QVERIFY(sims.start("u1", kOlderPlus + QStringList{"--serial", "60061"}));
     const CliResult r = bench.run(
         {"update", "--all", "--json", "--record", bench.path("no-such-folder/record.csv")});
     QVERIFY2(r.exitCode == 10, describe(r));
