@@ -78,6 +78,9 @@ CPageServer::CPageServer(SContent content, const SLimits& limits, QObject* paren
     m_WebSockets->setHandshakeTimeout(std::chrono::milliseconds(m_Limits.idleMs));
     connect(m_Server, &QTcpServer::newConnection, this, &CPageServer::accept);
     connect(m_WebSockets, &QWebSocketServer::newConnection, this, &CPageServer::webSocketOpened);
+    m_Batch.setSingleShot(true);
+    connect(&m_Batch, &QTimer::timeout, this, &CPageServer::sendQueue);
+    m_Clock.start();
 }
 
 CPageServer::~CPageServer()
@@ -215,26 +218,39 @@ void CPageServer::webSocketOpened()
             m_Sockets.erase(std::remove(m_Sockets.begin(), m_Sockets.end(), ws), m_Sockets.end());
             ws->deleteLater();
         });
-        ws->sendTextMessage(QString::fromUtf8(m_Content.hello()));
+        ws->sendTextMessage(QString::fromUtf8('[' + m_Content.hello() + ']'));
     }
 }
 
 void CPageServer::broadcast(const QByteArray& frame)
 {
     if (m_Sockets.empty())
+        return; // a page that connects takes the snapshot
+    m_Queue.append(frame);
+    if (!m_Batch.isActive())
+        m_Batch.start(int(qMax<qint64>(0, m_LastBatch + kBatchMs - m_Clock.elapsed())));
+}
+
+void CPageServer::sendQueue()
+{
+    m_LastBatch = m_Clock.elapsed();
+    if (m_Queue.isEmpty())
         return;
-    const QString text = QString::fromUtf8(frame);
+    const QString message = QString::fromUtf8('[' + m_Queue.join(',') + ']');
+    m_Queue.clear();
     for (QWebSocket* ws : std::vector<QWebSocket*>(m_Sockets)) {
         if (ws->bytesToWrite() > m_Limits.maxQueuedBytes) {
             ws->abort();
             continue;
         }
-        ws->sendTextMessage(text);
+        ws->sendTextMessage(message);
     }
 }
 
 void CPageServer::close(int waitMs)
 {
+    m_Batch.stop();
+    sendQueue();
     m_Server->close();
     for (QWebSocket* ws : std::vector<QWebSocket*>(m_Sockets)) {
         ws->flush();

@@ -3,11 +3,14 @@
 #include "web/httprequest.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <functional>
 #include <vector>
@@ -20,7 +23,9 @@ class QWebSocketServer;
 // that pushes text frames. It serves the three fixed paths only and never the file system,
 // answers GET only, and holds every client to bounds, so a browser left open, a scanner or a
 // slow client cannot take from the work the process is there for. Every connection gets one
-// answer and is closed (the page asks for a snapshot once per connect).
+// answer and is closed. A WebSocket message is a JSON array of frames: the first holds the
+// snapshot, each later one the frames since the one before; they go out at most every
+// `kBatchMs`, so a browser gets tens of messages a second, not a message per event.
 class CPageServer : public QObject
 {
     Q_OBJECT
@@ -33,6 +38,8 @@ public:
         qint64 maxQueuedBytes = 1 << 20; // not yet taken by a WebSocket client: dropped
         httprequest::SLimits request;    // size and header count of a request's head
     };
+
+    static constexpr int kBatchMs = 20;
 
     enum EResource {
         EPage,         // "/"
@@ -50,7 +57,7 @@ public:
     {
         std::function<QByteArray()> page;  // HTML
         std::function<QByteArray()> state; // JSON
-        std::function<QByteArray()> hello; // the first frame of each WebSocket
+        std::function<QByteArray()> hello; // the first frame of each WebSocket (JSON object)
     };
 
     CPageServer(SContent content, const SLimits& limits, QObject* parent = nullptr);
@@ -59,8 +66,8 @@ public:
     // Listens on `address`:`port` (0: any free port); false with the reason.
     bool listen(const QHostAddress& address, quint16 port, QString& error);
     quint16 port() const;
-    // One text frame to every WebSocket client; one that has too much queued is dropped (its
-    // page connects again and takes the snapshot).
+    // One frame (a JSON object) to every WebSocket client, with the next message; a client that
+    // has too much queued is dropped (its page connects again and takes the snapshot).
     void broadcast(const QByteArray& frame);
     // Sends what is queued (for at most `waitMs`) and closes every connection.
     void close(int waitMs);
@@ -73,6 +80,7 @@ private:
                 const QByteArray& extraHeaders = QByteArray());
     void upgrade(QTcpSocket* socket);
     void webSocketOpened();
+    void sendQueue();
     int connections(); // alive now
 
     SContent m_Content;
@@ -81,4 +89,8 @@ private:
     QWebSocketServer* m_WebSockets = nullptr;
     std::vector<QPointer<QTcpSocket>> m_Connections; // every TCP connection (null once gone)
     std::vector<QWebSocket*> m_Sockets;
+    QByteArrayList m_Queue; // frames for the next message
+    QTimer m_Batch;
+    QElapsedTimer m_Clock;
+    qint64 m_LastBatch = -kBatchMs;
 };

@@ -133,7 +133,8 @@ public:
     explicit EventReader(quint16 port)
     {
         QObject::connect(&m_Socket, &QWebSocket::textMessageReceived, [this](const QString& t) {
-            m_Frames << QJsonDocument::fromJson(t.toUtf8()).object();
+            for (const QJsonValue& frame : QJsonDocument::fromJson(t.toUtf8()).array())
+                m_Frames << frame.toObject();
         });
         QNetworkRequest request(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/events").arg(port)));
         m_Socket.open(request);
@@ -149,7 +150,10 @@ public:
         seq = qint64(m_Frames[0].value(QStringLiteral("seq")).toDouble());
         for (int i = 1; i < m_Frames.size(); ++i) {
             const QJsonObject& frame = m_Frames[i];
-            if (qint64(frame.value(QStringLiteral("seq")).toDouble()) != ++seq)
+            const qint64 next = qint64(frame.value(QStringLiteral("seq")).toDouble());
+            if (next <= seq && i == 1)
+                continue; // sent before the snapshot was taken, and in it
+            if (next != ++seq)
                 return false;
             if (frame.contains(QStringLiteral("row"))) {
                 QJsonObject row = frame.value(QStringLiteral("row")).toObject();

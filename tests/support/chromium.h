@@ -33,6 +33,9 @@ public:
                 m_Process.waitForFinished(3000);
             }
         }
+        // Its helper processes may still write into the profile for a moment.
+        for (int i = 0; i < 20 && !QDir(m_Profile.path()).removeRecursively(); ++i)
+            QThread::msleep(100);
     }
     CChromium(const CChromium&) = delete;
     CChromium& operator=(const CChromium&) = delete;
@@ -48,21 +51,29 @@ public:
     }
 
     // Starts the browser with a profile of its own and connects to it; false with the reason.
-    bool start(QString& error, const QStringList& extra = {})
+    // `niceness` > 0 runs it at a lower priority (as if it ran on another machine).
+    bool start(QString& error, const QStringList& extra = {}, int niceness = 0)
     {
-        const QString browser = program();
+        QString browser = program();
         if (browser.isEmpty()) {
             error = QStringLiteral("chromium not found (apt-get install chromium)");
             return false;
         }
         m_Process.setProcessChannelMode(QProcess::MergedChannels);
         m_Process.setStandardOutputFile(m_Profile.filePath(QStringLiteral("browser.log")));
+        QStringList arguments;
+        if (niceness > 0) {
+            arguments = QStringList{QStringLiteral("-n"), QString::number(niceness), browser};
+            browser = QStringLiteral("nice");
+        }
         m_Process.start(browser,
-                        QStringList{"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
-                                    "--disable-background-networking", "--disable-component-update",
-                                    "--disable-sync", "--disable-extensions", "--mute-audio",
-                                    "--remote-debugging-port=0",
-                                    "--user-data-dir=" + m_Profile.path(), "about:blank"} +
+                        arguments +
+                            QStringList{"--headless", "--no-sandbox", "--disable-gpu",
+                                        "--no-first-run", "--disable-background-networking",
+                                        "--disable-component-update", "--disable-sync",
+                                        "--disable-extensions", "--mute-audio",
+                                        "--remote-debugging-port=0",
+                                        "--user-data-dir=" + m_Profile.path(), "about:blank"} +
                             extra);
         if (!m_Process.waitForStarted(10000)) {
             error = QStringLiteral("chromium did not start: ") + m_Process.errorString();
@@ -102,18 +113,29 @@ public:
         return true;
     }
 
-    // A new page (tab) on `url`; its session for evaluate(), empty on failure.
+    // A new page on `url`, in a window of its own (as a page on a screen is, not a tab behind
+    // others); its session for evaluate(), empty on failure.
     QString open(const QString& url)
     {
         const QJsonObject target =
-            call(QStringLiteral("Target.createTarget"), {{QStringLiteral("url"), url}});
+            call(QStringLiteral("Target.createTarget"),
+                 {{QStringLiteral("url"), url}, {QStringLiteral("newWindow"), true}});
         const QString id = target.value(QStringLiteral("targetId")).toString();
         if (id.isEmpty())
             return {};
         const QJsonObject attached =
             call(QStringLiteral("Target.attachToTarget"),
                  {{QStringLiteral("targetId"), id}, {QStringLiteral("flatten"), true}});
-        return attached.value(QStringLiteral("sessionId")).toString();
+        const QString session = attached.value(QStringLiteral("sessionId")).toString();
+        m_Targets.insert(session, id);
+        return session;
+    }
+
+    // Closes the page of `session`.
+    void close(const QString& session)
+    {
+        call(QStringLiteral("Target.closeTarget"),
+             {{QStringLiteral("targetId"), m_Targets.take(session)}});
     }
 
     // The value of `expression` in the page (JSON-able), undefined on an error.
@@ -191,5 +213,6 @@ private:
     QProcess m_Process;
     QWebSocket m_Socket;
     QHash<int, QJsonObject> m_Replies;
+    QHash<QString, QString> m_Targets; // session -> target
     int m_NextId = 0;
 };
