@@ -6,8 +6,8 @@
 #   scripts/screenshots.sh [output folder]
 #
 # It builds and installs nothing: it expects the build tree (SCREENSHOT_BUILD_DIR, default
-# build) to hold src/korvath-update, src/ventaro-cli and tools/devsim/ventaro-devsim, and needs Xvfb, xdotool
-# and ImageMagick's import and convert. It says which package is missing. A running
+# build) to hold src/korvath-update, src/ventaro-cli and tools/devsim/ventaro-devsim, and needs Xvfb, xdotool,
+# ImageMagick's import and convert, and Chromium (the station's page). It says which package is missing. A running
 # korvath-update is not disturbed: every start here uses an instance key of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,6 +24,7 @@ convert=/usr/bin/convert
 missing=()
 command -v Xvfb >/dev/null || missing+=(xvfb)
 command -v xdotool >/dev/null || missing+=(xdotool)
+command -v chromium >/dev/null || missing+=(chromium)
 [ -x "$import" ] && [ -x "$convert" ] || missing+=(imagemagick)
 if [ ${#missing[@]} -gt 0 ]; then
     echo "screenshots: missing packages: ${missing[*]} (apt-get install ${missing[*]})" >&2
@@ -220,4 +221,28 @@ VENTARO_PORT_DIR="$work/$shot/ports" VENTARO_INSTANCE_KEY="$instance-$shot" \
     fail "chart: ventaro-cli seclog --plot failed"
 "$convert" "$work/$shot/raw.png" -strip -dither None -colors 256 "PNG8:$out/seclog-chart.png"
 echo "screenshots: $out/seclog-chart.png"
+stop_running
+
+# The station's page: two units done (one updated, one whose unit did not confirm its new
+# application), two more at work, in a headless Chromium the size of a line's screen.
+begin page
+plus=(--model plus --partner 1 --boot-version 2.20 --appl-version 2.20)
+unit u1 "${plus[@]}" --serial 60101
+unit u2 "${plus[@]}" --serial 60102 --crc-ko 3
+(cd "$work/$shot" && VENTARO_PORT_DIR="$work/$shot/ports" VENTARO_INSTANCE_KEY="$instance-$shot" \
+    exec "$cli" station --json --http 0 --station "line 3" >station.out 2>station.log) &
+running+=($!)
+wait_for "$work/$shot/station.log" "the page is at" 1 20
+wait_for "$work/$shot/station.out" '"event":"done"' 2 120
+unit u3 "${plus[@]}" --serial 60103
+unit u4 --model 100 --serial 50124 "${older[@]}"
+wait_for "$work/$shot/station.out" '"step":"bootloader"' 1 60
+url=$(grep -o 'http://[^ ]*/' "$work/$shot/station.log" | head -n 1)
+timeout 60 chromium --headless --no-sandbox --disable-gpu --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync \
+    --user-data-dir="$work/$shot/profile" --hide-scrollbars --window-size=1280,840 \
+    --virtual-time-budget=1500 --screenshot="$work/$shot/raw.png" "$url" \
+    >"$work/$shot/chromium.log" 2>&1 || fail "page: chromium --screenshot failed"
+"$convert" "$work/$shot/raw.png" -strip -dither None -colors 256 "PNG8:$out/station-page.png"
+echo "screenshots: $out/station-page.png"
 stop_running

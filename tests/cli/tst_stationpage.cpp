@@ -186,6 +186,7 @@ class tst_StationPage : public QObject
 
 private slots:
     void pageFollowsTheStation();
+    void portInUseIsRefusedUpFront_data();
     void portInUseIsRefusedUpFront();
 };
 
@@ -341,16 +342,24 @@ void tst_StationPage::pageFollowsTheStation()
     QVERIFY(browser.waitFor(english, "stationPage.ended", kTimeoutMs));
 }
 
-// A page that cannot be served ends the station before it touches a unit.
+void tst_StationPage::portInUseIsRefusedUpFront_data()
+{
+    QTest::addColumn<QStringList>("command");
+    QTest::newRow("station") << QStringList{"station"};
+    QTest::newRow("update --all") << QStringList{"update", "--all"};
+}
+
+// A page that cannot be served ends the run before it touches a unit.
 void tst_StationPage::portInUseIsRefusedUpFront()
 {
+    QFETCH(QStringList, command);
     QTcpServer taken;
     QVERIFY(taken.listen(QHostAddress::LocalHost));
     Bench bench;
     Units units(bench);
     QVERIFY(units.start("u1", kOlderPlus + QStringList{"--serial", "60031"}));
-    const CliResult r =
-        bench.run({"station", "--http", QStringLiteral("127.0.0.1:%1").arg(taken.serverPort())});
+    const CliResult r = bench.run(
+        command + QStringList{"--http", QStringLiteral("127.0.0.1:%1").arg(taken.serverPort())});
     QVERIFY2(r.exitCode == 15, describe(r));
     QVERIFY2(r.err.contains(QStringLiteral("the page cannot be served")), describe(r));
     QVERIFY(r.out.isEmpty());
