@@ -5,6 +5,8 @@
 //
 //     build/bench/bench_station [UNITS...]      default: 1 4 8 16
 
+#include "benchunits.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,11 +22,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-QString binary(const char* relative)
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(relative));
-}
 
 double cpuSeconds(const rusage& r)
 {
@@ -48,22 +45,7 @@ SRun runUnits(int units)
     QTemporaryDir dir;
     const QString ports = dir.filePath(QStringLiteral("ports"));
     QDir().mkpath(ports);
-    std::vector<std::unique_ptr<QProcess>> sims;
-    for (int i = 0; i < units; ++i) {
-        auto sim = std::make_unique<QProcess>();
-        sim->setStandardOutputFile(QProcess::nullDevice());
-        sim->setStandardErrorFile(QProcess::nullDevice());
-        sim->start(binary("../tools/devsim/ventaro-devsim"),
-                   {"--port-dir", ports, "--name", QStringLiteral("u%1").arg(i), "--model", "plus",
-                    "--partner", "1", "--boot-version", "2.20", "--appl-version", "2.20",
-                    "--serial", QString::number(60000 + i)});
-        sims.push_back(std::move(sim));
-    }
-    QElapsedTimer wait;
-    wait.start();
-    while (QDir(ports).entryList({QStringLiteral("*.port")}).size() < units &&
-           wait.elapsed() < 20000)
-        QThread::msleep(20);
+    benchunits::SUnits sims = benchunits::start(ports, units, 60000);
 
     rusage before{};
     ::getrusage(RUSAGE_CHILDREN, &before);
@@ -77,7 +59,7 @@ SRun runUnits(int units)
     cli.setStandardErrorFile(QProcess::nullDevice());
     QElapsedTimer clock;
     clock.start();
-    cli.start(binary("../src/ventaro-cli"), {"update", "--all"});
+    cli.start(benchunits::binary("../src/ventaro-cli"), {"update", "--all"});
     cli.waitForFinished(600000);
     run.wallS = double(clock.elapsed()) / 1000.0;
     run.exitCode = cli.exitCode();
@@ -86,10 +68,7 @@ SRun runUnits(int units)
     // The simulated units are still running: what the children used so far is the tool's.
     run.cpuS = cpuSeconds(after) - cpuSeconds(before);
     run.peakRssKb = after.ru_maxrss;
-    for (auto& sim : sims) {
-        sim->terminate();
-        sim->waitForFinished(3000);
-    }
+    benchunits::stop(sims);
     return run;
 }
 

@@ -10,6 +10,7 @@
 // puts plain WebSocket readers in the place of the pages (the station's own cost, without a
 // browser on the same two cores); NICE runs the browser at that lower priority.
 
+#include "benchunits.h"
 #include "chromium.h"
 
 #include <QCoreApplication>
@@ -34,11 +35,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString binary(const char* relative)
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(relative));
-}
 
 template <typename T>
 T quantile(QVector<T> values, double q)
@@ -102,7 +98,7 @@ SRun run(int units, int pages, CChromium* browser)
     env.insert(QStringLiteral("VENTARO_INSTANCE_KEY"),
                QStringLiteral("bench_stationpage-%1").arg(QCoreApplication::applicationPid()));
     station.setProcessEnvironment(env);
-    station.start(binary("../src/ventaro-cli"), {"station", "--json", "--http", "0"});
+    station.start(benchunits::binary("../src/ventaro-cli"), {"station", "--json", "--http", "0"});
     const QRegularExpression at(QStringLiteral("the page is at (http://[^ ]+/)"));
     QString err;
     QElapsedTimer clock;
@@ -143,17 +139,8 @@ SRun run(int units, int pages, CChromium* browser)
                  QStringLiteral("api/events")));
     }
 
-    std::vector<std::unique_ptr<QProcess>> sims;
-    for (int i = 0; i < units; ++i) {
-        auto sim = std::make_unique<QProcess>();
-        sim->setStandardOutputFile(QProcess::nullDevice());
-        sim->setStandardErrorFile(QProcess::nullDevice());
-        sim->start(binary("../tools/devsim/ventaro-devsim"),
-                   {"--port-dir", ports, "--name", QStringLiteral("u%1").arg(i), "--model", "plus",
-                    "--partner", "1", "--boot-version", "2.20", "--appl-version", "2.20",
-                    "--serial", QString::number(60100 + i)});
-        sims.push_back(std::move(sim));
-    }
+    // Plugged in with the pages open, so they see every unit arrive.
+    benchunits::SUnits sims = benchunits::start(ports, units, 60100, false);
     QByteArray out;
     int done = 0;
     const double browserBefore = browser ? browserSeconds() : 0;
@@ -187,10 +174,7 @@ SRun run(int units, int pages, CChromium* browser)
     ::kill(pid_t(station.processId()), SIGINT);
     station.waitForFinished(30000);
     result.exitCode = station.exitCode();
-    for (auto& sim : sims) {
-        sim->terminate();
-        sim->waitForFinished(3000);
-    }
+    benchunits::stop(sims);
     return result;
 }
 

@@ -8,11 +8,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QUuid>
+#include <QVector>
 
 #include <map>
 #include <memory>
@@ -185,6 +188,18 @@ private:
     Bench& m_Bench;
     std::map<QString, std::unique_ptr<QProcess>> m_Sims;
 };
+
+// The JSON lines of `out` (--json) whose "event" is `name`.
+inline QVector<QJsonObject> events(const QString& out, const QString& name)
+{
+    QVector<QJsonObject> found;
+    for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+        if (object.value(QStringLiteral("event")).toString() == name)
+            found << object;
+    }
+    return found;
+}
 
 inline QByteArray describe(const CliResult& r)
 {

@@ -30,17 +30,6 @@ constexpr int kRunTimeoutMs = 180000;
 const QStringList kPlusAsUpdated = {"--model",        "plus", "--partner",      "2",
                                     "--boot-version", "2.24", "--appl-version", "2.24"};
 
-QVector<QJsonObject> events(const QString& out, const QString& name)
-{
-    QVector<QJsonObject> found;
-    for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
-        if (object.value(QStringLiteral("event")).toString() == name)
-            found << object;
-    }
-    return found;
-}
-
 // The "done" event of the unit with `serial`.
 QJsonObject doneOf(const QString& out, int serial)
 {
@@ -282,7 +271,8 @@ void tst_CliStation::stationFollowsUnitsByIdentity()
     QCOMPARE(summary[0].value(QStringLiteral("failed")).toInt(), 0);
     const QStringList lines = recordLines(bench);
     QCOMPARE(lines.size(), 1 + count);
-    QVERIFY2(lines[3].endsWith(",2.24.B,2.24,3.05,,0.0,0,7,up-to-date,,,no,"), qPrintable(lines[3]));
+    QVERIFY2(lines[3].endsWith(",2.24.B,2.24,3.05,,0.0,0,7,up-to-date,,,no,"),
+             qPrintable(lines[3]));
 }
 
 // On a terminal, a unit that is done gets its final line once; only the units still at work

@@ -75,13 +75,7 @@ public:
     QVector<QJsonObject> events(const QString& name)
     {
         m_Out += QString::fromUtf8(m_Cli.readAllStandardOutput());
-        QVector<QJsonObject> found;
-        for (const QString& line : m_Out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
-            if (object.value(QStringLiteral("event")).toString() == name)
-                found << object;
-        }
-        return found;
+        return clitest::events(m_Out, name);
     }
     CliResult finish()
     {

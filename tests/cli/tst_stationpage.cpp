@@ -59,13 +59,7 @@ public:
     QVector<QJsonObject> events(const QString& name)
     {
         m_Out += QString::fromUtf8(m_Process.readAllStandardOutput());
-        QVector<QJsonObject> found;
-        for (const QString& line : m_Out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QJsonObject event = QJsonDocument::fromJson(line.toUtf8()).object();
-            if (event.value(QStringLiteral("event")).toString() == name)
-                found << event;
-        }
-        return found;
+        return clitest::events(m_Out, name);
     }
     int stop()
     {
