@@ -427,10 +427,10 @@ QString commandName(SCliOptions::ECommand command)
 
 bool parseHttpAddress(const QString& text, QString& address, int& port, QString& error)
 {
-    const QString spec = text.trimmed();
-    const int colon = spec.lastIndexOf(QLatin1Char(':'));
-    QString host = colon < 0 ? QStringLiteral("127.0.0.1") : spec.left(colon);
-    const QString portText = colon < 0 ? spec : spec.mid(colon + 1);
+    const QString given = text.trimmed();
+    const int colon = given.lastIndexOf(QLatin1Char(':'));
+    QString host = colon < 0 ? QStringLiteral("127.0.0.1") : given.left(colon);
+    const QString portText = colon < 0 ? given : given.mid(colon + 1);
     if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
         host = host.mid(1, host.size() - 2);
     else if (host.contains(QLatin1Char(':')))

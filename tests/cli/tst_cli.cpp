@@ -127,10 +127,10 @@ void tst_Cli::badCommandLines_data()
     QTest::addRow("empty port") << QStringList{"identify", "--port", ""} << "--port wants";
     QTest::addRow("page for one unit")
         << QStringList{"update", "--http", "8080"} << "--http goes with --all";
-    for (const char* spec :
+    for (const char* given :
          {"", "x", "70000", "-1", "host:", ":8080", "::1:8080", "example.org:80"})
-        QTest::addRow("page on \"%s\"", spec)
-            << QStringList{"station", "--http", spec} << "--http wants [ADDR:]PORT";
+        QTest::addRow("page on \"%s\"", given)
+            << QStringList{"station", "--http", given} << "--http wants [ADDR:]PORT";
     QTest::addRow("option value missing") << QStringList{"identify", "--port"} << "Missing value";
     QTest::addRow("record without action")
         << QStringList{"record", "--record", "x.csv"} << "record wants init, sync or stats";
