@@ -97,6 +97,21 @@ int openSpool(const QString& path, int flags)
 // Opens and locks the spool. The file is replaced by a compacted copy now and then: a
 // descriptor that got its lock on the replaced file tries again on the new one, so no line is
 // ever written where no reader looks. -1 with errno set on failure.
+// The spool opened as `fd`, read whole; false with the reason when it could not be opened or
+// read.
+bool readOpened(const CFd& fd, const QString& path, QByteArray& bytes, QString& error)
+{
+    if (fd.get() < 0) {
+        error = systemError(path, "cannot open the record spool");
+        return false;
+    }
+    if (!readAll(fd.get(), bytes)) {
+        error = systemError(path, "cannot read the record spool");
+        return false;
+    }
+    return true;
+}
+
 int openLocked(const QString& path, int flags, int how)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -263,17 +278,11 @@ bool CRecordSpool::pending(QVector<SSpoolEntry>& entries, QString& error) const
 {
     entries.clear();
     const CFd fd(openLocked(m_Path, O_RDONLY, LOCK_SH));
-    if (fd.get() < 0) {
-        if (errno == ENOENT)
-            return true;
-        error = systemError(m_Path, "cannot open the record spool");
-        return false;
-    }
+    if (fd.get() < 0 && errno == ENOENT)
+        return true; // nothing was ever spooled
     QByteArray bytes;
-    if (!readAll(fd.get(), bytes)) {
-        error = systemError(m_Path, "cannot read the record spool");
+    if (!readOpened(fd, m_Path, bytes, error))
         return false;
-    }
     entries = recordspool::pending(bytes);
     return true;
 }
@@ -283,15 +292,9 @@ bool CRecordSpool::markSent(const QVector<QUuid>& attempts, QString& error) cons
     if (attempts.isEmpty())
         return true;
     const CFd fd(openLocked(m_Path, O_RDWR | O_APPEND, LOCK_EX));
-    if (fd.get() < 0) {
-        error = systemError(m_Path, "cannot open the record spool");
-        return false;
-    }
     QByteArray bytes;
-    if (!readAll(fd.get(), bytes)) {
-        error = systemError(m_Path, "cannot read the record spool");
+    if (!readOpened(fd, m_Path, bytes, error))
         return false;
-    }
     QByteArray marks;
     for (const QUuid& attempt : attempts)
         marks += recordspool::sentLine(attempt);
