@@ -120,14 +120,19 @@ void CStationPage::recordBacklog(int waiting, const QString&, const QString&)
 
 void CStationPage::push(const SStationUnit* unit, const QJsonObject& event)
 {
-    QJsonObject frame = eventLine(unit, event, m_Clock.elapsed());
-    frame.insert(QStringLiteral("seq"), ++m_Seq);
-    frame.insert(QStringLiteral("at"), QDateTime::currentMSecsSinceEpoch());
-    if (unit) {
-        const QJsonObject shown = row(*unit);
+    ++m_Seq;
+    const QJsonObject shown = unit ? row(*unit) : QJsonObject();
+    if (unit)
         m_Shown.insert(unit->number, withoutTime(shown));
+    // Hundreds of events a second: with no page open, none is built (one that opens takes the
+    // snapshot).
+    if (m_Server->webSockets() == 0)
+        return;
+    QJsonObject frame = eventLine(unit, event, m_Clock.elapsed());
+    frame.insert(QStringLiteral("seq"), m_Seq);
+    frame.insert(QStringLiteral("at"), QDateTime::currentMSecsSinceEpoch());
+    if (unit)
         frame.insert(QStringLiteral("row"), shown);
-    }
     frame.insert(QStringLiteral("summary"), figures(m_Ended ? m_Final : m_Tally()));
     frame.insert(QStringLiteral("ended"), m_Ended);
     m_Server->broadcast(QJsonDocument(frame).toJson(QJsonDocument::Compact));

@@ -71,6 +71,7 @@ public:
     void broadcast(const QByteArray& frame);
     // Sends what is queued (for at most `waitMs`) and closes every connection.
     void close(int waitMs);
+    // WebSocket clients now (none: nothing needs to be broadcast).
     int webSockets() const { return int(m_Sockets.size()); }
 
 private:
