@@ -50,11 +50,7 @@ SRun runUnits(int units)
     rusage before{};
     ::getrusage(RUSAGE_CHILDREN, &before);
     QProcess cli;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VENTARO_PORT_DIR"), ports);
-    env.insert(QStringLiteral("VENTARO_INSTANCE_KEY"),
-               QStringLiteral("bench_station-%1").arg(QCoreApplication::applicationPid()));
-    cli.setProcessEnvironment(env);
+    cli.setProcessEnvironment(benchunits::cliEnvironment(ports, QStringLiteral("bench_station")));
     cli.setStandardOutputFile(QProcess::nullDevice());
     cli.setStandardErrorFile(QProcess::nullDevice());
     QElapsedTimer clock;

@@ -93,11 +93,8 @@ SRun run(int units, int pages, CChromium* browser)
     const QString ports = dir.filePath(QStringLiteral("ports"));
     QDir().mkpath(ports);
     QProcess station;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VENTARO_PORT_DIR"), ports);
-    env.insert(QStringLiteral("VENTARO_INSTANCE_KEY"),
-               QStringLiteral("bench_stationpage-%1").arg(QCoreApplication::applicationPid()));
-    station.setProcessEnvironment(env);
+    station.setProcessEnvironment(
+        benchunits::cliEnvironment(ports, QStringLiteral("bench_stationpage")));
     station.start(benchunits::binary("../src/ventaro-cli"), {"station", "--json", "--http", "0"});
     const QRegularExpression at(QStringLiteral("the page is at (http://[^ ]+/)"));
     QString err;

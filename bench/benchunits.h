@@ -22,6 +22,17 @@ inline QString binary(const char* relative)
     return QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(relative));
 }
 
+// ventaro-cli's environment for the units in `ports`, under a lock of its own (`name` and the
+// benchmark's process id), so a tool running meanwhile is not disturbed.
+inline QProcessEnvironment cliEnvironment(const QString& ports, const QString& name)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VENTARO_PORT_DIR"), ports);
+    env.insert(QStringLiteral("VENTARO_INSTANCE_KEY"),
+               QStringLiteral("%1-%2").arg(name).arg(QCoreApplication::applicationPid()));
+    return env;
+}
+
 // `count` units "u0", "u1", ... with serial numbers from `firstSerial`; waits (up to 20 s) until
 // all are announced when `wait` is set.
 inline SUnits start(const QString& ports, int count, int firstSerial, bool wait = true)
