@@ -8,9 +8,9 @@
 //
 //     build/bench/bench_record [WRITERS [LINES_PER_WRITER [ROWS]]]   default: 16 100 1000000
 
-#include "cli/pgrecord.h"
-#include "cli/recordstats.h"
-#include "cli/recordstore.h"
+#include "record/pgrecord.h"
+#include "record/recordstats.h"
+#include "record/recordstore.h"
 
 #include "pgcluster.h"
 

@@ -1,9 +1,9 @@
 // The production record's outside inputs: a --record URI, a spool file left by other processes,
 // and a CSV record file read for its figures. The first byte picks the reader (modulo 3); the
 // rest is the input.
-#include "cli/recordspool.h"
-#include "cli/recordstats.h"
-#include "cli/recorduri.h"
+#include "record/recordspool.h"
+#include "record/recordstats.h"
+#include "record/recorduri.h"
 
 #include "fuzzsupport.h"
 

@@ -1,7 +1,7 @@
 // What a station's coordinator and its workers read from each other: the hand-over lines a
 // worker reads on stdin, and the probe's answer the coordinator reads (one JSON line). The first
 // byte picks the reader (bit 0); the rest is the line.
-#include "cli/stationprotocol.h"
+#include "station/stationprotocol.h"
 
 #include "fuzzsupport.h"
 

@@ -4,9 +4,9 @@
 #include "app/deicing.h"
 #include "app/maindialognew_updatehost.h"
 #include "app/messagebox.h"
-#include "cli/recordstore.h"
 #include "device/fanbase.h"
 #include "device/uitext.h"
+#include "record/recordstore.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

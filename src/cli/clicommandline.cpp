@@ -1,7 +1,7 @@
 #include "clicommandline.h"
 
-#include "cli/recordstats.h"
-#include "cli/recorduri.h"
+#include "record/recordstats.h"
+#include "record/recorduri.h"
 
 #include <QCommandLineParser>
 #include <QHostAddress>
@@ -447,7 +447,26 @@ bool parseHttpAddress(const QString& text, QString& address, int& port, QString&
     return true;
 }
 
-bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& error)
+namespace {
+
+// Whether the command's own option `opt` was given (options of other commands are not looked at).
+struct SGiven
+{
+    const QCommandLineParser& parser;
+    QList<QCommandLineOption> own;
+
+    bool operator()(const QCommandLineOption& opt) const
+    {
+        for (const QCommandLineOption& mine : own)
+            if (mine.names() == opt.names())
+                return parser.isSet(opt);
+        return false;
+    }
+};
+
+// The command, or help: false with `error` when there is neither; `done` when only help is
+// asked for.
+bool parseCommand(const QStringList& arguments, SCliOptions& o, bool& done, QString& error)
 {
     const QString program = QStringLiteral("ventaro-cli");
     QCommandLineParser finder;
@@ -462,8 +481,9 @@ bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& er
         positional.removeFirst();
         o.help = true;
     }
+    done = o.help || finder.isSet(kHelpOption);
     if (positional.isEmpty()) {
-        if (o.help || finder.isSet(kHelpOption)) {
+        if (done) {
             o.help = true;
             o.helpText = generalHelp(program);
             return true;
@@ -476,42 +496,17 @@ bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& er
         error = QStringLiteral("unknown command \"%1\"").arg(positional.first());
         return false;
     }
-    if (o.help || finder.isSet(kHelpOption)) {
+    if (done) {
         o.help = true;
         o.helpText = commandHelp(program, o.command);
-        return true;
     }
+    return true;
+}
 
-    QCommandLineParser parser;
-    addOptions(parser, o.command);
-    if (!parser.parse(arguments)) {
-        error = QStringLiteral("%1: %2").arg(commandName(o.command), parser.errorText());
-        return false;
-    }
-    const int positionals = o.command == SCliOptions::ERecord ? 2 : 1;
-    if (parser.positionalArguments().size() > positionals) {
-        error = QStringLiteral("unexpected argument \"%1\"")
-                    .arg(parser.positionalArguments().at(positionals));
-        return false;
-    }
-    if (o.command == SCliOptions::ERecord && !parseRecordCommand(parser, o, error))
-        return false;
-    o.port = parser.value(kPortOption);
-    if (parser.isSet(kPortOption) && o.port.isEmpty()) {
-        error = QStringLiteral("--port wants a port name");
-        return false;
-    }
-    o.verbose = parser.isSet(kVerboseOption);
-    const QList<QCommandLineOption> own = commandOptions(o.command);
-    auto has = [&](const QCommandLineOption& opt) {
-        for (const QCommandLineOption& mine : own)
-            if (mine.names() == opt.names())
-                return parser.isSet(opt);
-        return false;
-    };
-    o.json = has(kJsonOption);
-    o.forceBoot = has(kForceBootOption);
-    o.forceAppl = has(kForceApplOption);
+// --serial, --startup-mode, --record, --spool and --reboot-timeout.
+bool parseUpdateOptions(const SGiven& has, SCliOptions& o, QString& error)
+{
+    const QCommandLineParser& parser = has.parser;
     if (has(kSerialOption)) {
         int serial = 0;
         o.serial = parser.value(kSerialOption).trimmed();
@@ -549,6 +544,13 @@ bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& er
         error = QStringLiteral("--reboot-timeout wants seconds from 1 to 3600");
         return false;
     }
+    return true;
+}
+
+// --all, --worker, --station, --operator, --jobs and --http.
+bool parseStationOptions(const SGiven& has, SCliOptions& o, QString& error)
+{
+    const QCommandLineParser& parser = has.parser;
     o.all = has(kAllOption);
     o.worker = has(kWorkerOption);
     o.stationName = has(kStationOption) ? parser.value(kStationOption) : QString();
@@ -573,31 +575,74 @@ bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& er
         error = QStringLiteral("--all takes neither --port nor --serial");
         return false;
     }
+    return true;
+}
+
+// seclog's --span, --youngest and --oldest.
+bool parseSecLogSelection(const QCommandLineParser& parser, SCliOptions& o, QString& error)
+{
+    if (!parser.isSet(kSpanOption) || !toInt(parser.value(kSpanOption), 0, 2, o.span)) {
+        error = QStringLiteral("seclog wants --span 0, 1 or 2");
+        return false;
+    }
+    if (parser.isSet(kYoungestOption) && parser.isSet(kOldestOption)) {
+        error = QStringLiteral("seclog takes --youngest or --oldest, not both");
+        return false;
+    }
+    auto selection = [&](const QCommandLineOption& opt, int& out) {
+        if (!parser.isSet(opt))
+            return true;
+        const QString v = parser.value(opt).trimmed();
+        if (v != QLatin1String("10") && v != QLatin1String("100"))
+            return false;
+        out = v.toInt();
+        return true;
+    };
+    if (!selection(kYoungestOption, o.youngest) || !selection(kOldestOption, o.oldest)) {
+        error = QStringLiteral("--youngest and --oldest want 10 or 100");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& error)
+{
+    bool helpOnly = false;
+    if (!parseCommand(arguments, o, helpOnly, error))
+        return false;
+    if (helpOnly)
+        return true;
+
+    QCommandLineParser parser;
+    addOptions(parser, o.command);
+    if (!parser.parse(arguments)) {
+        error = QStringLiteral("%1: %2").arg(commandName(o.command), parser.errorText());
+        return false;
+    }
+    const int positionals = o.command == SCliOptions::ERecord ? 2 : 1;
+    if (parser.positionalArguments().size() > positionals) {
+        error = QStringLiteral("unexpected argument \"%1\"")
+                    .arg(parser.positionalArguments().at(positionals));
+        return false;
+    }
+    if (o.command == SCliOptions::ERecord && !parseRecordCommand(parser, o, error))
+        return false;
+    o.port = parser.value(kPortOption);
+    if (parser.isSet(kPortOption) && o.port.isEmpty()) {
+        error = QStringLiteral("--port wants a port name");
+        return false;
+    }
+    o.verbose = parser.isSet(kVerboseOption);
+    const SGiven has{parser, commandOptions(o.command)};
+    o.json = has(kJsonOption);
+    o.forceBoot = has(kForceBootOption);
+    o.forceAppl = has(kForceApplOption);
+    if (!parseUpdateOptions(has, o, error) || !parseStationOptions(has, o, error))
+        return false;
     if ((o.command == SCliOptions::EPrimLog || o.command == SCliOptions::ESecLog) &&
         !parseLogOutput(parser, o, error))
         return false;
-    if (o.command == SCliOptions::ESecLog) {
-        if (!parser.isSet(kSpanOption) || !toInt(parser.value(kSpanOption), 0, 2, o.span)) {
-            error = QStringLiteral("seclog wants --span 0, 1 or 2");
-            return false;
-        }
-        if (parser.isSet(kYoungestOption) && parser.isSet(kOldestOption)) {
-            error = QStringLiteral("seclog takes --youngest or --oldest, not both");
-            return false;
-        }
-        auto selection = [&](const QCommandLineOption& opt, int& out) {
-            if (!parser.isSet(opt))
-                return true;
-            const QString v = parser.value(opt).trimmed();
-            if (v != QLatin1String("10") && v != QLatin1String("100"))
-                return false;
-            out = v.toInt();
-            return true;
-        };
-        if (!selection(kYoungestOption, o.youngest) || !selection(kOldestOption, o.oldest)) {
-            error = QStringLiteral("--youngest and --oldest want 10 or 100");
-            return false;
-        }
-    }
-    return true;
+    return o.command != SCliOptions::ESecLog || parseSecLogSelection(parser, o, error);
 }

@@ -1,7 +1,8 @@
 #include "clidoctor.h"
 
-#include "cli/cliexitcodes.h"
 #include "cli/clitext.h"
+#include "station/exitcodes.h"
+#include "station/stationprotocol.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -51,7 +52,7 @@ QString doctorJson(const QList<SDoctorCheck>& checks)
                                 {QStringLiteral("fix"), c.fix}});
     const QJsonObject report{{QStringLiteral("ok"), !portdoctor::anyProblem(checks)},
                              {QStringLiteral("checks"), list}};
-    return clitext::jsonLine(report);
+    return stationprotocol::jsonLine(report);
 }
 
 } // namespace clitext

@@ -1,11 +1,12 @@
 #include "cliplan.h"
 
-#include "cli/cliexitcodes.h"
 #include "cli/clitext.h"
 #include "device/uitext.h"
 #include "firmware/flashimagelist.h"
 #include "firmware/partitiontable.h"
 #include "service/identityview.h"
+#include "station/exitcodes.h"
+#include "station/stationprotocol.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -157,21 +158,14 @@ int decidingSerial(const SHLP_IdentData& ident, const QString& preset)
     return ident.m_SerialNo != 0 ? int(ident.m_SerialNo) : preset.toInt();
 }
 
-SUpdatePlan makeUpdatePlan(const SFlagInput& input)
+namespace {
+
+// What the rules decided, flag by flag, with why; `refusal` says why the unit is not updatable.
+void addFlagLines(SUpdatePlan& plan, QString& refusal)
 {
-    SUpdatePlan plan;
-    plan.input = input;
-    plan.outcome = applyUpdateFlagRules(input, plan.flags);
+    const SFlagInput& input = plan.input;
     const SHLP_IdentData& id = input.ident;
     const SUpdateFlags& f = plan.flags;
-    if (plan.outcome.bootImagesOutOfSync) {
-        plan.state = EStateNotUpdatable;
-        plan.verdict = flat(kTextBootOutOfSync);
-        plan.exitCode = cliexit::kNotUpdatable;
-        return plan;
-    }
-
-    QString refusal;
     if (f.notUpdatable)
         refusal =
             flat(plan.outcome.notUpdatableText ? plan.outcome.notUpdatableText : kTextNotUpdatable);
@@ -201,7 +195,13 @@ SUpdatePlan makeUpdatePlan(const SFlagInput& input)
     plan.lines << SUpdatePlan::SFlagLine{
         QStringLiteral("bridgeNeeded"), QStringLiteral("bridge needed"), f.bridgeNeeded,
         QStringLiteral("the unit's application is %1").arg(text(unitAppl(id)))};
+}
 
+void addImages(SUpdatePlan& plan)
+{
+    const SFlagInput& input = plan.input;
+    const SHLP_IdentData& id = input.ident;
+    const SUpdateFlags& f = plan.flags;
     // The images in the order the update workflow writes them.
     auto add = [&](int type) {
         plan.images << SUpdatePlan::SImage{type, partitionName(type),
@@ -220,7 +220,14 @@ SUpdatePlan makeUpdatePlan(const SFlagInput& input)
         else if (id.m_ComPartner == 2)
             add(CPartitionTable::EBootloader1);
     }
+}
 
+// The state the dialog would show, what it means, and the exit code an update would end with.
+void setVerdict(SUpdatePlan& plan, const QString& refusal)
+{
+    const SFlagInput& input = plan.input;
+    const SHLP_IdentData& id = input.ident;
+    const SUpdateFlags& f = plan.flags;
     plan.state = chooseState(id.m_ComPartner, f, input.serialNumber);
     switch (plan.state) {
     case EStateReady:
@@ -250,6 +257,26 @@ SUpdatePlan makeUpdatePlan(const SFlagInput& input)
         plan.exitCode = cliexit::kNoUnit;
         break;
     }
+}
+
+} // namespace
+
+SUpdatePlan makeUpdatePlan(const SFlagInput& input)
+{
+    SUpdatePlan plan;
+    plan.input = input;
+    plan.outcome = applyUpdateFlagRules(input, plan.flags);
+    if (plan.outcome.bootImagesOutOfSync) {
+        plan.state = EStateNotUpdatable;
+        plan.verdict = flat(kTextBootOutOfSync);
+        plan.exitCode = cliexit::kNotUpdatable;
+        return plan;
+    }
+
+    QString refusal;
+    addFlagLines(plan, refusal);
+    addImages(plan);
+    setVerdict(plan, refusal);
     return plan;
 }
 
@@ -301,7 +328,7 @@ QString planJson(const SUpdatePlan& plan)
         {QStringLiteral("verdict"), plan.verdict},
         {QStringLiteral("exitCode"), plan.exitCode},
     };
-    return clitext::jsonLine(root);
+    return stationprotocol::jsonLine(root);
 }
 
 QString partitionName(int type)

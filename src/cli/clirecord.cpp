@@ -1,11 +1,11 @@
 #include "clirecord.h"
 
 #include "cli/clicommandline.h"
-#include "cli/cliexitcodes.h"
-#include "cli/pgrecord.h"
-#include "cli/recordstats.h"
-#include "cli/recordstore.h"
-#include "cli/recorduri.h"
+#include "record/pgrecord.h"
+#include "record/recordstats.h"
+#include "record/recordstore.h"
+#include "record/recorduri.h"
+#include "station/exitcodes.h"
 
 #include <QFile>
 #include <QTextStream>

@@ -1,22 +1,22 @@
 #include "clirunner.h"
 
 #include "cli/clidoctor.h"
-#include "cli/cliexitcodes.h"
 #include "cli/cliplan.h"
 #include "cli/clirecord.h"
-#include "cli/clistation.h"
 #include "cli/clitext.h"
 #include "cli/cliunit.h"
 #include "cli/cliupdate.h"
-#include "cli/stationprotocol.h"
-#include "cli/recordstore.h"
 #include "console/consoletexts.h"
 #include "console/logchart.h"
 #include "device/fanbase.h"
 #include "device/logtable.h"
 #include "device/seclogreport.h"
+#include "record/recordstore.h"
 #include "service/portdoctor.h"
 #include "service/singleinstance.h"
+#include "station/exitcodes.h"
+#include "station/station.h"
+#include "station/stationprotocol.h"
 
 #include <QTextStream>
 
@@ -33,6 +33,27 @@ bool reportFailed(const QString& report)
     return report.contains(QLatin1String("Didn't get any")) ||
            report.endsWith(QLatin1String(report::kSecLogCntFailed)) ||
            report.endsWith(QLatin1String(report::kUnknownSpan));
+}
+
+SStationOptions stationOptions(const SCliOptions& o)
+{
+    SStationOptions s;
+    s.mode = o.command == SCliOptions::EStation ? SStationOptions::EStation : SStationOptions::EAll;
+    s.json = o.json;
+    s.verbose = o.verbose;
+    s.jobs = o.jobs;
+    s.httpAddress = o.httpAddress;
+    s.httpPort = o.httpPort;
+    s.recordFile = o.recordFile;
+    s.spoolFile = o.spoolFile;
+    s.worker.verbose = o.verbose;
+    s.worker.forceBoot = o.forceBoot;
+    s.worker.forceAppl = o.forceAppl;
+    s.worker.startupMode = o.startupMode;
+    s.worker.rebootTimeoutS = o.rebootTimeoutS;
+    s.worker.stationName = o.stationName;
+    s.worker.operatorName = o.operatorName;
+    return s;
 }
 
 int fail(QTextStream& err, int code, const QString& text)
@@ -216,10 +237,7 @@ int runCli(const SCliOptions& o, QTextStream& out, QTextStream& err)
             return fail(err, cliexit::kRecordFailed, error);
     }
     if (o.command == SCliOptions::EStation || (o.command == SCliOptions::EUpdate && o.all))
-        return CCliStation(o.command == SCliOptions::EStation ? CCliStation::EStation
-                                                              : CCliStation::EAll,
-                           o, out, err)
-            .run();
+        return CStation(stationOptions(o), out, err).run();
 
     CCliUnit unit;
     const CCliUnit::EResult connected = unit.connect(o.port);

@@ -1,5 +1,11 @@
 #pragma once
 
+// ventaro-cli, the headless front end: this layer owns the command line (its parsing, help and
+// exit codes' meaning for scripts), the runner that takes the lock and runs a command, the texts
+// it prints, and the single-unit commands (identify, plan, update, the reports, doctor, record).
+// It formats and asks: the update rules and sequence come from the service layer, many units at
+// once from the station, the production record from the record layer.
+
 #include "cli/clicommandline.h"
 
 class QTextStream;

@@ -1,8 +1,8 @@
 #include "clitext.h"
 
 #include "service/identityview.h"
+#include "station/stationprotocol.h"
 
-#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
@@ -32,16 +32,6 @@ QString portList(const QList<SPortInfo>& ports)
     return out;
 }
 
-QString bootVersion(const SHLP_IdentData& ident)
-{
-    return bootloaderText(ident);
-}
-
-QString applVersion(const SHLP_IdentData& ident)
-{
-    return versionText(ident.m_ApplMainVer, ident.m_ApplSubVer);
-}
-
 QString identity(const QString& port, const QString& model, const SHLP_IdentData& ident)
 {
     const QString serial =
@@ -55,7 +45,7 @@ QString identity(const QString& port, const QString& model, const SHLP_IdentData
                           "bootloader:  %7\n")
         .arg(port, model, serial)
         .arg(ident.m_BoardVersion)
-        .arg(applVersion(ident), wifiVersionText(ident), bootVersion(ident));
+        .arg(applVersionText(ident), wifiVersionText(ident), bootloaderText(ident));
 }
 
 QString identityJson(const QString& port, const QString& model, const SHLP_IdentData& ident)
@@ -66,37 +56,13 @@ QString identityJson(const QString& port, const QString& model, const SHLP_Ident
         {QStringLiteral("plus"), ident.isModel70()},
         {QStringLiteral("serial"), qint64(ident.m_SerialNo)},
         {QStringLiteral("board"), ident.m_BoardVersion},
-        {QStringLiteral("application"), applVersion(ident)},
+        {QStringLiteral("application"), applVersionText(ident)},
         {QStringLiteral("wifi"), wifiVersionText(ident)},
-        {QStringLiteral("bootloader"), bootVersion(ident)},
+        {QStringLiteral("bootloader"), bootloaderText(ident)},
         {QStringLiteral("partner"), ident.m_ComPartner},
         {QStringLiteral("partnerX"), ident.m_ComPartnerX != 0},
     };
-    return jsonLine(root);
-}
-
-QString jsonLine(const QJsonObject& object)
-{
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) +
-           QLatin1Char('\n');
-}
-
-QString bar(int percent, int width)
-{
-    const int filled = qBound(0, percent, 100) * width / 100;
-    return QLatin1Char('[') + QString(filled, QLatin1Char('#')) +
-           QString(width - filled, QLatin1Char(' ')) + QLatin1Char(']');
-}
-
-QList<QByteArray> takeLines(QByteArray& buffer)
-{
-    QList<QByteArray> lines;
-    int end = 0;
-    while ((end = buffer.indexOf('\n')) >= 0) {
-        lines << buffer.left(end);
-        buffer.remove(0, end + 1);
-    }
-    return lines;
+    return stationprotocol::jsonLine(root);
 }
 
 } // namespace clitext

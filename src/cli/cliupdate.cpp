@@ -1,24 +1,22 @@
 #include "cliupdate.h"
 
-#include "cli/cliexitcodes.h"
 #include "cli/cliplan.h"
-#include "cli/clitext.h"
 #include "cli/cliunit.h"
-#include "cli/stationprotocol.h"
-#include "cli/recordstore.h"
+#include "cli/updateoutput.h"
 #include "device/fanbase.h"
 #include "firmware/flashimagelist.h"
+#include "record/attemptrecord.h"
+#include "record/recordstore.h"
 #include "service/identityview.h"
+#include "station/exitcodes.h"
+#include "station/workerend.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTextStream>
 #include <QThread>
 
 #include <csignal>
-#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -26,40 +24,69 @@ namespace {
 volatile std::sig_atomic_t g_StopRequested = 0;
 
 constexpr int kPortPollMs = 100; // how often the ports are looked at while the unit reboots
-constexpr int kBarWidth = 30;    // characters of the terminal progress bar
 
-const char* stepName(EUpdateStep step)
+QString stepName(EUpdateStep step)
 {
     switch (step) {
     case EUpdateStep::SerialNumber:
-        return "serial-number";
+        return QStringLiteral("serial-number");
     case EUpdateStep::Bridge:
-        return "wifi-bridge";
+        return QStringLiteral("wifi-bridge");
     case EUpdateStep::Application:
-        return "application";
+        return QStringLiteral("application");
     case EUpdateStep::RebootPause:
-        return "reboot-pause";
+        return QStringLiteral("reboot-pause");
     case EUpdateStep::Wifi:
-        return "wifi-module";
+        return QStringLiteral("wifi-module");
     case EUpdateStep::BootloaderImage:
-        return "bootloader";
+        return QStringLiteral("bootloader");
     case EUpdateStep::Swap:
-        return "swap";
+        return QStringLiteral("swap");
     case EUpdateStep::StartupMode:
-        return "startup-mode";
+        return QStringLiteral("startup-mode");
     case EUpdateStep::Verify:
-        return "verify";
+        return QStringLiteral("verify");
     }
-    return "";
+    return {};
+}
+
+// The partition a step writes (CPartitionTable::EPartType), 0 for none; a bootloader goes
+// into the copy that is not running.
+int stepImageType(EUpdateStep step, int comPartner)
+{
+    switch (step) {
+    case EUpdateStep::Bridge:
+        return CPartitionTable::ECC3200Bridge;
+    case EUpdateStep::Application:
+        return CPartitionTable::EApplication;
+    case EUpdateStep::Wifi:
+        return CPartitionTable::ECC3200;
+    case EUpdateStep::BootloaderImage:
+        return comPartner == 1   ? CPartitionTable::EBootloader2
+               : comPartner == 2 ? CPartitionTable::EBootloader1
+                                 : 0;
+    default:
+        return 0;
+    }
+}
+
+CUpdateOutput::EKind outputKind(const SCliOptions& options)
+{
+    return options.json              ? CUpdateOutput::EJson
+           : ::isatty(STDOUT_FILENO) ? CUpdateOutput::ETerminal
+                                     : CUpdateOutput::EPlain;
 }
 
 } // namespace
 
 CCliUpdate::CCliUpdate(CCliUnit& unit, const SCliOptions& options, QTextStream& out,
                        QTextStream& err)
-    : m_Unit(unit), m_Options(options), m_Out(out), m_Err(err),
-      m_Terminal(!options.json && ::isatty(STDOUT_FILENO))
-{}
+    : m_Unit(unit), m_Options(options), m_Err(err),
+      m_Output(CUpdateOutput::make(outputKind(options), out, m_Clock, unit))
+{
+    if (options.worker)
+        m_WorkerEnd = std::make_unique<CWorkerEnd>();
+}
 
 CCliUpdate::~CCliUpdate() = default;
 
@@ -67,8 +94,9 @@ int CCliUpdate::run()
 {
     m_Clock.start();
     const SHLP_IdentData& before = m_Unit.ident();
-    m_Record = recordBefore(m_Unit.portName(), m_Unit.fan().modelName(), before, m_Options);
-
+    m_Record = std::make_unique<CAttemptRecord>(
+        m_Unit.portName(), m_Unit.fan().modelName(), before,
+        CAttemptRecord::SPlace{m_Options.stationName, m_Options.operatorName});
     QString error;
     if (!m_Options.recordFile.isEmpty()) {
         // The database itself was asked before the unit was (a worker's coordinator did).
@@ -127,36 +155,16 @@ int CCliUpdate::runWorkflow()
             completeStep();
             break;
         }
-        if (m_Step == EUpdateStep::Verify && !m_Workflow.stoppedForOtherUnit()) {
-            const SVerifyOutcome& check = m_Workflow.lastVerification();
-            return finish(cliexit::kNotVerified,
-                          check.back ? QStringLiteral("verify-failed") : QStringLiteral("not-back"),
-                          check.detail());
-        }
-        if (m_TimedOut)
-            return finish(cliexit::kNoComeBack, QStringLiteral("no-come-back"),
-                          QStringLiteral("the unit did not come back within %1 s")
-                              .arg(m_Options.rebootTimeoutS));
-        if (m_Workflow.stoppedForOtherUnit())
-            return otherUnit();
-        if (m_State == EStateReady && m_Step == EUpdateStep::Swap && run == 0) {
+        if (m_State == EStateReady && m_Step == EUpdateStep::Swap && run == 0 && !m_TimedOut &&
+            !m_Workflow.stoppedForOtherUnit()) {
             completeStep();
             if (!waitForIdentification(m_Identifications, kNoWindow))
-                return finish(cliexit::kNoComeBack, QStringLiteral("no-come-back"),
-                              QStringLiteral("the unit did not come back within %1 s")
-                                  .arg(m_Options.rebootTimeoutS));
+                return noComeBack();
             if (identifiedUnit() != m_Workflow.boundUnit())
                 return otherUnit();
             continue;
         }
-        if (m_Flags.notUpdatable)
-            return finish(cliexit::kNotUpdatable, QStringLiteral("not-updatable"),
-                          QStringLiteral("the update rules refuse this unit"));
-        if (m_Step == EUpdateStep::Swap)
-            return finish(cliexit::kSwapFailed, QStringLiteral("swap-failed"),
-                          QStringLiteral("the bootloader swap failed"));
-        return finish(cliexit::kTransferFailed, QStringLiteral("transfer-failed"),
-                      QStringLiteral("%1 failed").arg(QLatin1String(stepName(m_Step))));
+        return failed();
     }
 
     const QString checked = m_Workflow.lastVerification().detail();
@@ -166,40 +174,33 @@ int CCliUpdate::runWorkflow()
                       : QStringLiteral("the unit was updated and confirms it (%1)").arg(checked));
 }
 
-SProductionRecord CCliUpdate::recordBefore(const QString& port, const QString& model,
-                                           const SHLP_IdentData& before, const SCliOptions& options)
+int CCliUpdate::failed()
 {
-    SProductionRecord record;
-    record.attemptId = QUuid::createUuid();
-    record.time = QDateTime::currentDateTimeUtc();
-    record.port = port;
-    record.model = model;
-    record.serial = before.m_SerialNo;
-    record.bootBefore = clitext::bootVersion(before);
-    record.applBefore = clitext::applVersion(before);
-    record.wifiBefore = wifiVersionText(before);
-    record.station = options.stationName;
-    record.operatorName = options.operatorName;
-    return record;
+    if (m_Step == EUpdateStep::Verify && !m_Workflow.stoppedForOtherUnit()) {
+        const SVerifyOutcome& check = m_Workflow.lastVerification();
+        return finish(cliexit::kNotVerified,
+                      check.back ? QStringLiteral("verify-failed") : QStringLiteral("not-back"),
+                      check.detail());
+    }
+    if (m_TimedOut)
+        return noComeBack();
+    if (m_Workflow.stoppedForOtherUnit())
+        return otherUnit();
+    if (m_Flags.notUpdatable)
+        return finish(cliexit::kNotUpdatable, QStringLiteral("not-updatable"),
+                      QStringLiteral("the update rules refuse this unit"));
+    if (m_Step == EUpdateStep::Swap)
+        return finish(cliexit::kSwapFailed, QStringLiteral("swap-failed"),
+                      QStringLiteral("the bootloader swap failed"));
+    return finish(cliexit::kTransferFailed, QStringLiteral("transfer-failed"),
+                  QStringLiteral("%1 failed").arg(stepName(m_Step)));
 }
 
 void CCliUpdate::verified(const SVerifyOutcome& outcome)
 {
-    m_Record.verified = outcome.passed();
-    m_Record.verifyDetail = outcome.detail();
-    if (!outcome.back)
-        return;
-    // What the unit runs now, as it reported it to the verification.
-    const SHLP_IdentData& after = m_Unit.ident();
-    m_Record.bootAfter = clitext::bootVersion(after);
-    m_Record.applAfter = clitext::applVersion(after);
-    m_Record.wifiAfter = wifiVersionText(after);
-    m_Record.serial = after.m_SerialNo;
-    if (m_Options.json)
-        event(QStringLiteral("verified"), {{QStringLiteral("passed"), outcome.passed()},
-                                           {QStringLiteral("detail"), outcome.detail()}});
-    else if (!outcome.passed())
-        line(QStringLiteral("verification: %1").arg(outcome.detail()));
+    m_Record->verified(outcome, m_Unit.ident());
+    if (outcome.back)
+        m_Output->verified(outcome);
 }
 
 void CCliUpdate::requestStop()
@@ -213,11 +214,7 @@ bool CCliUpdate::stopRequested()
         return m_Stopped;
     m_Stopped = true;
     // Asked between packets and while waiting: the port is never closed under an exchange.
-    const QString text = QStringLiteral("stop requested: the update ends after the current packet");
-    if (m_Options.json)
-        event(QStringLiteral("stopping"), {{QStringLiteral("text"), text}});
-    else
-        line(text);
+    m_Output->stopping(QStringLiteral("stop requested: the update ends after the current packet"));
     return true;
 }
 
@@ -229,6 +226,13 @@ int CCliUpdate::otherUnit()
                       .arg(identifiedUnit().describe(), m_Workflow.boundUnit().describe()));
 }
 
+int CCliUpdate::noComeBack()
+{
+    return finish(
+        cliexit::kNoComeBack, QStringLiteral("no-come-back"),
+        QStringLiteral("the unit did not come back within %1 s").arg(m_Options.rebootTimeoutS));
+}
+
 int CCliUpdate::finish(int exitCode, QString outcome, QString text)
 {
     if (m_Stopped && exitCode != cliexit::kOk) {
@@ -236,51 +240,26 @@ int CCliUpdate::finish(int exitCode, QString outcome, QString text)
         outcome = QStringLiteral("stopped");
         text = QStringLiteral("stopped on request; the unit is not updated");
     }
-    // A number sent to the unit is its number now, whatever failed after it (even when its
-    // answer was lost): the record holds it, so that it is never given to another unit.
-    if (m_Record.serial == 0 && (exitCode == cliexit::kOk || m_SerialSent))
-        m_Record.serial = quint32(enteredSerialNumber());
-    m_Record.durationMs = m_Clock.elapsed();
-    m_Record.retries = m_Retries;
-    m_Record.exitCode = exitCode;
-    m_Record.outcome = outcome;
+    const quint32 serialSent =
+        exitCode == cliexit::kOk || m_SerialSent ? quint32(enteredSerialNumber()) : 0;
+    const SProductionRecord& line =
+        m_Record->finish(exitCode, outcome, m_Clock.elapsed(), m_Retries, serialSent);
     int code = exitCode;
     QString error;
-    if (m_Sink && !m_Sink->write(m_Record, error)) {
+    if (m_Sink && !m_Sink->write(line, error)) {
         m_Err << "ventaro-cli: " << error << '\n';
         m_Err.flush();
         // A unit updated without its record line must not pass as done.
         if (code == cliexit::kOk)
             code = cliexit::kRecordFailed;
     }
-    if (m_Options.json) {
-        QJsonObject result{{QStringLiteral("exitCode"), code},
-                           {QStringLiteral("outcome"), outcome},
-                           {QStringLiteral("text"), text},
-                           {QStringLiteral("durationMs"), m_Record.durationMs}};
-        // What the unit reported when it was identified after its update (a station uses it to
-        // recognise the unit when it is plugged in again).
-        if (!m_Record.applAfter.isEmpty()) {
-            result.insert(QStringLiteral("bootAfter"), m_Record.bootAfter);
-            result.insert(QStringLiteral("applAfter"), m_Record.applAfter);
-            result.insert(QStringLiteral("wifiAfter"), m_Record.wifiAfter);
-        }
-        event(QStringLiteral("result"), result);
-    } else {
-        line(QStringLiteral("%1: %2").arg(outcome, text));
-    }
+    m_Output->result(
+        {code, outcome, text, line.durationMs, line.bootAfter, line.applAfter, line.wifiAfter});
     // The line is safe in the spool and the outcome given; the database may have it later.
     // A worker sends its own line only; its coordinator sends what else waits.
     const CRecordSink::ESend lines = m_Options.worker ? CRecordSink::EOwn : CRecordSink::EAll;
-    if (const int waiting = m_Sink && code == exitCode ? m_Sink->send(lines) : 0) {
-        if (m_Options.json)
-            event(QStringLiteral("record"), {{QStringLiteral("waiting"), waiting},
-                                             {QStringLiteral("text"), m_Sink->sendError()}});
-        else
-            line(QStringLiteral("record: %1 lines wait in the spool for the database (%2)")
-                     .arg(waiting)
-                     .arg(m_Sink->sendError()));
-    }
+    if (const int waiting = m_Sink && code == exitCode ? m_Sink->send(lines) : 0)
+        m_Output->recordWaiting(waiting, m_Sink->sendError());
     return code;
 }
 
@@ -314,8 +293,7 @@ int CCliUpdate::enteredSerialNumber() const
 void CCliUpdate::showState(EDialogState state)
 {
     m_State = state;
-    if (m_Options.json)
-        event(QStringLiteral("state"), {{QStringLiteral("state"), int(state)}});
+    m_Output->state(int(state));
 }
 
 void CCliUpdate::refreshState()
@@ -325,25 +303,13 @@ void CCliUpdate::refreshState()
 
 void CCliUpdate::setStatus(const QString& text)
 {
-    if (text.isEmpty())
-        return;
-    if (m_Options.json)
-        event(QStringLiteral("status"), {{QStringLiteral("text"), text.simplified()}});
-    else
-        line(text.simplified());
+    if (!text.isEmpty())
+        m_Output->status(text);
 }
 
 void CCliUpdate::showMessage(const SUpdateMessage& message)
 {
-    if (m_Options.json)
-        event(QStringLiteral("message"),
-              {{QStringLiteral("kind"), message.kind == SUpdateMessage::ECritical
-                                            ? QStringLiteral("critical")
-                                            : QStringLiteral("information")},
-               {QStringLiteral("title"), message.title},
-               {QStringLiteral("text"), message.text.simplified()}});
-    else
-        line(QStringLiteral("%1: %2").arg(message.title, message.text.simplified()));
+    m_Output->message(message);
 }
 
 SUploadObserver CCliUpdate::uploadObserver()
@@ -368,16 +334,7 @@ bool CCliUpdate::waitForIdentification(int count, int windowMs)
 {
     const qint64 limitMs =
         windowMs != kNoWindow ? qint64(windowMs) : qint64(m_Options.rebootTimeoutS) * 1000;
-    const SUnitIdentity& unit = m_Workflow.boundUnit();
-    if (m_Options.json)
-        event(QStringLiteral("waiting"),
-              {{QStringLiteral("timeoutS"), int((limitMs + 999) / 1000)},
-               {QStringLiteral("model"), SUnitIdentity::modelName(unit.plus)},
-               {QStringLiteral("unitSerial"), qint64(unit.serial)},
-               {QStringLiteral("board"), unit.board}});
-    else
-        line(QStringLiteral("waiting up to %1 s for the unit to come back")
-                 .arg((limitMs + 999) / 1000));
+    m_Output->waiting(++m_Wait, int((limitMs + 999) / 1000), m_Workflow.boundUnit());
     m_PolledPort = m_Unit.portName();
     QElapsedTimer clock;
     clock.start();
@@ -385,7 +342,6 @@ bool CCliUpdate::waitForIdentification(int count, int windowMs)
         QCoreApplication::processEvents();
         if (stopRequested())
             return false;
-        readHandedPorts();
         pollPorts();
         if (m_Identifications > count)
             return true;
@@ -404,34 +360,8 @@ void CCliUpdate::stepStarted(EUpdateStep step)
     m_SerialSent = m_SerialSent || step == EUpdateStep::SerialNumber;
     m_Block = 0;
     m_LastPercent = -1;
-    switch (step) {
-    case EUpdateStep::Bridge:
-        m_StepImageType = CPartitionTable::ECC3200Bridge;
-        break;
-    case EUpdateStep::Application:
-        m_StepImageType = CPartitionTable::EApplication;
-        break;
-    case EUpdateStep::Wifi:
-        m_StepImageType = CPartitionTable::ECC3200;
-        break;
-    case EUpdateStep::BootloaderImage:
-        // The copy that is not running.
-        m_StepImageType = comPartner() == 1   ? CPartitionTable::EBootloader2
-                          : comPartner() == 2 ? CPartitionTable::EBootloader1
-                                              : 0;
-        break;
-    default:
-        m_StepImageType = 0;
-        break;
-    }
-    const QString image = partitionName(m_StepImageType);
-    if (m_Options.json)
-        event(QStringLiteral("step"), {{QStringLiteral("step"), QLatin1String(stepName(step))},
-                                       {QStringLiteral("image"), image}});
-    else
-        line(QStringLiteral("step: %1%2")
-                 .arg(QLatin1String(stepName(step)),
-                      image.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(image)));
+    m_StepImageType = stepImageType(step, comPartner());
+    m_Output->step(stepName(step), partitionName(m_StepImageType));
 }
 
 // ---- Helpers ----------------------------------------------------------------------------
@@ -446,38 +376,11 @@ bool CCliUpdate::applyRules(bool keepBridge)
 
 QString CCliUpdate::watchedPort()
 {
-    if (m_Options.worker) {
-        // Only the coordinator knows which port belongs to which unit now, and it hands over a
-        // port once it no longer looks at it: one found for an earlier wait is not used again.
-        return m_HandedWait == m_Wait && QFileInfo::exists(m_HandedPort) ? m_HandedPort : QString();
-    }
+    if (m_WorkerEnd)
+        return m_WorkerEnd->handedPort(m_Wait);
     if (m_Options.port.isEmpty())
         return selectDevicePort(CCliUnit::ports(), QString());
     return QFileInfo::exists(m_Options.port) ? m_Options.port : QString();
-}
-
-// Hand-over lines on stdin (stationprotocol): the coordinator identified this worker's unit
-// there, for the wait they name.
-void CCliUpdate::readHandedPorts()
-{
-    if (!m_Options.worker)
-        return;
-    pollfd fd{STDIN_FILENO, POLLIN, 0};
-    while (::poll(&fd, 1, 0) > 0 && (fd.revents & POLLIN)) {
-        char chunk[256];
-        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (got <= 0)
-            return;
-        m_StdinBuffer.append(chunk, int(got));
-    }
-    for (const QByteArray& line : clitext::takeLines(m_StdinBuffer)) {
-        int wait = 0;
-        QString port;
-        if (stationprotocol::parseHandOver(line, wait, port) && wait == m_Wait) {
-            m_HandedWait = wait;
-            m_HandedPort = port;
-        }
-    }
 }
 
 void CCliUpdate::pollPorts()
@@ -515,15 +418,7 @@ void CCliUpdate::noteIdentified(const QString& port)
     const bool restartOfUnitUnderUpdate = m_Workflow.updating(unit);
     m_Workflow.unitIdentified(unit);
     (void)applyRules(restartOfUnitUnderUpdate);
-    const SHLP_IdentData& id = m_Unit.ident();
-    if (m_Options.json)
-        event(QStringLiteral("identified"),
-              {{QStringLiteral("port"), port},
-               {QStringLiteral("bootloader"), clitext::bootVersion(id)},
-               {QStringLiteral("application"), clitext::applVersion(id)}});
-    else
-        line(QStringLiteral("unit on %1: bootloader %2, application %3")
-                 .arg(port, clitext::bootVersion(id), clitext::applVersion(id)));
+    m_Output->identified(port, m_Unit.ident());
 }
 
 void CCliUpdate::completeStep()
@@ -536,11 +431,8 @@ void CCliUpdate::completeStep()
     const CFlashImageList list;
     const CFlashImage* image = list.find(m_StepImageType, plusDevice() ? CFlashImage::ESystemPlus
                                                                        : CFlashImage::ESystem100);
-    if (!image)
-        return;
-    m_Record.images << SProductionRecord::SImage{partitionName(m_StepImageType),
-                                                 versionText(image->m_MainVer, image->m_SubVer),
-                                                 productionrecord::imageSha256(*image)};
+    if (image)
+        m_Record->imageWritten(partitionName(m_StepImageType), *image);
 }
 
 void CCliUpdate::showProgress(int percent)
@@ -549,45 +441,5 @@ void CCliUpdate::showProgress(int percent)
     if (percent < m_LastPercent || m_Block == 0)
         ++m_Block;
     m_LastPercent = percent;
-    if (m_Options.json) {
-        event(QStringLiteral("progress"),
-              {{QStringLiteral("step"), QLatin1String(stepName(m_Step))},
-               {QStringLiteral("block"), m_Block},
-               {QStringLiteral("percent"), percent}});
-    } else if (m_Terminal) {
-        m_Out << '\r'
-              << QStringLiteral("  %1 block %2 %3 %4%")
-                     .arg(QLatin1String(stepName(m_Step)))
-                     .arg(m_Block)
-                     .arg(clitext::bar(percent, kBarWidth))
-                     .arg(percent, 3);
-        m_Out.flush();
-        m_BarShown = true;
-    }
-}
-
-void CCliUpdate::line(const QString& text)
-{
-    if (m_BarShown) {
-        m_Out << '\n';
-        m_BarShown = false;
-    }
-    m_Out << text << '\n';
-    m_Out.flush();
-}
-
-void CCliUpdate::event(const QString& name, const QJsonObject& fields)
-{
-    QJsonObject object{{QStringLiteral("event"), name},
-                       {QStringLiteral("ms"), m_Clock.elapsed()},
-                       {QStringLiteral("port"), m_Unit.portName()}};
-    // Each wait for the unit has its number; the coordinator's hand-over names it.
-    if (name == QLatin1String(stationprotocol::kWaitingEvent))
-        object.insert(QLatin1String(stationprotocol::kWait), ++m_Wait);
-    if (const quint32 serial = m_Unit.ident().m_SerialNo)
-        object.insert(QStringLiteral("serial"), qint64(serial));
-    for (auto it = fields.begin(); it != fields.end(); ++it)
-        object.insert(it.key(), it.value());
-    m_Out << clitext::jsonLine(object);
-    m_Out.flush();
+    m_Output->progress(stepName(m_Step), m_Block, percent);
 }

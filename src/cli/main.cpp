@@ -1,6 +1,6 @@
 #include "cli/clicommandline.h"
-#include "cli/cliexitcodes.h"
 #include "cli/clirunner.h"
+#include "station/exitcodes.h"
 
 #include <QApplication>
 #include <QTextStream>

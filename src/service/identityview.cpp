@@ -36,6 +36,11 @@ QString versionText(int mainVer, int subVer)
     return QStringLiteral("%1.%2").arg(mainVer).arg(subVer, 2, 10, QLatin1Char('0'));
 }
 
+QString applVersionText(const SHLP_IdentData& ident)
+{
+    return versionText(ident.m_ApplMainVer, ident.m_ApplSubVer);
+}
+
 QString bootloaderText(const SHLP_IdentData& ident)
 {
     static const char* const kPartnerLetters[] = {"-", "A", "B", "C"};

@@ -22,5 +22,7 @@ QString selectDevicePort(const QList<SPortInfo>& ports, const QString& excludedN
 QString versionText(int mainVer, int subVer);
 // Bootloader version, partner letter (A, B, C or -) and X when m_ComPartnerX is set: "2.24.AX".
 QString bootloaderText(const SHLP_IdentData& ident);
+// Application version: "2.24".
+QString applVersionText(const SHLP_IdentData& ident);
 // WiFi module version from the feature bits.
 QString wifiVersionText(const SHLP_IdentData& ident);

@@ -1,5 +1,9 @@
 #pragma once
 
+// The web layer: the reader of HTTP request heads (pure, bounded), the server of the station's
+// page (HTTP, its limits, the WebSocket of events) and the page itself, one HTML file with its
+// style and script built in as a resource. It serves what it is given and decides nothing.
+
 #include "web/httprequest.h"
 
 #include <QByteArray>

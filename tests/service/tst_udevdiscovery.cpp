@@ -4,11 +4,11 @@
 // First: glib's headers use names that Qt defines as macros.
 #include "mockbed.h"
 
+#include "cli/clidoctor.h"
 #include "service/identityview.h"
 #include "service/portdoctor.h"
 #include "service/portenumerator.h"
-#include "cli/clidoctor.h"
-#include "cli/cliexitcodes.h"
+#include "station/exitcodes.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -1,0 +1,439 @@
+#include "pgrecord.h"
+
+#include "record/productionrecord.h"
+
+#include <QAtomicInt>
+#include <QMap>
+#include <QSet>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+
+#include <libpq-fe.h>
+
+namespace {
+
+QAtomicInt g_Connections;
+
+const QString kTable = QStringLiteral("unit_update");
+const QString kSchemaTable = QStringLiteral("ventaro_schema");
+// Taken by `record init` for its transaction, so two of them at once cannot both create the
+// schema. Writers never take it.
+constexpr qint64 kInitLock = 0x76656e7461726f; // "ventaro"
+
+struct SMigration
+{
+    int version;
+    QStringList statements;
+};
+
+QString quoted(const QString& name)
+{
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
+QString columnSql(const productionrecord::SColumn& column)
+{
+    return quoted(QLatin1String(column.name)) + QLatin1Char(' ') + QLatin1String(column.sqlType);
+}
+
+// Version 1 makes the table with the record's first columns; each later version adds the
+// columns that arrived with it.
+QVector<SMigration> migrations()
+{
+    QStringList first = {QStringLiteral("attempt_id uuid NOT NULL UNIQUE"),
+                         QStringLiteral("host text NOT NULL")};
+    QMap<int, QStringList> added;
+    for (const productionrecord::SColumn& column : productionrecord::columnDefs()) {
+        if (column.migration == 1)
+            first << columnSql(column);
+        else
+            added[column.migration]
+                << QStringLiteral("ADD COLUMN IF NOT EXISTS ") + columnSql(column);
+    }
+    first << QStringLiteral("received timestamptz NOT NULL DEFAULT now()");
+    QVector<SMigration> out = {
+        {1,
+         {QStringLiteral("CREATE TABLE %1 (%2)").arg(kTable, first.join(QStringLiteral(", "))),
+          QStringLiteral("CREATE INDEX unit_update_serial ON %1 (serial)").arg(kTable),
+          QStringLiteral("CREATE INDEX unit_update_time ON %1 (\"time\")").arg(kTable)}}};
+    for (auto it = added.cbegin(); it != added.cend(); ++it)
+        out.append({it.key(),
+                    {QStringLiteral("ALTER TABLE %1 %2")
+                         .arg(kTable, it.value().join(QStringLiteral(", ")))}});
+    return out;
+}
+
+// The COPY of the figures' columns of the attempts `filter` accepts, and the names of what it
+// hands over as the reader's header row; false when the station's name cannot be quoted.
+//
+// COPY hands the rows over as CSV while the server reads them: the same reader as a record
+// file's takes them as they come. The time comes as milliseconds: date_part gives a double
+// (extract a numeric, slower for the server). A missing value arrives as an empty field, which
+// the reader takes as none.
+bool statsCopy(PGconn* connection, const SStatsFilter& filter, QByteArray& sql, QByteArray& header)
+{
+    QByteArrayList select, names;
+    for (const char* column : CAttemptReader::recordColumns()) {
+        const bool time = qstrcmp(column, productionrecord::kTime) == 0;
+        select << (time ? QByteArray("(date_part('epoch', \"time\") * 1000)::bigint")
+                        : quoted(QLatin1String(column)).toUtf8());
+        names << (time ? CAttemptReader::kTimeMs : column);
+    }
+    header = names.join(',') + '\n';
+    sql = "COPY (SELECT " + select.join(", ") + " FROM " + kTable.toUtf8() +
+          " WHERE \"time\" IS NOT NULL";
+    if (filter.sinceMs != std::numeric_limits<qint64>::min())
+        sql += " AND \"time\" >= to_timestamp(" + QByteArray::number(filter.sinceMs) + " / 1000.0)";
+    if (filter.stationGiven) {
+        const QByteArray station = filter.station.toUtf8();
+        char* literal = PQescapeLiteral(connection, station.constData(), size_t(station.size()));
+        if (!literal)
+            return false;
+        sql += " AND coalesce(station, '') = " + QByteArray(literal);
+        PQfreemem(literal);
+    }
+    sql += ") TO STDOUT (FORMAT csv)";
+    return true;
+}
+
+bool exec(QSqlQuery& query, const QString& sql)
+{
+    return query.exec(sql);
+}
+
+} // namespace
+
+CPgRecordDb::CPgRecordDb(SRecordUri uri)
+    : m_Uri(std::move(uri)), m_Name(QStringLiteral("ventaro-record-%1").arg(++g_Connections))
+{}
+
+CPgRecordDb::~CPgRecordDb()
+{
+    m_Insert.reset();
+    if (QSqlDatabase::contains(m_Name)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_Name, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_Name);
+    }
+}
+
+int CPgRecordDb::schemaVersion()
+{
+    return migrations().last().version;
+}
+
+QString CPgRecordDb::columnType(const QString& name)
+{
+    const productionrecord::SColumn* column = productionrecord::column(name);
+    return column ? QLatin1String(column->sqlType) : QStringLiteral("text");
+}
+
+QString CPgRecordDb::errorText(const QString& what, const QSqlQuery& query) const
+{
+    QString detail = query.lastError().databaseText().trimmed();
+    if (detail.isEmpty())
+        detail = query.lastError().text().trimmed();
+    return QStringLiteral("%1 (%2): %3").arg(what, m_Uri.text(), detail.simplified());
+}
+
+bool CPgRecordDb::open(QString& error)
+{
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        error = QStringLiteral("the PostgreSQL driver of Qt SQL is missing (Debian package "
+                               "libqt5sql5-psql)");
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::contains(m_Name)
+                          ? QSqlDatabase::database(m_Name, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_Name);
+    db.setHostName(m_Uri.host);
+    if (m_Uri.port > 0)
+        db.setPort(m_Uri.port);
+    db.setUserName(m_Uri.user);
+    db.setDatabaseName(m_Uri.database);
+    // No password: libpq takes it from PGPASSWORD or ~/.pgpass.
+    db.setConnectOptions(m_Uri.connectOptions.join(QLatin1Char(';')));
+    if (db.open())
+        return true;
+    QString detail = db.lastError().databaseText().trimmed();
+    if (detail.isEmpty())
+        detail = db.lastError().text();
+    error = QStringLiteral("cannot connect to the record database %1: %2")
+                .arg(m_Uri.text(), detail.simplified());
+    return false;
+}
+
+bool CPgRecordDb::reopen(QString& error)
+{
+    m_Insert.reset();
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_Name, false);
+        db.close();
+    }
+    return open(error);
+}
+
+bool CPgRecordDb::checkSchema(QString& error)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_Name, false);
+    QSqlQuery query(db);
+    if (!exec(query, QStringLiteral("SELECT to_regclass('%1') IS NOT NULL, "
+                                    "to_regclass('%2') IS NOT NULL")
+                         .arg(kSchemaTable, kTable)) ||
+        !query.next()) {
+        error = errorText(QStringLiteral("cannot read the record database's schema"), query);
+        return false;
+    }
+    const QString init =
+        QStringLiteral("run 'ventaro-cli record init --record %1'").arg(m_Uri.text());
+    if (!query.value(0).toBool() || !query.value(1).toBool()) {
+        error = QStringLiteral("the record database %1 has no schema: %2").arg(m_Uri.text(), init);
+        return false;
+    }
+    if (!exec(query,
+              QStringLiteral("SELECT coalesce(max(version), 0) FROM %1").arg(kSchemaTable)) ||
+        !query.next()) {
+        error = errorText(QStringLiteral("cannot read the record database's schema"), query);
+        return false;
+    }
+    const int version = query.value(0).toInt();
+    if (version < schemaVersion()) {
+        error = QStringLiteral("the record database %1 has schema version %2, this tool needs %3: "
+                               "%4")
+                    .arg(m_Uri.text())
+                    .arg(version)
+                    .arg(schemaVersion())
+                    .arg(init);
+        return false;
+    }
+    if (!exec(query, QStringLiteral("SELECT column_name FROM information_schema.columns WHERE "
+                                    "table_schema = current_schema() AND table_name = '%1'")
+                         .arg(kTable))) {
+        error = errorText(QStringLiteral("cannot read the record database's schema"), query);
+        return false;
+    }
+    QSet<QString> have;
+    while (query.next())
+        have.insert(query.value(0).toString());
+    QStringList missing;
+    for (const QString& column : productionrecord::columns() + QStringList{"attempt_id", "host"})
+        if (!have.contains(column))
+            missing << column;
+    if (!missing.isEmpty()) {
+        error = QStringLiteral("the record database %1 lacks the columns %2: %3")
+                    .arg(m_Uri.text(), missing.join(QStringLiteral(", ")), init);
+        return false;
+    }
+    return true;
+}
+
+bool CPgRecordDb::init(QStringList& applied, QString& error)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_Name, false);
+    QSqlQuery query(db);
+    auto fail = [&](const QString& what) {
+        error = errorText(what, query);
+        db.rollback();
+        return false;
+    };
+    if (!db.transaction()) {
+        error = QStringLiteral("cannot start a transaction on %1").arg(m_Uri.text());
+        return false;
+    }
+    // "already exists, skipping" notices would only say what the versions say.
+    if (!exec(query, QStringLiteral("SET LOCAL client_min_messages = warning")) ||
+        !exec(query, QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kInitLock)))
+        return fail(QStringLiteral("cannot lock the schema"));
+    if (!exec(query, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (version integer PRIMARY KEY, "
+                                    "applied timestamptz NOT NULL DEFAULT now())")
+                         .arg(kSchemaTable)))
+        return fail(QStringLiteral("cannot create the schema table"));
+    if (!exec(query,
+              QStringLiteral("SELECT coalesce(max(version), 0) FROM %1").arg(kSchemaTable)) ||
+        !query.next())
+        return fail(QStringLiteral("cannot read the schema version"));
+    const int version = query.value(0).toInt();
+    for (const SMigration& migration : migrations()) {
+        if (migration.version <= version)
+            continue;
+        for (const QString& statement : migration.statements)
+            if (!exec(query, statement))
+                return fail(QStringLiteral("migration %1 failed").arg(migration.version));
+        if (!exec(query, QStringLiteral("INSERT INTO %1 (version) VALUES (%2)")
+                             .arg(kSchemaTable)
+                             .arg(migration.version)))
+            return fail(QStringLiteral("cannot note migration %1").arg(migration.version));
+        applied << QStringLiteral("schema version %1").arg(migration.version);
+    }
+    // A column the record gained without a migration of its own yet is added as text, so a
+    // line is never refused for it.
+    if (!exec(query, QStringLiteral("SELECT column_name FROM information_schema.columns WHERE "
+                                    "table_schema = current_schema() AND table_name = '%1'")
+                         .arg(kTable)))
+        return fail(QStringLiteral("cannot read the columns"));
+    QSet<QString> have;
+    while (query.next())
+        have.insert(query.value(0).toString());
+    for (const QString& column : productionrecord::columns()) {
+        if (have.contains(column))
+            continue;
+        if (!exec(query, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                             .arg(kTable, quoted(column), columnType(column))))
+            return fail(QStringLiteral("cannot add the column %1").arg(column));
+        applied << QStringLiteral("column %1").arg(column);
+    }
+    if (!db.commit()) {
+        error = QStringLiteral("cannot commit the schema on %1: %2")
+                    .arg(m_Uri.text(), db.lastError().text().simplified());
+        return false;
+    }
+    return true;
+}
+
+bool CPgRecordDb::insertOnce(const QVector<SSpoolEntry>& entries, QString& error)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_Name, false);
+    const QStringList columns = productionrecord::columns();
+    if (!m_Insert) {
+        QStringList names = {QStringLiteral("attempt_id"), QStringLiteral("host")};
+        for (const QString& column : columns)
+            names << quoted(column);
+        QStringList marks;
+        for (int i = 0; i < names.size(); ++i)
+            marks << QStringLiteral("?");
+        m_Insert = std::make_unique<QSqlQuery>(db);
+        if (!m_Insert->prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT "
+                                              "(attempt_id) DO NOTHING")
+                                   .arg(kTable, names.join(QStringLiteral(", ")),
+                                        marks.join(QStringLiteral(", "))))) {
+            error = errorText(QStringLiteral("cannot prepare the insert"), *m_Insert);
+            m_Insert.reset();
+            return false;
+        }
+    }
+    const bool batch = entries.size() > 1;
+    if (batch && !db.transaction()) {
+        error = QStringLiteral("cannot start a transaction on %1: %2")
+                    .arg(m_Uri.text(), db.lastError().text().simplified());
+        return false;
+    }
+    for (const SSpoolEntry& entry : entries) {
+        m_Insert->addBindValue(entry.attemptId.toString(QUuid::WithoutBraces));
+        m_Insert->addBindValue(entry.host);
+        for (const QString& column : columns) {
+            const QString value = entry.values.value(column);
+            // An empty number or time is no value, not an error.
+            const bool typed = columnType(column) != QLatin1String("text");
+            m_Insert->addBindValue(typed && value.isEmpty() ? QVariant(QVariant::String)
+                                                            : QVariant(value));
+        }
+        if (!m_Insert->exec()) {
+            error = errorText(QStringLiteral("cannot insert a record line"), *m_Insert);
+            if (batch)
+                db.rollback();
+            return false;
+        }
+    }
+    if (batch && !db.commit()) {
+        error = QStringLiteral("cannot commit the record lines on %1: %2")
+                    .arg(m_Uri.text(), db.lastError().text().simplified());
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool CPgRecordDb::insert(const QVector<SSpoolEntry>& entries, QString& error)
+{
+    if (entries.isEmpty())
+        return true;
+    if (!QSqlDatabase::database(m_Name, false).isOpen() && !open(error))
+        return false;
+    if (insertOnce(entries, error))
+        return true;
+    // The driver still calls a broken connection open: open it again and repeat once.
+    QString reopenError;
+    if (!reopen(reopenError)) {
+        error = reopenError;
+        return false;
+    }
+    return insertOnce(entries, error);
+}
+
+bool CPgRecordDb::findSerial(quint32 serial, bool& found, SSerialUse& use, QString& error)
+{
+    found = false;
+    for (int round = 0; round < 2; ++round) {
+        QSqlQuery query(QSqlDatabase::database(m_Name, false));
+        query.prepare(QStringLiteral("SELECT \"time\", host, station, port, model FROM %1 WHERE "
+                                     "serial = ? ORDER BY \"time\" LIMIT 1")
+                          .arg(kTable));
+        query.addBindValue(qint64(serial));
+        if (query.exec()) {
+            if (query.next()) {
+                found = true;
+                use.time = query.value(0).toDateTime().toUTC();
+                use.host = query.value(1).toString();
+                use.station = query.value(2).toString();
+                use.port = query.value(3).toString();
+                use.model = query.value(4).toString();
+            }
+            return true;
+        }
+        error = errorText(QStringLiteral("cannot look up the serial number"), query);
+        if (round == 0 && !reopen(error))
+            return false;
+    }
+    return false;
+}
+
+bool CPgRecordDb::attempts(const SStatsFilter& filter, QVector<SAttempt>& out, QString& error)
+{
+    out.clear();
+    QSqlDatabase db = QSqlDatabase::database(m_Name, false);
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0) {
+        error = QStringLiteral("the record database %1 is not open").arg(m_Uri.text());
+        return false;
+    }
+    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+    QByteArray sql, header;
+    if (!statsCopy(connection, filter, sql, header)) {
+        error = QStringLiteral("cannot read the record %1: %2")
+                    .arg(m_Uri.text(), QString::fromUtf8(PQerrorMessage(connection)).simplified());
+        return false;
+    }
+    PGresult* result = PQexec(connection, sql.constData());
+    const bool copying = PQresultStatus(result) == PGRES_COPY_OUT;
+    PQclear(result);
+    if (!copying) {
+        error = QStringLiteral("cannot read the record %1: %2")
+                    .arg(m_Uri.text(), QString::fromUtf8(PQerrorMessage(connection)).simplified());
+        return false;
+    }
+    CAttemptReader reader;
+    (void)reader.setColumns(header);
+    char* row = nullptr;
+    int size = 0;
+    while ((size = PQgetCopyData(connection, &row, 0)) > 0) {
+        reader.read(row, size, out);
+        PQfreemem(row);
+    }
+    bool ok = size == -1; // the end of the rows; -2 is a failure
+    while ((result = PQgetResult(connection)) != nullptr) {
+        ok = ok && PQresultStatus(result) == PGRES_COMMAND_OK;
+        PQclear(result);
+    }
+    if (!ok) {
+        error = QStringLiteral("cannot read the record %1: %2")
+                    .arg(m_Uri.text(), QString::fromUtf8(PQerrorMessage(connection)).simplified());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "record/recordspool.h"
+#include "record/recordstats.h"
+#include "record/recorduri.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <memory>
+
+class QSqlQuery;
+
+// Where and when a serial number was given before, as the record holds it.
+struct SSerialUse
+{
+    QDateTime time;
+    QString host, station, port, model;
+};
+
+// The production record in PostgreSQL (Qt's QPSQL driver). Table `unit_update`: one row per
+// attempt, the CSV record's columns under the same names plus `attempt_id` (unique) and `host`;
+// table `ventaro_schema` lists the migrations applied. A connection that broke (the server
+// restarted, the network went away) is found by a statement's error, since the driver still
+// calls it open: it is opened again, its statements prepared again, and the statement repeated
+// once.
+class CPgRecordDb
+{
+public:
+    explicit CPgRecordDb(SRecordUri uri);
+    ~CPgRecordDb();
+    CPgRecordDb(const CPgRecordDb&) = delete;
+    CPgRecordDb& operator=(const CPgRecordDb&) = delete;
+
+    // The latest migration this tool knows.
+    static int schemaVersion();
+    // The SQL type of a record column (text unless the column is a number or the time).
+    static QString columnType(const QString& column);
+
+    [[nodiscard]] bool open(QString& error);
+    // The schema is there, at this tool's version or later, with every column it writes.
+    [[nodiscard]] bool checkSchema(QString& error);
+    // Creates the schema or brings it forward; again on a current schema changes nothing.
+    // `applied` gets one line per change.
+    [[nodiscard]] bool init(QStringList& applied, QString& error);
+    // Inserts the entries (ON CONFLICT (attempt_id) DO NOTHING) in one transaction; true once
+    // it is committed.
+    [[nodiscard]] bool insert(const QVector<SSpoolEntry>& entries, QString& error);
+    // The earliest attempt that holds `serial`; `found` false when none does.
+    [[nodiscard]] bool findSerial(quint32 serial, bool& found, SSerialUse& use, QString& error);
+    [[nodiscard]] bool attempts(const SStatsFilter& filter, QVector<SAttempt>& out, QString& error);
+
+private:
+    [[nodiscard]] bool reopen(QString& error);
+    [[nodiscard]] bool insertOnce(const QVector<SSpoolEntry>& entries, QString& error);
+    QString errorText(const QString& what, const QSqlQuery& query) const;
+
+    SRecordUri m_Uri;
+    QString m_Name; // of the connection
+    std::unique_ptr<QSqlQuery> m_Insert;
+};

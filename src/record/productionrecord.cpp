@@ -1,0 +1,185 @@
+#include "productionrecord.h"
+
+#include "firmware/flashimagelist.h"
+
+#include "record/filedescriptor.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QStringList>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString imagesText(const QVector<SProductionRecord::SImage>& written)
+{
+    QStringList images;
+    for (const SProductionRecord::SImage& image : written)
+        images << QStringLiteral("%1 %2 sha256:%3")
+                      .arg(image.name, image.version, QString::fromLatin1(image.sha256));
+    return images.join(QLatin1Char(';'));
+}
+
+QByteArray field(const QString& value)
+{
+    QByteArray bytes = value.toUtf8();
+    if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') ||
+        bytes.contains('\r')) {
+        bytes.replace("\"", "\"\"");
+        bytes = '"' + bytes + '"';
+    }
+    return bytes;
+}
+
+int openForAppend(const QString& path)
+{
+    return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
+                  0644);
+}
+
+QString systemError(const QString& path, const char* what)
+{
+    return QStringLiteral("%1 %2: %3")
+        .arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+} // namespace
+
+namespace productionrecord {
+
+const QVector<SColumn>& columnDefs()
+{
+    using R = const SProductionRecord&;
+    static const QVector<SColumn> columns = {
+        {kTime, "timestamptz", 1, [](R r) { return r.time.toUTC().toString(Qt::ISODate); }},
+        {"port", "text", 1, [](R r) { return r.port; }},
+        {kModel, "text", 1, [](R r) { return r.model; }},
+        {kSerial, "bigint", 1, [](R r) { return QString::number(r.serial); }},
+        {"boot_before", "text", 1, [](R r) { return r.bootBefore; }},
+        {"appl_before", "text", 1, [](R r) { return r.applBefore; }},
+        {"wifi_before", "text", 1, [](R r) { return r.wifiBefore; }},
+        {"boot_after", "text", 1, [](R r) { return r.bootAfter; }},
+        {"appl_after", "text", 1, [](R r) { return r.applAfter; }},
+        {"wifi_after", "text", 1, [](R r) { return r.wifiAfter; }},
+        {"images", "text", 1, [](R r) { return imagesText(r.images); }},
+        {kDuration, "numeric(12,1)", 1,
+         [](R r) { return QString::number(double(r.durationMs) / 1000.0, 'f', 1); }},
+        {"retries", "integer", 1, [](R r) { return QString::number(r.retries); }},
+        {"exit_code", "integer", 1, [](R r) { return QString::number(r.exitCode); }},
+        {kOutcome, "text", 1, [](R r) { return r.outcome; }},
+        {kStation, "text", 1, [](R r) { return r.station; }},
+        {"operator", "text", 1, [](R r) { return r.operatorName; }},
+        // Whether the unit confirmed its update, and what it did not confirm.
+        {"verified", "text", 2,
+         [](R r) { return r.verified ? QStringLiteral("yes") : QStringLiteral("no"); }},
+        {"verify_detail", "text", 2, [](R r) { return r.verifyDetail; }},
+    };
+    return columns;
+}
+
+const SColumn* column(const QString& name)
+{
+    for (const SColumn& c : columnDefs())
+        if (name == QLatin1String(c.name))
+            return &c;
+    return nullptr;
+}
+
+QByteArray header()
+{
+    QByteArray out;
+    for (const SColumn& column : columnDefs()) {
+        if (!out.isEmpty())
+            out += ',';
+        out += column.name;
+    }
+    return out + '\n';
+}
+
+QStringList columns()
+{
+    QStringList out;
+    for (const SColumn& column : columnDefs())
+        out << QLatin1String(column.name);
+    return out;
+}
+
+QStringList fields(const SProductionRecord& r)
+{
+    QStringList values;
+    for (const SColumn& column : columnDefs())
+        values << column.text(r);
+    return values;
+}
+
+QByteArray line(const SProductionRecord& r)
+{
+    const QStringList values = fields(r);
+    QByteArray out;
+    for (int i = 0; i < values.size(); ++i) {
+        if (i)
+            out += ',';
+        out += field(values.at(i));
+    }
+    return out + '\n';
+}
+
+QByteArray imageSha256(const CFlashImage& image)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const SMemBlock& block : image.m_MemBlocks)
+        hash.addData(block.m_BlockData);
+    return hash.result().toHex();
+}
+
+bool checkWritable(const QString& path, QString& error)
+{
+    const CFd fd(openForAppend(path));
+    if (fd.get() < 0) {
+        error = systemError(path, "cannot open the production record");
+        return false;
+    }
+    return true;
+}
+
+bool append(const QString& path, const QByteArray& text, QString& error)
+{
+    const CFd fd(openForAppend(path));
+    if (fd.get() < 0) {
+        error = systemError(path, "cannot open the production record");
+        return false;
+    }
+    // Other writers (a second station on a shared folder) take the same lock, so the size
+    // read here stays the end of the file until the line is out.
+    while (::flock(fd.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            error = systemError(path, "cannot lock the production record");
+            return false;
+        }
+    }
+    struct stat st = {};
+    if (::fstat(fd.get(), &st) != 0) {
+        error = systemError(path, "cannot read the size of the production record");
+        return false;
+    }
+    const QByteArray bytes = st.st_size == 0 ? header() + text : text;
+    ssize_t written = -1;
+    do {
+        written = ::write(fd.get(), bytes.constData(), size_t(bytes.size()));
+    } while (written < 0 && errno == EINTR);
+    if (written == ssize_t(bytes.size()))
+        return true;
+    error = written < 0 ? systemError(path, "cannot write the production record")
+                        : QStringLiteral("the production record %1 is full").arg(path);
+    if (written > 0 && ::ftruncate(fd.get(), st.st_size) != 0)
+        error += QStringLiteral("; the partial line could not be removed");
+    return false;
+}
+
+} // namespace productionrecord

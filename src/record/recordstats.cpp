@@ -1,0 +1,479 @@
+#include "recordstats.h"
+
+#include "record/productionrecord.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <vector>
+
+namespace {
+
+constexpr qint64 kMsPerDay = 86400000;
+const QString kUpdated = QStringLiteral("updated");
+const QString kUpToDate = QStringLiteral("up-to-date");
+
+// An attempt as the figures sort it.
+struct SItem
+{
+    quint64 unit; // model and serial number, or the attempt's own number without a serial
+    qint64 timeMs;
+    qint64 day;
+    int station; // index into the sorted station names
+    int seq;     // order in the record: attempts of the same millisecond keep it
+    enum EKind : quint8 { EOther, EUpdated, EUpToDate } kind;
+    const SAttempt* attempt;
+};
+
+bool byUnit(const SItem& x, const SItem& y)
+{
+    return x.unit != y.unit       ? x.unit < y.unit
+           : x.timeMs != y.timeMs ? x.timeMs < y.timeMs
+                                  : x.seq < y.seq;
+}
+
+double median(std::vector<double>& values)
+{
+    if (values.empty())
+        return 0;
+    const size_t mid = values.size() / 2;
+    std::nth_element(values.begin(), values.begin() + mid, values.end());
+    const double upper = values[mid];
+    if (values.size() % 2)
+        return upper;
+    return (upper + *std::max_element(values.begin(), values.begin() + mid)) / 2;
+}
+
+// The figures of [first, last), sorted by unit and time.
+SFigures figuresOf(std::vector<SItem>::const_iterator first,
+                   std::vector<SItem>::const_iterator last)
+{
+    SFigures f;
+    int firstPass = 0;
+    std::vector<double> durations;
+    for (auto i = first; i != last;) {
+        auto end = i;
+        bool everUpdated = false;
+        for (; end != last && end->unit == i->unit; ++end) {
+            if (end->kind == SItem::EUpdated) {
+                everUpdated = true;
+                durations.push_back(end->attempt->durationS);
+            }
+        }
+        const SItem& lastAttempt = *(end - 1);
+        ++f.units;
+        firstPass += i->kind == SItem::EUpdated;
+        if (lastAttempt.kind == SItem::EUpdated ||
+            (lastAttempt.kind == SItem::EUpToDate && everUpdated)) {
+            ++f.updated;
+        } else if (lastAttempt.kind == SItem::EUpToDate) {
+            ++f.upToDate;
+        } else {
+            ++f.failed;
+            const QString& outcome = lastAttempt.attempt->outcome;
+            ++f.byOutcome[outcome.isEmpty() ? QStringLiteral("unknown") : outcome];
+        }
+        i = end;
+    }
+    const int needing = f.units - f.upToDate;
+    if (needing > 0) {
+        f.firstPassYield = double(firstPass) / needing;
+        f.lastPassYield = double(f.updated) / needing;
+    }
+    f.medianSeconds = median(durations);
+    return f;
+}
+
+QString dayText(qint64 day)
+{
+    return QDateTime::fromMSecsSinceEpoch(day * kMsPerDay, Qt::UTC).date().toString(Qt::ISODate);
+}
+
+qint64 dayOf(qint64 ms)
+{
+    return ms >= 0 ? ms / kMsPerDay : -((-ms + kMsPerDay - 1) / kMsPerDay);
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's days_from_civil).
+qint64 daysFromCivil(int y, int m, int d)
+{
+    y -= m <= 2;
+    const qint64 era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = int(y - era * 400);
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+int digits(const char* s, int from, int count)
+{
+    int v = 0;
+    for (int i = from; i < from + count; ++i) {
+        const char c = s[i];
+        if (c < '0' || c > '9')
+            return -1;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+// The record writes "2026-12-07T22:05:09Z"; anything else ISO 8601 takes the slow road.
+bool parseTime(const char* s, int size, qint64& ms)
+{
+    if (size == 20 && s[4] == '-' && s[7] == '-' && s[10] == 'T' && s[13] == ':' && s[16] == ':' &&
+        s[19] == 'Z') {
+        const int y = digits(s, 0, 4), mo = digits(s, 5, 2), d = digits(s, 8, 2);
+        const int h = digits(s, 11, 2), mi = digits(s, 14, 2), se = digits(s, 17, 2);
+        if (y >= 0 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h < 24 && mi >= 0 &&
+            mi < 60 && se >= 0 && se < 61) {
+            ms = ((daysFromCivil(y, mo, d) * 24 + h) * 60 + mi) * 60000 + qint64(se) * 1000;
+            return true;
+        }
+    }
+    const QDateTime t = QDateTime::fromString(QString::fromUtf8(s, size), Qt::ISODate);
+    if (!t.isValid())
+        return false;
+    ms = t.toMSecsSinceEpoch();
+    return true;
+}
+
+bool parseInteger(const char* s, int size, qint64 limit, qint64& out)
+{
+    if (size == 0 || size > 19)
+        return false;
+    const bool negative = s[0] == '-';
+    qint64 v = 0;
+    for (int i = negative ? 1 : 0; i < size; ++i) {
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+        v = v * 10 + (s[i] - '0');
+        if (v > limit)
+            return false;
+    }
+    if (negative && size == 1)
+        return false;
+    out = negative ? -v : v;
+    return true;
+}
+
+double parseNumber(const char* s, int size)
+{
+    char buffer[32];
+    if (size <= 0 || size >= int(sizeof buffer))
+        return 0;
+    std::memcpy(buffer, s, size_t(size));
+    buffer[size] = 0;
+    char* end = nullptr;
+    const double v = std::strtod(buffer, &end);
+    return end == buffer + size && std::isfinite(v) ? v : 0;
+}
+
+QString percent(double share)
+{
+    return QStringLiteral("%1 %").arg(share * 100, 0, 'f', 1);
+}
+
+QJsonObject figuresJson(const SFigures& f)
+{
+    QJsonObject byOutcome;
+    for (auto it = f.byOutcome.cbegin(); it != f.byOutcome.cend(); ++it)
+        byOutcome.insert(it.key(), it.value());
+    return {{QStringLiteral("units"), f.units},
+            {QStringLiteral("updated"), f.updated},
+            {QStringLiteral("upToDate"), f.upToDate},
+            {QStringLiteral("failed"), f.failed},
+            {QStringLiteral("byOutcome"), byOutcome},
+            {QStringLiteral("firstPassYield"), f.firstPassYield},
+            {QStringLiteral("lastPassYield"), f.lastPassYield},
+            {QStringLiteral("medianSeconds"), f.medianSeconds}};
+}
+
+QString col(const QString& value, int width)
+{
+    return QStringLiteral("%1").arg(value, width);
+}
+
+QString tableRow(const QString& station, const QString& day, const SFigures& f)
+{
+    return QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8\n")
+        .arg(station, -16)
+        .arg(day, -10)
+        .arg(col(QString::number(f.units), 6), col(QString::number(f.updated), 8),
+             col(QString::number(f.failed), 7), col(percent(f.firstPassYield), 11),
+             col(percent(f.lastPassYield), 10), col(QString::number(f.medianSeconds, 'f', 1), 9));
+}
+
+} // namespace
+
+namespace recordstats {
+
+SStats compute(const QVector<SAttempt>& attempts, const SStatsFilter& filter)
+{
+    QHash<QString, quint64> models;
+    QHash<QString, int> stationIndex;
+    for (const SAttempt& a : attempts)
+        if (filter.accepts(a))
+            stationIndex.insert(a.station, 0);
+    QStringList stationNames = stationIndex.keys();
+    std::sort(stationNames.begin(), stationNames.end());
+    for (int i = 0; i < stationNames.size(); ++i)
+        stationIndex[stationNames.at(i)] = i;
+
+    std::vector<SItem> items;
+    items.reserve(size_t(attempts.size()));
+    for (const SAttempt& a : attempts) {
+        if (!filter.accepts(a))
+            continue;
+        auto model = models.find(a.model);
+        if (model == models.end())
+            model = models.insert(a.model, quint64(models.size()));
+        const int seq = int(items.size());
+        const quint64 unit =
+            a.serial != 0 ? (model.value() << 32) | a.serial : (quint64(1) << 63) | quint64(seq);
+        const SItem::EKind kind = a.outcome == kUpdated    ? SItem::EUpdated
+                                  : a.outcome == kUpToDate ? SItem::EUpToDate
+                                                           : SItem::EOther;
+        items.push_back(
+            {unit, a.timeMs, dayOf(a.timeMs), stationIndex.value(a.station), seq, kind, &a});
+    }
+    SStats stats;
+    std::sort(items.begin(), items.end(), byUnit);
+    stats.all = figuresOf(items.cbegin(), items.cend());
+
+    // Per station, then per station and day: the same figures over each group's attempts.
+    std::stable_sort(items.begin(), items.end(),
+                     [](const SItem& x, const SItem& y) { return x.station < y.station; });
+    for (auto i = items.cbegin(); i != items.cend();) {
+        const auto end = std::find_if(
+            i, items.cend(), [&](const SItem& item) { return item.station != i->station; });
+        SStats::SStation station;
+        station.name = stationNames.at(i->station);
+        station.figures = figuresOf(i, end);
+        stats.stations << station;
+        i = end;
+    }
+    std::stable_sort(items.begin(), items.end(), [](const SItem& x, const SItem& y) {
+        return x.station != y.station ? x.station < y.station : x.day < y.day;
+    });
+    for (auto i = items.cbegin(); i != items.cend();) {
+        const auto end = std::find_if(i, items.cend(), [&](const SItem& item) {
+            return item.station != i->station || item.day != i->day;
+        });
+        stats.stations[i->station].days.insert(dayText(i->day), figuresOf(i, end));
+        i = end;
+    }
+    return stats;
+}
+
+bool readCsv(const QByteArray& bytes, QVector<SAttempt>& attempts, QString& error)
+{
+    attempts.clear();
+    if (bytes.isEmpty())
+        return true; // an empty record: nothing written yet
+    const int headerEnd = [&] {
+        const int newline = bytes.indexOf('\n');
+        return newline < 0 ? bytes.size() : newline + 1;
+    }();
+    CAttemptReader reader;
+    if (!reader.setColumns(bytes.left(headerEnd))) {
+        error = QStringLiteral("not a production record: its first line does not name the "
+                               "columns time, serial and outcome");
+        return false;
+    }
+    reader.read(bytes.constData() + headerEnd, bytes.size() - headerEnd, attempts);
+    return true;
+}
+
+bool parseSince(const QString& text, qint64& sinceMs)
+{
+    const QDate date = QDate::fromString(text, Qt::ISODate);
+    if (date.isValid() && text.size() == 10) {
+        sinceMs = QDateTime(date, QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+        return true;
+    }
+    QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+    if (!time.isValid())
+        return false;
+    if (time.timeSpec() == Qt::LocalTime && !text.endsWith(QLatin1Char('Z')))
+        time.setTimeSpec(Qt::UTC); // the record's times are UTC: so is a bare time given
+    sinceMs = time.toMSecsSinceEpoch();
+    return true;
+}
+
+QString text(const SStats& stats)
+{
+    const SFigures& f = stats.all;
+    QString out =
+        QStringLiteral("units %1, updated %2, up to date %3, failed %4; first-pass yield %5, "
+                       "last-pass yield %6; median time %7 s\n")
+            .arg(f.units)
+            .arg(f.updated)
+            .arg(f.upToDate)
+            .arg(f.failed)
+            .arg(percent(f.firstPassYield), percent(f.lastPassYield),
+                 QString::number(f.medianSeconds, 'f', 1));
+    for (auto it = f.byOutcome.cbegin(); it != f.byOutcome.cend(); ++it)
+        out += QStringLiteral("  failed, %1: %2\n").arg(it.key()).arg(it.value());
+    if (stats.stations.isEmpty())
+        return out;
+    out += QStringLiteral("\n%1 %2  units  updated  failed  first-pass  last-pass  median s\n")
+               .arg(QStringLiteral("station"), -16)
+               .arg(QStringLiteral("day"), -10);
+    for (const SStats::SStation& station : stats.stations) {
+        const QString name = station.name.isEmpty() ? QStringLiteral("-") : station.name;
+        for (auto it = station.days.cbegin(); it != station.days.cend(); ++it)
+            out += tableRow(name, it.key(), it.value());
+        if (station.days.size() > 1)
+            out += tableRow(name, QStringLiteral("all days"), station.figures);
+    }
+    return out;
+}
+
+QByteArray json(const SStats& stats)
+{
+    QJsonObject object = figuresJson(stats.all);
+    QJsonArray stations;
+    for (const SStats::SStation& station : stats.stations) {
+        QJsonObject s = figuresJson(station.figures);
+        s.insert(QStringLiteral("station"), station.name);
+        QJsonArray days;
+        for (auto it = station.days.cbegin(); it != station.days.cend(); ++it) {
+            QJsonObject day = figuresJson(it.value());
+            day.insert(QStringLiteral("day"), it.key());
+            days << day;
+        }
+        s.insert(QStringLiteral("days"), days);
+        stations << s;
+    }
+    object.insert(QStringLiteral("stations"), stations);
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+} // namespace recordstats
+
+bool CAttemptReader::nextRow(const char* bytes, qsizetype size, qsizetype& pos)
+{
+    m_Fields.clear();
+    if (pos >= size)
+        return false;
+    for (int index = 0;; ++index) {
+        if (pos < size && bytes[pos] == '"') {
+            if (size_t(index) >= m_Unquoted.size())
+                m_Unquoted.resize(size_t(index) + 1);
+            QByteArray& text = m_Unquoted[size_t(index)];
+            text.clear();
+            ++pos;
+            while (pos < size) {
+                const char c = bytes[pos++];
+                if (c != '"') {
+                    text += c;
+                } else if (pos < size && bytes[pos] == '"') {
+                    text += '"';
+                    ++pos;
+                } else {
+                    break;
+                }
+            }
+            m_Fields.append({text.constData(), int(text.size())});
+            // Anything between the closing quote and the separator is not part of the field.
+            while (pos < size && bytes[pos] != ',' && bytes[pos] != '\n')
+                ++pos;
+        } else {
+            const qsizetype start = pos;
+            while (pos < size && bytes[pos] != ',' && bytes[pos] != '\n')
+                ++pos;
+            qsizetype end = pos;
+            if (end > start && bytes[end - 1] == '\r')
+                --end;
+            m_Fields.append({bytes + start, int(end - start)});
+        }
+        if (pos >= size || bytes[pos] == '\n') {
+            ++pos;
+            return true;
+        }
+        ++pos; // the comma
+    }
+}
+
+const QString& CAttemptReader::intern(const SField& field)
+{
+    const QByteArray key = QByteArray::fromRawData(field.data, field.size);
+    auto it = m_Texts.find(key);
+    if (it == m_Texts.end())
+        it = m_Texts.insert(QByteArray(field.data, field.size),
+                            QString::fromUtf8(field.data, field.size));
+    return it.value();
+}
+
+const QVector<const char*>& CAttemptReader::recordColumns()
+{
+    using namespace productionrecord;
+    static const QVector<const char*> columns = {kTime,    kModel,   kSerial,
+                                                 kStation, kOutcome, kDuration};
+    return columns;
+}
+
+bool CAttemptReader::setColumns(const QByteArray& headerRow)
+{
+    qsizetype pos = 0;
+    if (!nextRow(headerRow.constData(), headerRow.size(), pos))
+        return false;
+    const struct
+    {
+        const char* name;
+        int* slot;
+    } columns[] = {
+        {productionrecord::kTime, &m_Time},        {kTimeMs, &m_TimeMs},
+        {productionrecord::kModel, &m_Model},      {productionrecord::kSerial, &m_Serial},
+        {productionrecord::kStation, &m_Station},  {productionrecord::kOutcome, &m_Outcome},
+        {productionrecord::kDuration, &m_Duration}};
+    for (int i = 0; i < m_Fields.size(); ++i) {
+        const QByteArray name = QByteArray::fromRawData(m_Fields[i].data, m_Fields[i].size);
+        for (const auto& column : columns)
+            if (name == column.name && *column.slot < 0)
+                *column.slot = i;
+    }
+    if ((m_Time < 0 && m_TimeMs < 0) || m_Serial < 0 || m_Outcome < 0)
+        return false;
+    m_Needed = 1 + std::max({m_Time, m_TimeMs, m_Model, m_Serial, m_Outcome, m_Duration});
+    return true;
+}
+
+void CAttemptReader::read(const char* bytes, qsizetype size, QVector<SAttempt>& attempts)
+{
+    qsizetype pos = 0;
+    while (nextRow(bytes, size, pos)) {
+        if (m_Fields.size() < m_Needed)
+            continue; // an empty or torn line
+        SAttempt a;
+        if (m_Time >= 0) {
+            if (!parseTime(m_Fields[m_Time].data, m_Fields[m_Time].size, a.timeMs))
+                continue;
+        } else if (!parseInteger(m_Fields[m_TimeMs].data, m_Fields[m_TimeMs].size,
+                                 std::numeric_limits<qint64>::max() / 10, a.timeMs)) {
+            continue;
+        }
+        qint64 serial = 0;
+        a.serial =
+            parseInteger(m_Fields[m_Serial].data, m_Fields[m_Serial].size, 0xFFFFFFFFll, serial) &&
+                    serial > 0
+                ? quint32(serial)
+                : 0;
+        if (m_Model >= 0)
+            a.model = intern(m_Fields[m_Model]);
+        if (m_Station >= 0 && m_Station < m_Fields.size())
+            a.station = intern(m_Fields[m_Station]);
+        a.outcome = intern(m_Fields[m_Outcome]);
+        if (m_Duration >= 0)
+            a.durationS = parseNumber(m_Fields[m_Duration].data, m_Fields[m_Duration].size);
+        attempts << a;
+    }
+}

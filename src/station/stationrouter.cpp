@@ -1,0 +1,189 @@
+#include "stationrouter.h"
+
+#include "record/attemptrecord.h"
+#include "record/recordbacklog.h"
+#include "service/unitidentity.h"
+#include "station/exitcodes.h"
+#include "station/stationoutput.h"
+#include "station/stationprotocol.h"
+#include "station/stationunit.h"
+#include "station/stationworker.h"
+
+#include <QTextStream>
+
+#include <csignal>
+
+using stationrouting::EAction;
+using stationrouting::SSighting;
+using stationrouting::SUnitRow;
+
+bool CStationRouter::route(const SSighting& seen, const SHLP_IdentData* ident, const SRun& run)
+{
+    // Once the end was asked for, a port of the start not yet identified is left to the
+    // summary as a unit never started.
+    if (seen.kind != SSighting::EIdentified && run.ending)
+        return false;
+    stationrouting::SContext context;
+    context.stationMode = run.stationMode;
+    context.takesNewUnits = !run.ending && (run.stationMode || run.startPorts->contains(seen.port));
+    context.present = *run.present;
+    const stationrouting::SRoute route = stationrouting::route(table(), seen, context);
+    const bool startPort = !run.stationMode && run.startPorts->remove(seen.port);
+    SUnits& units = m_Parts.units;
+    if (route.supersedes >= 0)
+        units[size_t(route.supersedes)]->superseded = true;
+    switch (route.action) {
+    case EAction::EIgnore:
+        // A unit of the start of --all identified after the end was asked for: it is listed
+        // as never started, not forgotten.
+        if (startPort && run.ending)
+            newUnit(seen.port, ident);
+        break;
+    case EAction::ENoAnswer:
+        noAnswer(seen);
+        break;
+    case EAction::ENewUnit:
+        newUnit(seen.port, ident);
+        break;
+    case EAction::EUpToDate:
+        upToDate(seen, ident);
+        break;
+    case EAction::ERequeue: {
+        // Plugged in again while it waits for its turn: it keeps its place, on this port.
+        SStationUnit& unit = *units[size_t(route.unit)];
+        unit.port = seen.port;
+        if (ident)
+            unit.ident = *ident;
+        break;
+    }
+    case EAction::EHandOver:
+        handOver(*units[size_t(route.unit)], seen.port);
+        break;
+    case EAction::EDuplicate: {
+        SStationUnit& twin = *units[size_t(route.unit)];
+        duplicate(newUnit(seen.port, ident), twin);
+        break;
+    }
+    }
+    return true;
+}
+
+std::vector<SUnitRow> CStationRouter::table() const
+{
+    std::vector<SUnitRow> rows;
+    rows.reserve(m_Parts.units.size());
+    for (const auto& unit : m_Parts.units) {
+        SUnitRow row;
+        row.state = unit->superseded ? SUnitRow::EDone : unit->state;
+        row.identity = unit->identity;
+        row.port = unit->port;
+        row.updated = unit->state == SUnitRow::EDone &&
+                      (unit->exitCode == cliexit::kOk || unit->exitCode == cliexit::kUpToDate);
+        row.bootAfter = unit->bootAfter;
+        row.applAfter = unit->applAfter;
+        row.wifiAfter = unit->wifiAfter;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+SStationUnit& CStationRouter::addUnit(const QString& port, const SHLP_IdentData* ident)
+{
+    auto unit = std::make_unique<SStationUnit>();
+    unit->number = int(m_Parts.units.size()) + 1;
+    unit->port = port;
+    if (ident) {
+        unit->ident = *ident;
+        unit->identity = SUnitIdentity::of(*ident);
+    }
+    unit->clock.start();
+    m_Parts.units.push_back(std::move(unit));
+    return *m_Parts.units.back();
+}
+
+SStationUnit& CStationRouter::newUnit(const QString& port, const SHLP_IdentData* ident)
+{
+    SStationUnit& unit = addUnit(port, ident);
+    m_Parts.output.event(&unit, {{QStringLiteral("event"), QStringLiteral("unit")}});
+    return unit;
+}
+
+void CStationRouter::noAnswer(const SSighting& seen)
+{
+    SStationUnit& unit = addUnit(seen.port, nullptr);
+    unit.state = SUnitRow::ENoAnswer;
+    unit.exitCode = cliexit::kNoUnit;
+    unit.outcome = QLatin1String(SStationUnit::kNoAnswer);
+    unit.text = seen.kind == SSighting::EVanished
+                    ? QStringLiteral("the port went away before its unit answered")
+                    : QStringLiteral("the unit did not answer");
+}
+
+void CStationRouter::upToDate(const SSighting& seen, const SHLP_IdentData* ident)
+{
+    SStationUnit& unit = newUnit(seen.port, ident);
+    unit.bootAfter = seen.boot;
+    unit.applAfter = seen.appl;
+    unit.wifiAfter = seen.wifi;
+    endWithoutWorker(unit, cliexit::kUpToDate, QStringLiteral("up-to-date"),
+                     QStringLiteral("updated here before; it still runs what its update wrote"));
+}
+
+void CStationRouter::handOver(SStationUnit& unit, const QString& port)
+{
+    if (unit.state != SUnitRow::EWaiting) {
+        // Its worker has not begun to wait yet: the port is handed to the wait that comes.
+        unit.handOverPort = port;
+        return;
+    }
+    // The unit came back after a restart, perhaps under another name: its worker goes on with
+    // it there, and the coordinator keeps away from the port from now on.
+    unit.port = port;
+    unit.state = SUnitRow::ERunning;
+    unit.handOverPort.clear();
+    unit.worker->send(stationprotocol::handOverLine(unit.wait, port));
+    m_Parts.output.event(&unit, {{QStringLiteral("event"), QStringLiteral("handed-over")},
+                                 {QLatin1String(stationprotocol::kWait), unit.wait}});
+}
+
+void CStationRouter::duplicate(SStationUnit& seen, SStationUnit& twin)
+{
+    const QString text = QStringLiteral("%1 is on %2 and on %3 at once; neither is updated")
+                             .arg(seen.identity.describe(), twin.port, seen.port);
+    const QString outcome = QLatin1String(SStationUnit::kDuplicate);
+    if (twin.worker) {
+        // Its worker cannot tell the two apart when the unit restarts: it stops after its
+        // current packet, and the unit ends as a duplicate.
+        twin.duplicateText = text;
+        twin.worker->signal(SIGTERM);
+    } else if (twin.state == SUnitRow::EQueued) {
+        endWithoutWorker(twin, cliexit::kNotUpdatable, outcome, text);
+    }
+    endWithoutWorker(seen, cliexit::kNotUpdatable, outcome, text);
+}
+
+void CStationRouter::endWithoutWorker(SStationUnit& unit, int exitCode, const QString& outcome,
+                                      const QString& text)
+{
+    unit.exitCode = exitCode;
+    unit.outcome = outcome;
+    unit.text = text;
+    appendRecord(unit);
+    m_Parts.ended(unit, exitCode);
+}
+
+void CStationRouter::appendRecord(const SStationUnit& unit)
+{
+    if (!m_Parts.record.enabled())
+        return;
+    CAttemptRecord record(unit.port, SUnitIdentity::modelName(unit.identity.plus), unit.ident,
+                          {m_Parts.stationName, m_Parts.operatorName});
+    if (unit.exitCode == cliexit::kUpToDate)
+        record.unchanged();
+    QString error;
+    if (!m_Parts.record.write(record.finish(unit.exitCode, unit.outcome, unit.durationMs, 0, 0),
+                              error)) {
+        m_Parts.err << "ventaro-cli: " << error << '\n';
+        m_Parts.err.flush();
+    }
+}

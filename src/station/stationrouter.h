@@ -1,0 +1,67 @@
+#pragma once
+
+#include "device/hlprecords.h"
+#include "station/stationrouting.h"
+
+#include <QSet>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CRecordBacklog;
+class CStationOutput;
+class QTextStream;
+struct SStationUnit;
+
+// The station's units and what a sighting of a port does to them: the routing's decision
+// (stationrouting) carried out on the coordinator's units: a new unit, a unit handed back to
+// its worker, a unit plugged in again while it waits, a twin, a port that never answered. Units
+// that end without a worker (up to date, duplicate) get their record line here.
+class CStationRouter
+{
+public:
+    using SUnits = std::vector<std::unique_ptr<SStationUnit>>;
+
+    struct SParts
+    {
+        SUnits& units;
+        CStationOutput& output;
+        CRecordBacklog& record;
+        QTextStream& err;
+        QString stationName, operatorName; // the record's columns
+        // A unit that ended without a worker, with its exit code.
+        std::function<void(SStationUnit& unit, int exitCode)> ended;
+    };
+    // What routing needs to know of the run besides the units.
+    struct SRun
+    {
+        bool stationMode = false;               // `station` rather than `update --all`
+        bool ending = false;                    // no new unit is taken
+        QSet<QString>* startPorts = nullptr;    // --all: ports of the start without a unit yet
+        const QSet<QString>* present = nullptr; // the ventaro ports there now
+    };
+
+    explicit CStationRouter(SParts parts) : m_Parts(std::move(parts)) {}
+
+    // What a port told; false when nothing changed.
+    bool route(const stationrouting::SSighting& seen, const SHLP_IdentData* ident, const SRun& run);
+    // The unit is back after a restart on `port`: to its worker, now or at its next wait.
+    void handOver(SStationUnit& unit, const QString& port);
+    // The unit's record line as the coordinator knows it (for a unit whose worker left none).
+    void appendRecord(const SStationUnit& unit);
+
+private:
+    std::vector<stationrouting::SUnitRow> table() const;
+    SStationUnit& addUnit(const QString& port, const SHLP_IdentData* ident);
+    // A unit of its own, told to the output.
+    SStationUnit& newUnit(const QString& port, const SHLP_IdentData* ident);
+    void noAnswer(const stationrouting::SSighting& seen);
+    void upToDate(const stationrouting::SSighting& seen, const SHLP_IdentData* ident);
+    void duplicate(SStationUnit& seen, SStationUnit& twin);
+    void endWithoutWorker(SStationUnit& unit, int exitCode, const QString& outcome,
+                          const QString& text);
+
+    SParts m_Parts;
+};
