@@ -2,6 +2,7 @@
 
 #include "record/recordstats.h"
 #include "record/recorduri.h"
+#include "station/stationprotocol.h"
 
 #include <QCommandLineParser>
 #include <QHostAddress>
@@ -135,6 +136,14 @@ QCommandLineOption workerOption()
     return option;
 }
 const QCommandLineOption kWorkerOption = workerOption();
+// The identity of the unit a worker is for ("plus,60001,3"); not for people.
+QCommandLineOption expectOption()
+{
+    QCommandLineOption option(QStringLiteral("expect"), QString(), QStringLiteral("UNIT"));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return option;
+}
+const QCommandLineOption kExpectOption = expectOption();
 const QCommandLineOption kSpanOption(QStringLiteral("span"),
                                      QStringLiteral("Secondary log: 0 quarter hour, 1 day, "
                                                     "2 month (required)."),
@@ -172,7 +181,7 @@ QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
         return {kJsonOption,    kForceBootOption, kForceApplOption,     kSerialOption,
                 kStartupOption, kRecordOption,    kRebootTimeoutOption, kAllOption,
                 kJobsOption,    kStationOption,   kOperatorOption,      kWorkerOption,
-                kSpoolOption,   kHttpOption};
+                kSpoolOption,   kHttpOption,      kExpectOption};
     case SCliOptions::EStation:
         return {kJsonOption,     kForceBootOption,     kForceApplOption, kStartupOption,
                 kRecordOption,   kRebootTimeoutOption, kJobsOption,      kStationOption,
@@ -553,6 +562,12 @@ bool parseStationOptions(const SGiven& has, SCliOptions& o, QString& error)
     const QCommandLineParser& parser = has.parser;
     o.all = has(kAllOption);
     o.worker = has(kWorkerOption);
+    o.expectGiven = has(kExpectOption);
+    if (o.expectGiven &&
+        (!o.worker || !stationprotocol::parseExpect(parser.value(kExpectOption), o.expected))) {
+        error = QStringLiteral("--expect goes with --worker and wants MODEL,SERIAL,BOARD");
+        return false;
+    }
     o.stationName = has(kStationOption) ? parser.value(kStationOption) : QString();
     o.operatorName = has(kOperatorOption) ? parser.value(kOperatorOption) : QString();
     if (has(kJobsOption) && !toInt(parser.value(kJobsOption), 1, 256, o.jobs)) {

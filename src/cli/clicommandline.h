@@ -1,5 +1,7 @@
 #pragma once
 
+#include "service/unitidentity.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -50,6 +52,8 @@ struct SCliOptions
     // coordinator holds it), ports handed over on stdin ("port NAME") while it waits for the
     // unit to come back.
     bool worker = false;
+    bool expectGiven = false; // worker: --expect, the unit it is for
+    SUnitIdentity expected;
 
     // record init|sync|stats
     enum ERecordAction { ERecordNone, ERecordInit, ERecordSync, ERecordStats };

@@ -20,8 +20,6 @@
 
 #include <QTextStream>
 
-#include <csignal>
-
 namespace {
 
 // The service console's names of the three secondary-log spans.
@@ -180,12 +178,10 @@ int runPartTable(CCliUnit& unit, QTextStream& out, QTextStream& err)
 }
 
 // One unit's update under `update --all` or `station`: the coordinator holds the lock and
-// decides when to stop (SIGTERM: after the current packet); Ctrl+C on the terminal reaches the
-// whole process group and is the coordinator's to handle.
+// decides when to stop (a "stop" line on stdin: after the current packet). The stop signals
+// are ignored (main, and the coordinator before the program started).
 int runWorker(const SCliOptions& o, QTextStream& out, QTextStream& err)
 {
-    // SIGINT, SIGHUP and SIGPIPE are ignored from the start (main).
-    std::signal(SIGTERM, [](int) { CCliUpdate::requestStop(); });
     if (o.command == SCliOptions::EIdentify) {
         // The station's probe of a new port: who is there, for the coordinator only.
         CCliUnit unit;

@@ -16,12 +16,9 @@
 #include <QTextStream>
 #include <QThread>
 
-#include <csignal>
 #include <unistd.h>
 
 namespace {
-
-volatile std::sig_atomic_t g_StopRequested = 0;
 
 constexpr int kPortPollMs = 100; // how often the ports are looked at while the unit reboots
 
@@ -93,6 +90,19 @@ CCliUpdate::~CCliUpdate() = default;
 int CCliUpdate::run()
 {
     m_Clock.start();
+    // A station's worker updates the unit it was started for, or nothing: the kernel may have
+    // given its port to another unit since the coordinator identified it.
+    if (m_Options.expectGiven && identifiedUnit() != m_Options.expected) {
+        CUpdateOutput::SResult gone;
+        gone.exitCode = cliexit::kNoUnit;
+        gone.outcome = QStringLiteral("gone");
+        gone.text =
+            QStringLiteral("%1 answers on %2, not %3; nothing was written")
+                .arg(identifiedUnit().describe(), m_Unit.portName(), m_Options.expected.describe());
+        gone.durationMs = m_Clock.elapsed();
+        m_Output->result(gone);
+        return cliexit::kNoUnit;
+    }
     const SHLP_IdentData& before = m_Unit.ident();
     m_Record = std::make_unique<CAttemptRecord>(
         m_Unit.portName(), m_Unit.fan().modelName(), before,
@@ -203,14 +213,9 @@ void CCliUpdate::verified(const SVerifyOutcome& outcome)
         m_Output->verified(outcome);
 }
 
-void CCliUpdate::requestStop()
-{
-    g_StopRequested = 1;
-}
-
 bool CCliUpdate::stopRequested()
 {
-    if (!g_StopRequested || m_Stopped)
+    if (m_Stopped || !m_WorkerEnd || !m_WorkerEnd->stopAsked())
         return m_Stopped;
     m_Stopped = true;
     // Asked between packets and while waiting: the port is never closed under an exchange.
@@ -335,6 +340,8 @@ bool CCliUpdate::waitForIdentification(int count, int windowMs)
     const qint64 limitMs =
         windowMs != kNoWindow ? qint64(windowMs) : qint64(m_Options.rebootTimeoutS) * 1000;
     m_Output->waiting(++m_Wait, int((limitMs + 999) / 1000), m_Workflow.boundUnit());
+    if (m_WorkerEnd)
+        m_WorkerEnd->waitBegins(m_Wait);
     m_PolledPort = m_Unit.portName();
     QElapsedTimer clock;
     clock.start();
@@ -377,7 +384,7 @@ bool CCliUpdate::applyRules(bool keepBridge)
 QString CCliUpdate::watchedPort()
 {
     if (m_WorkerEnd)
-        return m_WorkerEnd->handedPort(m_Wait);
+        return m_WorkerEnd->handedPort();
     if (m_Options.port.isEmpty())
         return selectDevicePort(CCliUnit::ports(), QString());
     return QFileInfo::exists(m_Options.port) ? m_Options.port : QString();

@@ -29,11 +29,6 @@ public:
     // The exit code (cliexit).
     int run();
 
-    // A worker asked to stop (the coordinator's second SIGINT/SIGTERM): the running upload
-    // ends after its current packet (the port stays open under it) and the update counts as
-    // failed. Safe from a signal handler.
-    static void requestStop();
-
     // ---- CUpdateHost ----------------------------------------------------------------------
     CFanBase* device() override;
     SUpdateFlags& updateFlags() override { return m_Flags; }
@@ -68,6 +63,8 @@ private:
     // The port to look at while waiting: as given, the one discovery would pick, or (worker)
     // the one the coordinator handed over for this wait.
     QString watchedPort();
+    // A worker asked to stop by its coordinator: the running upload ends after its current
+    // packet (the port stays open under it) and the update counts as failed.
     bool stopRequested();
     // As the dialog's identification: the decisions anew, and the workflow told.
     void noteIdentified(const QString& port);

@@ -38,9 +38,11 @@ int main(int argc, char* argv[])
         worker = worker || arg == "--worker";
     }
     if (worker) {
-        // A station's worker or probe, from its first moment: Ctrl+C and a closed terminal are
-        // the coordinator's to handle (they reach the whole group), and a coordinator gone
-        // (its pipe broken) must not leave a unit half-written.
+        // A station's worker or probe, from its first moment (its coordinator starts it with
+        // these ignored already): the stop signals are the coordinator's to handle (a service
+        // manager sends them to every process of the station), and a coordinator gone (its
+        // pipe broken) must not leave a unit half-written.
+        std::signal(SIGTERM, SIG_IGN);
         std::signal(SIGINT, SIG_IGN);
         std::signal(SIGHUP, SIG_IGN);
         std::signal(SIGPIPE, SIG_IGN);

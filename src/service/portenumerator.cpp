@@ -6,9 +6,32 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
+
+// Two numbers into one that differs when either does.
+quint64 mix(quint64 a, quint64 b)
+{
+    return (a ^ (b + 0x9e3779b97f4a7c15ull + (a << 6) + (a >> 2))) * 0xff51afd7ed558ccdull;
+}
+
+// Which file is at `path`: its device, inode, device number and, where the file system keeps
+// it, its birth time (a file made anew may get the inode of a removed one). Never its other
+// times. 0 when there is none.
+quint64 fileStamp(const QString& path)
+{
+    struct statx st = {};
+    if (::statx(AT_FDCWD, QFile::encodeName(path).constData(), 0, STATX_INO | STATX_BTIME, &st) !=
+        0)
+        return 0;
+    quint64 stamp = mix(quint64(st.stx_dev_major) << 32 | st.stx_dev_minor, st.stx_ino);
+    stamp = mix(stamp, quint64(st.stx_rdev_major) << 32 | st.stx_rdev_minor);
+    if (st.stx_mask & STATX_BTIME)
+        stamp = mix(stamp, quint64(st.stx_btime.tv_sec) * 1000000000u + st.stx_btime.tv_nsec);
+    return stamp;
+}
 bool parseNumber(const QString& text, int& out)
 {
     bool ok = false;
@@ -142,8 +165,13 @@ QList<SPortInfo> CPortEnumerator::virtualPorts(const QString& dir)
         SPortInfo info;
         // A file left behind by a unit that died (its pseudo-terminal is gone) is no device,
         // as the system drops the node of a device that went away.
-        if (readPortFile(folder.filePath(name), info) && QFileInfo::exists(nodePath(info.portName)))
-            ports << info;
+        const QString path = folder.filePath(name);
+        if (!readPortFile(path, info) || !QFileInfo::exists(nodePath(info.portName)))
+            continue;
+        // A pseudo-terminal's number and inode are handed on to the next one; the file that
+        // announces it is new each time.
+        info.generation = mix(fileStamp(path), nodeStamp(info.portName));
+        ports << info;
     }
     return ports;
 }
@@ -166,13 +194,7 @@ QString CPortEnumerator::nodePath(const QString& portName)
 
 quint64 CPortEnumerator::nodeStamp(const QString& portName)
 {
-    struct stat st = {};
-    if (::stat(QFile::encodeName(nodePath(portName)).constData(), &st) != 0)
-        return 0;
-    // The inode and the time the node was made (or last changed): devtmpfs and devpts may give
-    // a new node the number of an old one, never the same time as well.
-    return quint64(st.st_ino) * 1000003u ^ quint64(st.st_ctim.tv_sec) * 1000000000u ^
-           quint64(st.st_ctim.tv_nsec);
+    return fileStamp(nodePath(portName));
 }
 
 QList<SPortInfo> CPortEnumerator::realPorts()
@@ -184,6 +206,7 @@ QList<SPortInfo> CPortEnumerator::realPorts()
         port.portName = info.portName();
         port.vendorID = info.hasVendorIdentifier() ? info.vendorIdentifier() : 0;
         port.productID = info.hasProductIdentifier() ? info.productIdentifier() : 0;
+        port.generation = nodeStamp(port.portName);
         ports << port;
     }
     return ports;
@@ -198,7 +221,18 @@ QList<SPortInfo> CPortEnumerator::getPorts()
 {
     if (!m_Notifying)
         m_Real = realPorts();
-    return m_Real + virtualPorts(m_PortDir);
+    return current();
+}
+
+QList<SPortInfo> CPortEnumerator::current() const
+{
+    QList<SPortInfo> ports = m_Real + virtualPorts(m_PortDir);
+    for (SPortInfo& port : ports) {
+        // A real port read again after udev said it went away may have the same node.
+        if (const quint64 plugs = m_Plugs.value(port.portName))
+            port.generation = mix(port.generation, plugs);
+    }
+    return ports;
 }
 
 void CPortEnumerator::setUpNotifications()
@@ -212,21 +246,31 @@ void CPortEnumerator::setUpNotifications()
                  << kRealPortScanMs << "ms";
     m_TtyNodes = ttyNodes();
     m_Real = realPorts();
-    m_Known = m_Real + virtualPorts(m_PortDir);
+    m_Known = current();
     m_KnownStamps.clear();
     for (const SPortInfo& port : m_Known)
-        m_KnownStamps.insert(port.portName, nodeStamp(port.portName));
+        m_KnownStamps.insert(port.portName, port.generation);
     watchPortDir();
     updateScanTimer();
 }
 
 void CPortEnumerator::rescan()
 {
-    const QList<SPortInfo> now = m_Real + virtualPorts(m_PortDir);
+    QList<SPortInfo> now = current();
     const QList<SPortInfo> before = m_Known;
+    // A port gone since the last look is another one when it comes back, whatever its node.
+    bool plugged = false;
+    for (const SPortInfo& port : before) {
+        if (!now.contains(port)) {
+            ++m_Plugs[port.portName];
+            plugged = true;
+        }
+    }
+    if (plugged)
+        now = current();
     QHash<QString, quint64> stamps;
     for (const SPortInfo& port : now)
-        stamps.insert(port.portName, nodeStamp(port.portName));
+        stamps.insert(port.portName, port.generation);
     const QHash<QString, quint64> known = m_KnownStamps;
     // A port whose node was made anew is a unit that went and came back: both are told.
     auto renewed = [&](const SPortInfo& port) {

@@ -15,6 +15,10 @@ struct SPortInfo
     QString portName; // what connectPort opens: a device name or a full path
     int vendorID = 0;
     int productID = 0;
+    // Which port of that name it is: it changes whenever the port is made anew (a unit
+    // unplugged and back, another unit under a name the kernel handed on), never when only its
+    // mode, owner or ACL change. Not part of the comparison: a port is its name.
+    quint64 generation = 0;
     bool operator==(const SPortInfo& o) const
     {
         return portName == o.portName && vendorID == o.vendorID && productID == o.productID;
@@ -61,8 +65,10 @@ public:
     static QStringList ttyNodes();
     // Where a port's device node is: a full path stays, a short name lives in /dev.
     static QString nodePath(const QString& portName);
-    // Which node the port is now: it changes when the node is made anew under the same name
-    // (a unit unplugged and back within one scan); 0 when there is none.
+    // Which node the port is now: its inode, device number and birth time, which change when
+    // the node is made anew under the same name; 0 when there is none. Never its other times: a
+    // changed mode, owner or ACL (logind handing a seat on, `udevadm trigger`) leaves the same
+    // node.
     static quint64 nodeStamp(const QString& portName);
 
 Q_SIGNALS:
@@ -74,6 +80,8 @@ protected:
     void rescan();
 
 private:
+    // The ports known now, each with its generation.
+    QList<SPortInfo> current() const;
     void watchPortDir();
     void scanTick();
     // With udev the timer only waits for a port folder that does not exist yet.
@@ -85,7 +93,8 @@ private:
     QList<SPortInfo> m_Known;
     QList<SPortInfo> m_Real;
     QStringList m_TtyNodes;                // at the last full scan of real ports
-    QHash<QString, quint64> m_KnownStamps; // nodeStamp of each port in m_Known
+    QHash<QString, quint64> m_KnownStamps; // generation of each port in m_Known
+    QHash<QString, quint64> m_Plugs;       // per port name: how often it went away
     QFileSystemWatcher m_Watcher;
     QTimer m_RealScan;
     QTimer m_BackupScan;

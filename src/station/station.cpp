@@ -54,7 +54,7 @@ CStation::CStation(const SStationOptions& options, QTextStream& out, QTextStream
             return u->state == SUnitRow::ERunning && u->port == port;
         });
     };
-    hooks.looked = [this](const QSet<QString>& now) { portsLooked(now); };
+    hooks.looked = [this](const QHash<QString, quint64>& now) { portsLooked(now); };
     hooks.sighted = [this](const SSighting& seen, const SHLP_IdentData* ident) {
         sighted(seen, ident);
     };
@@ -95,7 +95,8 @@ int CStation::run()
     m_Ports->start();
     const bool all = m_Options.mode == SStationOptions::EAll;
     if (all)
-        m_StartPorts = m_Ports->present();
+        for (auto it = m_Ports->present().cbegin(); it != m_Ports->present().cend(); ++it)
+            m_StartPorts.insert(it.key());
     if (all && m_StartPorts.isEmpty()) {
         m_Err << "ventaro-cli: no ventaro unit found\n";
         m_Err.flush();
@@ -164,7 +165,7 @@ void CStation::signalReceived(int number)
         m_Err << "station: stopping the running updates after their current packet\n";
         for (auto& unit : m_Units)
             if (unit->worker)
-                unit->worker->signal(SIGTERM);
+                unit->worker->stop();
     }
     m_Err.flush();
     m_Dirty = true;
@@ -173,10 +174,11 @@ void CStation::signalReceived(int number)
 
 // ---- Ports and units ----------------------------------------------------------------------
 
-void CStation::portsLooked(const QSet<QString>& now)
+void CStation::portsLooked(const QHash<QString, quint64>& now)
 {
     for (auto& unit : m_Units)
-        if (!unit->handOverPort.isEmpty() && !now.contains(unit->handOverPort))
+        if (!unit->handOverPort.isEmpty() &&
+            now.value(unit->handOverPort) != unit->handOverGeneration)
             unit->handOverPort.clear();
 }
 
@@ -205,10 +207,23 @@ void CStation::startWorkers()
     for (auto& unit : m_Units) {
         if (m_Options.jobs > 0 && running >= m_Options.jobs)
             break;
-        if (unit->state == SUnitRow::EQueued && !m_Ending) {
+        if (unit->state != SUnitRow::EQueued || m_Ending)
+            continue;
+        // Its port is still the one it was identified on: nobody else can be behind it.
+        if (m_Ports->present().value(unit->port) == unit->generation &&
+            !m_Ports->pending(unit->port)) {
             startWorker(*unit);
             ++running;
+        } else if (!m_Ports->pending(unit->port)) {
+            // Unplugged before its turn, or its port made anew and another unit found there:
+            // nothing was written; plugged in again, it is a unit of its own.
+            unit->exitCode = cliexit::kNoUnit;
+            unit->outcome = QLatin1String(SUnit::kGone);
+            unit->text = QStringLiteral("not on %1 any more when its turn came").arg(unit->port);
+            unit->state = SUnitRow::EDone;
+            announceDone(*unit);
         }
+        // Else the port is asked who is there now: the unit keeps its place meanwhile.
     }
     quitWhenFinished();
 }
@@ -234,7 +249,8 @@ void CStation::startWorker(SUnit& unit)
     connect(unit.worker, &CStationWorker::ended, this,
             [this, self](int code, const QString& failure) { workerEnded(*self, code, failure); });
     m_Output->event(&unit, {{QStringLiteral("event"), QStringLiteral("started")}});
-    unit.worker->start(m_Program, proto::updateArguments(unit.port, m_Options.worker));
+    unit.worker->start(m_Program,
+                       proto::updateArguments(unit.port, unit.identity, m_Options.worker));
 }
 
 void CStation::workerEvent(SUnit& unit, const QJsonObject& event)
@@ -242,8 +258,9 @@ void CStation::workerEvent(SUnit& unit, const QJsonObject& event)
     if (unit.apply(event)) {
         // A port found while the worker was still at work goes to this wait.
         const QString found = unit.handOverPort;
-        if (!found.isEmpty() && m_Ports->settled(found))
-            m_Router->handOver(unit, found);
+        if (!found.isEmpty() && m_Ports->settled(found) &&
+            m_Ports->present().value(found) == unit.handOverGeneration)
+            m_Router->handOver(unit, found, unit.handOverGeneration);
         unit.handOverPort.clear();
     }
     m_Dirty = true;
@@ -261,18 +278,26 @@ void CStation::workerEnded(SUnit& unit, int exitCode, const QString& failure)
         // (it crashed, or never started) has left none, and the unit's line is written here.
         const bool recorded = !unit.outcome.isEmpty();
         unit.workerEnded(exitCode, failure, unit.worker->lastError());
+        // Another unit answered the worker: the port is asked again who is there.
+        if (unit.gone())
+            m_Ports->forget(unit.port);
         if (!recorded)
             m_Router->appendRecord(unit);
         unit.worker->deleteLater();
         unit.worker = nullptr;
     }
+    announceDone(unit);
+    startWorkers();
+}
+
+void CStation::announceDone(SUnit& unit)
+{
     m_Dirty = true;
     m_Output->event(&unit, {{QStringLiteral("event"), QStringLiteral("done")},
                             {QStringLiteral("exitCode"), unit.exitCode},
                             {QStringLiteral("outcome"), unit.outcome},
                             {QStringLiteral("text"), unit.doneText()},
                             {QStringLiteral("durationMs"), unit.durationMs}});
-    startWorkers();
 }
 
 void CStation::quitWhenFinished()

@@ -11,6 +11,7 @@
 #include "station/stationrouting.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QJsonObject>
 #include <QObject>
 #include <QSet>
@@ -81,12 +82,14 @@ private:
 
     [[nodiscard]] bool servePage();
     void tick();
-    void portsLooked(const QSet<QString>& now);
+    void portsLooked(const QHash<QString, quint64>& now);
     void sighted(const stationrouting::SSighting& seen, const SHLP_IdentData* ident);
     void startWorkers();
     void startWorker(SUnit& unit);
     void workerEvent(SUnit& unit, const QJsonObject& event);
     void workerEnded(SUnit& unit, int exitCode, const QString& failure);
+    // The unit's attempt has ended: told to the output.
+    void announceDone(SUnit& unit);
     void quitWhenFinished();
     bool finished() const;
     // The figures of the run so far (`final`: at its end).

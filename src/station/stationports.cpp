@@ -7,7 +7,9 @@
 #include "station/stationworker.h"
 
 #include <QJsonDocument>
+#include <QPair>
 #include <QTextStream>
+#include <QVector>
 
 using stationrouting::SSighting;
 
@@ -40,29 +42,38 @@ void CStationPorts::start()
 
 void CStationPorts::look()
 {
-    QSet<QString> now;
+    QHash<QString, quint64> now;
     for (const SPortInfo& info : m_Enumerator->getPorts())
         if (isDevicePort(info, QString()))
-            now.insert(info.portName);
-    for (const QString& port : now) {
-        // New, or back: who is it?
-        if (!m_Present.contains(port) && !m_Pending.contains(port))
-            m_Pending.insert(port, SProbe());
+            now.insert(info.portName, info.generation);
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        // New, back, or made anew under the same name (another unit, perhaps): who is it?
+        const auto known = m_Present.constFind(it.key());
+        if (known != m_Present.constEnd() && known.value() == it.value())
+            continue;
+        SProbe& probe = m_Pending[it.key()];
+        if (probe.generation != it.value()) {
+            if (probe.probe)
+                probe.probe->discard(); // it asked the port that was there before
+            probe = SProbe();
+            probe.generation = it.value();
+        }
     }
-    QStringList vanished;
+    QVector<QPair<QString, quint64>> vanished;
     for (auto it = m_Pending.begin(); it != m_Pending.end();) {
         if (now.contains(it.key())) {
             ++it;
             continue;
         }
-        delete it->probe;
-        vanished << it.key();
+        if (it->probe)
+            it->probe->discard();
+        vanished.append({it.key(), it->generation});
         it = m_Pending.erase(it);
     }
     m_Hooks.looked(now);
     m_Present = now;
-    for (const QString& port : vanished)
-        sight(SSighting::EVanished, port);
+    for (const auto& [port, generation] : vanished)
+        sight(SSighting::EVanished, port, generation);
 }
 
 void CStationPorts::probe()
@@ -101,9 +112,10 @@ void CStationPorts::probeEnded(const QString& port, CStationWorker* probe, int e
         return; // the port went away meanwhile
     it->probe = nullptr;
     if (exitCode == cliexit::kOk && ident) {
-        m_Pending.erase(it);
         SSighting seen;
         seen.port = port;
+        seen.generation = it->generation;
+        m_Pending.erase(it);
         seen.identity = SUnitIdentity::of(*ident);
         seen.boot = bootloaderText(*ident);
         seen.appl = applVersionText(*ident);
@@ -113,16 +125,18 @@ void CStationPorts::probeEnded(const QString& port, CStationWorker* probe, int e
     }
     if (++it->tries < kIdentifyTries)
         return; // asked again at the next tick
+    const quint64 generation = it->generation;
     m_Pending.erase(it);
     m_Err << "ventaro-cli: the unit on " << port << " does not answer; left alone\n";
     m_Err.flush();
-    sight(SSighting::EUnanswered, port);
+    sight(SSighting::EUnanswered, port, generation);
 }
 
-void CStationPorts::sight(SSighting::EKind kind, const QString& port)
+void CStationPorts::sight(SSighting::EKind kind, const QString& port, quint64 generation)
 {
     SSighting seen;
     seen.kind = kind;
     seen.port = port;
+    seen.generation = generation;
     m_Hooks.sighted(seen, nullptr);
 }

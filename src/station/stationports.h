@@ -34,8 +34,9 @@ public:
     {
         // A worker works on the port: it is not probed meanwhile.
         std::function<bool(const QString& port)> busy;
-        // The ventaro ports there now, told before the ports gone meanwhile are sighted.
-        std::function<void(const QSet<QString>& now)> looked;
+        // The ventaro ports there now with their generations, told before the ports gone
+        // meanwhile are sighted.
+        std::function<void(const QHash<QString, quint64>& now)> looked;
         // What a port told (`ident` null unless it was identified).
         std::function<void(const stationrouting::SSighting& seen, const SHLP_IdentData* ident)>
             sighted;
@@ -52,16 +53,22 @@ public:
     // Starts a probe on every new port that has none and no worker on it.
     void probe();
 
-    const QSet<QString>& present() const { return m_Present; }
+    // The ventaro ports there now, with their generations.
+    const QHash<QString, quint64>& present() const { return m_Present; }
     // There now and identified (no probe asks it).
     bool settled(const QString& port) const
     {
         return m_Present.contains(port) && !m_Pending.contains(port);
     }
+    // Asked again who is on the port, at the next look.
+    void forget(const QString& port) { m_Present.remove(port); }
+    // A probe is to ask, or asks, who is on the port.
+    bool pending(const QString& port) const { return m_Pending.contains(port); }
 
 private:
     struct SProbe
     {
+        quint64 generation = 0; // of the port to be asked
         int tries = 0;
         CStationWorker* probe = nullptr;
     };
@@ -69,13 +76,13 @@ private:
     void startProbe(const QString& port, SProbe& probe);
     void probeEnded(const QString& port, CStationWorker* probe, int exitCode,
                     const SHLP_IdentData* ident);
-    void sight(stationrouting::SSighting::EKind kind, const QString& port);
+    void sight(stationrouting::SSighting::EKind kind, const QString& port, quint64 generation);
 
     std::unique_ptr<CPortEnumerator> m_Enumerator;
     QString m_Program;
     bool m_Verbose = false;
     QTextStream& m_Err;
     SHooks m_Hooks;
-    QSet<QString> m_Present;          // ventaro ports at the last look
-    QHash<QString, SProbe> m_Pending; // new ports not identified yet
+    QHash<QString, quint64> m_Present; // ventaro ports at the last look, by generation
+    QHash<QString, SProbe> m_Pending;  // new ports not identified yet
 };

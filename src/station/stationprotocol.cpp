@@ -4,10 +4,13 @@
 
 namespace stationprotocol {
 
-QStringList updateArguments(const QString& port, const SWorkerSettings& s)
+QStringList updateArguments(const QString& port, const SUnitIdentity& unit,
+                            const SWorkerSettings& s)
 {
-    QStringList args = {QStringLiteral("--port"), port, QStringLiteral("update"),
-                        QStringLiteral("--worker"), QStringLiteral("--json")};
+    QStringList args = {QStringLiteral("--port"), port,
+                        QStringLiteral("update"), QStringLiteral("--worker"),
+                        QStringLiteral("--json"), QStringLiteral("--expect"),
+                        expectText(unit)};
     if (s.verbose)
         args.prepend(QStringLiteral("--verbose"));
     if (s.forceBoot)
@@ -49,6 +52,41 @@ QList<QByteArray> takeLines(QByteArray& buffer)
         buffer.remove(0, end + 1);
     }
     return lines;
+}
+
+QString expectText(const SUnitIdentity& unit)
+{
+    return QStringLiteral("%1,%2,%3")
+        .arg(unit.plus ? QStringLiteral("plus") : QStringLiteral("100"))
+        .arg(unit.serial)
+        .arg(unit.board);
+}
+
+bool parseExpect(const QString& text, SUnitIdentity& unit)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 3 ||
+        (parts[0] != QLatin1String("plus") && parts[0] != QLatin1String("100")))
+        return false;
+    bool serialOk = false, boardOk = false;
+    const uint serial = parts[1].toUInt(&serialOk);
+    const int board = parts[2].toInt(&boardOk);
+    if (!serialOk || !boardOk || board < 0 || board > 255)
+        return false;
+    unit.plus = parts[0] == QLatin1String("plus");
+    unit.serial = serial;
+    unit.board = board;
+    return true;
+}
+
+QByteArray stopLine()
+{
+    return "stop\n";
+}
+
+bool isStop(const QByteArray& line)
+{
+    return line.trimmed() == "stop";
 }
 
 QByteArray handOverLine(int wait, const QString& port)

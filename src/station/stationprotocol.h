@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/hlprecords.h"
+#include "service/unitidentity.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -9,9 +10,10 @@
 #include <QStringList>
 
 // Between the station's coordinator and its worker processes. A worker (`update --worker` on one
-// unit's port, or `identify --worker`, the probe that asks a new port for its unit) writes one
-// JSON object per line on stdout, each with an "event" key; the coordinator writes lines to the
-// update worker's stdin.
+// unit's port, bound to that unit's identity by --expect, or `identify --worker`, the probe that
+// asks a new port for its unit) writes one JSON object per line on stdout, each with an "event"
+// key; the coordinator writes lines to the update worker's stdin: hand-overs, and the request
+// to stop (a worker ignores the stop signals, which are the coordinator's).
 //
 // Only one side opens a port at a time: the coordinator probes a port only while no worker works
 // on it, and a worker waiting for its unit to come back opens only the port the coordinator
@@ -63,7 +65,11 @@ struct SWorkerSettings
 
 // The arguments of the update worker for the unit on `port`, and of the probe that asks
 // `port` who is there.
-QStringList updateArguments(const QString& port, const SWorkerSettings& settings);
+QStringList updateArguments(const QString& port, const SUnitIdentity& unit,
+                            const SWorkerSettings& settings);
+// --expect's value for `unit`: "plus,60001,3" (model, serial number, board), and back.
+QString expectText(const SUnitIdentity& unit);
+[[nodiscard]] bool parseExpect(const QString& text, SUnitIdentity& unit);
 QStringList probeArguments(const QString& port, bool verbose);
 
 // One JSON object on one line, with its line break: the form of every event line (and of every
@@ -72,6 +78,10 @@ QString jsonLine(const QJsonObject& object);
 // The whole lines at the front of `buffer`, taken out of it (without their line breaks); an
 // unfinished last line stays for the next bytes.
 QList<QByteArray> takeLines(QByteArray& buffer);
+
+// "stop": the update is to end after its current packet (the unit counts as not updated).
+QByteArray stopLine();
+bool isStop(const QByteArray& line);
 
 // "port WAIT NAME": the unit of wait number WAIT is on port NAME.
 QByteArray handOverLine(int wait, const QString& port);

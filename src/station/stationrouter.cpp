@@ -11,8 +11,6 @@
 
 #include <QTextStream>
 
-#include <csignal>
-
 using stationrouting::EAction;
 using stationrouting::SSighting;
 using stationrouting::SUnitRow;
@@ -37,13 +35,13 @@ bool CStationRouter::route(const SSighting& seen, const SHLP_IdentData* ident, c
         // A unit of the start of --all identified after the end was asked for: it is listed
         // as never started, not forgotten.
         if (startPort && run.ending)
-            newUnit(seen.port, ident);
+            newUnit(seen, ident);
         break;
     case EAction::ENoAnswer:
         noAnswer(seen);
         break;
     case EAction::ENewUnit:
-        newUnit(seen.port, ident);
+        newUnit(seen, ident);
         break;
     case EAction::EUpToDate:
         upToDate(seen, ident);
@@ -52,16 +50,17 @@ bool CStationRouter::route(const SSighting& seen, const SHLP_IdentData* ident, c
         // Plugged in again while it waits for its turn: it keeps its place, on this port.
         SStationUnit& unit = *units[size_t(route.unit)];
         unit.port = seen.port;
+        unit.generation = seen.generation;
         if (ident)
             unit.ident = *ident;
         break;
     }
     case EAction::EHandOver:
-        handOver(*units[size_t(route.unit)], seen.port);
+        handOver(*units[size_t(route.unit)], seen.port, seen.generation);
         break;
     case EAction::EDuplicate: {
         SStationUnit& twin = *units[size_t(route.unit)];
-        duplicate(newUnit(seen.port, ident), twin);
+        duplicate(newUnit(seen, ident), twin);
         break;
     }
     }
@@ -77,6 +76,7 @@ std::vector<SUnitRow> CStationRouter::table() const
         row.state = unit->superseded ? SUnitRow::EDone : unit->state;
         row.identity = unit->identity;
         row.port = unit->port;
+        row.generation = unit->generation;
         row.updated = unit->state == SUnitRow::EDone &&
                       (unit->exitCode == cliexit::kOk || unit->exitCode == cliexit::kUpToDate);
         row.bootAfter = unit->bootAfter;
@@ -87,11 +87,12 @@ std::vector<SUnitRow> CStationRouter::table() const
     return rows;
 }
 
-SStationUnit& CStationRouter::addUnit(const QString& port, const SHLP_IdentData* ident)
+SStationUnit& CStationRouter::addUnit(const SSighting& seen, const SHLP_IdentData* ident)
 {
     auto unit = std::make_unique<SStationUnit>();
     unit->number = int(m_Parts.units.size()) + 1;
-    unit->port = port;
+    unit->port = seen.port;
+    unit->generation = seen.generation;
     if (ident) {
         unit->ident = *ident;
         unit->identity = SUnitIdentity::of(*ident);
@@ -101,16 +102,16 @@ SStationUnit& CStationRouter::addUnit(const QString& port, const SHLP_IdentData*
     return *m_Parts.units.back();
 }
 
-SStationUnit& CStationRouter::newUnit(const QString& port, const SHLP_IdentData* ident)
+SStationUnit& CStationRouter::newUnit(const SSighting& seen, const SHLP_IdentData* ident)
 {
-    SStationUnit& unit = addUnit(port, ident);
+    SStationUnit& unit = addUnit(seen, ident);
     m_Parts.output.event(&unit, {{QStringLiteral("event"), QStringLiteral("unit")}});
     return unit;
 }
 
 void CStationRouter::noAnswer(const SSighting& seen)
 {
-    SStationUnit& unit = addUnit(seen.port, nullptr);
+    SStationUnit& unit = addUnit(seen, nullptr);
     unit.state = SUnitRow::ENoAnswer;
     unit.exitCode = cliexit::kNoUnit;
     unit.outcome = QLatin1String(SStationUnit::kNoAnswer);
@@ -121,7 +122,7 @@ void CStationRouter::noAnswer(const SSighting& seen)
 
 void CStationRouter::upToDate(const SSighting& seen, const SHLP_IdentData* ident)
 {
-    SStationUnit& unit = newUnit(seen.port, ident);
+    SStationUnit& unit = newUnit(seen, ident);
     unit.bootAfter = seen.boot;
     unit.applAfter = seen.appl;
     unit.wifiAfter = seen.wifi;
@@ -129,16 +130,18 @@ void CStationRouter::upToDate(const SSighting& seen, const SHLP_IdentData* ident
                      QStringLiteral("updated here before; it still runs what its update wrote"));
 }
 
-void CStationRouter::handOver(SStationUnit& unit, const QString& port)
+void CStationRouter::handOver(SStationUnit& unit, const QString& port, quint64 generation)
 {
     if (unit.state != SUnitRow::EWaiting) {
         // Its worker has not begun to wait yet: the port is handed to the wait that comes.
         unit.handOverPort = port;
+        unit.handOverGeneration = generation;
         return;
     }
     // The unit came back after a restart, perhaps under another name: its worker goes on with
     // it there, and the coordinator keeps away from the port from now on.
     unit.port = port;
+    unit.generation = generation;
     unit.state = SUnitRow::ERunning;
     unit.handOverPort.clear();
     unit.worker->send(stationprotocol::handOverLine(unit.wait, port));
@@ -155,7 +158,7 @@ void CStationRouter::duplicate(SStationUnit& seen, SStationUnit& twin)
         // Its worker cannot tell the two apart when the unit restarts: it stops after its
         // current packet, and the unit ends as a duplicate.
         twin.duplicateText = text;
-        twin.worker->signal(SIGTERM);
+        twin.worker->stop();
     } else if (twin.state == SUnitRow::EQueued) {
         endWithoutWorker(twin, cliexit::kNotUpdatable, outcome, text);
     }

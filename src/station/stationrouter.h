@@ -3,6 +3,7 @@
 #include "device/hlprecords.h"
 #include "station/stationrouting.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -37,10 +38,10 @@ public:
     // What routing needs to know of the run besides the units.
     struct SRun
     {
-        bool stationMode = false;               // `station` rather than `update --all`
-        bool ending = false;                    // no new unit is taken
-        QSet<QString>* startPorts = nullptr;    // --all: ports of the start without a unit yet
-        const QSet<QString>* present = nullptr; // the ventaro ports there now
+        bool stationMode = false;            // `station` rather than `update --all`
+        bool ending = false;                 // no new unit is taken
+        QSet<QString>* startPorts = nullptr; // --all: ports of the start without a unit yet
+        const QHash<QString, quint64>* present = nullptr; // the ventaro ports there now
     };
 
     explicit CStationRouter(SParts parts) : m_Parts(std::move(parts)) {}
@@ -48,15 +49,15 @@ public:
     // What a port told; false when nothing changed.
     bool route(const stationrouting::SSighting& seen, const SHLP_IdentData* ident, const SRun& run);
     // The unit is back after a restart on `port`: to its worker, now or at its next wait.
-    void handOver(SStationUnit& unit, const QString& port);
+    void handOver(SStationUnit& unit, const QString& port, quint64 generation);
     // The unit's record line as the coordinator knows it (for a unit whose worker left none).
     void appendRecord(const SStationUnit& unit);
 
 private:
     std::vector<stationrouting::SUnitRow> table() const;
-    SStationUnit& addUnit(const QString& port, const SHLP_IdentData* ident);
+    SStationUnit& addUnit(const stationrouting::SSighting& seen, const SHLP_IdentData* ident);
     // A unit of its own, told to the output.
-    SStationUnit& newUnit(const QString& port, const SHLP_IdentData* ident);
+    SStationUnit& newUnit(const stationrouting::SSighting& seen, const SHLP_IdentData* ident);
     void noAnswer(const stationrouting::SSighting& seen);
     void upToDate(const stationrouting::SSighting& seen, const SHLP_IdentData* ident);
     void duplicate(SStationUnit& seen, SStationUnit& twin);

@@ -18,6 +18,16 @@ int lastNoAnswerOn(const std::vector<SUnitRow>& units, const QString& port)
     return -1;
 }
 
+// The unit of `row` answered on its port since that port was last made anew, and it is still
+// there: whoever answers elsewhere with its identity is a second unit.
+bool stillOnItsPort(const SUnitRow& row, const SSighting& seen, const SContext& context)
+{
+    if (row.port == seen.port || row.generation == 0)
+        return false;
+    const auto it = context.present.constFind(row.port);
+    return it != context.present.constEnd() && it.value() == row.generation;
+}
+
 } // namespace
 
 SRoute route(const std::vector<SUnitRow>& units, const SSighting& seen, const SContext& context)
@@ -38,8 +48,7 @@ SRoute route(const std::vector<SUnitRow>& units, const SSighting& seen, const SC
             const SUnitRow& row = units[size_t(i)];
             if (!active(row) || row.identity != seen.identity)
                 continue;
-            // Its own port still there: a second unit with the same identity.
-            if (row.port != seen.port && context.present.contains(row.port))
+            if (stillOnItsPort(row, seen, context))
                 return {EAction::EDuplicate, i, supersedes};
             if (row.state == SUnitRow::EQueued)
                 return {EAction::ERequeue, i, supersedes};
@@ -49,7 +58,7 @@ SRoute route(const std::vector<SUnitRow>& units, const SSighting& seen, const SC
             const SUnitRow& row = units[size_t(i)];
             if (row.state != SUnitRow::EDone || row.identity != seen.identity)
                 continue;
-            if (row.port != seen.port && context.present.contains(row.port))
+            if (stillOnItsPort(row, seen, context))
                 return {EAction::EDuplicate, i, supersedes};
             // The update rules would write its application again; it is not written when its
             // latest attempt here left it with exactly the versions it reports now.

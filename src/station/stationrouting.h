@@ -2,14 +2,16 @@
 
 #include "service/unitidentity.h"
 
-#include <QSet>
+#include <QHash>
 #include <QString>
 
 #include <vector>
 
 // Where a port the station has looked at belongs: the one place that decides, over the plain
 // table of the units the station knows, so that a table test drives it without processes.
-// Units are told apart by identity; a port name only says where a unit is now.
+// Units are told apart by identity; a port name only says where a unit is now, and the kernel
+// hands it to the next unit. A unit is still on its old port only while that port has the
+// generation it had when the unit was identified there.
 namespace stationrouting {
 
 // A unit the station knows, as the routing sees it.
@@ -25,6 +27,7 @@ struct SUnitRow
     EState state = EQueued;
     SUnitIdentity identity;
     QString port;
+    quint64 generation = 0; // of `port` when the unit was last identified there
     // EDone: the attempt left the unit updated (or up to date) reporting these versions.
     bool updated = false;
     QString bootAfter, applAfter, wifiAfter;
@@ -40,16 +43,17 @@ struct SSighting
     };
     EKind kind = EIdentified;
     QString port;
+    quint64 generation = 0; // of the port when it was asked
     SUnitIdentity identity;
     QString boot, appl, wifi;
 };
 
 struct SContext
 {
-    bool takesNewUnits = true; // false once the end was asked for, and with --all for a port
-                               // that was not there at the start
-    bool stationMode = false;  // `station` rather than `update --all`
-    QSet<QString> present;     // the ventaro ports there now
+    bool takesNewUnits = true;       // false once the end was asked for, and with --all for a port
+                                     // that was not there at the start
+    bool stationMode = false;        // `station` rather than `update --all`
+    QHash<QString, quint64> present; // the ventaro ports there now, with their generations
 };
 
 enum class EAction {

@@ -72,6 +72,8 @@ QString stationRemedy(int exitCode, const QString& outcome)
         return QStringLiteral("unplug one of them; each unit needs a serial number of its own");
     if (outcome == QLatin1String(SStationUnit::kNotStarted))
         return QStringLiteral("plug it in again at the next run");
+    if (outcome == QLatin1String(SStationUnit::kGone))
+        return QStringLiteral("plug it in again to update it");
     switch (exitCode) {
     case cliexit::kNotUpdatable:
         return QStringLiteral("this tool cannot update it");
@@ -110,7 +112,7 @@ QMap<QString, SAttempts> attemptsByUnit(const std::vector<std::unique_ptr<SStati
     using stationrouting::SUnitRow;
     QMap<QString, SAttempts> byUnit;
     for (const auto& unit : units) {
-        if (unit->superseded)
+        if (unit->superseded || unit->gone())
             continue;
         if (unit->state == SUnitRow::ENoAnswer) {
             addFailure(

@@ -25,16 +25,21 @@ struct SStationUnit
     static constexpr char kNoAnswer[] = "no-answer";
     static constexpr char kNotStarted[] = "not-started";
     static constexpr char kWorkerFailed[] = "worker-failed";
+    // Not there when its turn came, or another unit answered its worker: nothing was written,
+    // and it counts as no attempt.
+    static constexpr char kGone[] = "gone";
 
-    int number = 0; // 1, 2, ... in the order the units were found
-    QString port;   // where the unit is now
+    int number = 0;         // 1, 2, ... in the order the units were found
+    QString port;           // where the unit is now
+    quint64 generation = 0; // of `port` when the unit was last identified there
     SUnitIdentity identity;
     SHLP_IdentData ident; // as the coordinator identified it (none for a no-answer row)
     stationrouting::SUnitRow::EState state = stationrouting::SUnitRow::EQueued;
     bool superseded = false; // a no-answer port that answered later: it no longer counts
     CStationWorker* worker = nullptr;
-    int wait = 0;          // the number of the worker's latest wait for its unit
-    QString handOverPort;  // found while its worker was still at work: handed at its next wait
+    int wait = 0;         // the number of the worker's latest wait for its unit
+    QString handOverPort; // found while its worker was still at work: handed at its next wait
+    quint64 handOverGeneration = 0;
     QString duplicateText; // another unit with its identity turned up while it was updated
     QString step;
     int percent = 0;
@@ -45,6 +50,7 @@ struct SStationUnit
     QString text;
     QString bootAfter, applAfter, wifiAfter; // as identified after its update, if it was
 
+    bool gone() const { return outcome == QLatin1String(kGone); }
     bool started() const { return state != stationrouting::SUnitRow::EQueued; }
     bool done() const { return state == stationrouting::SUnitRow::EDone; }
     qint64 elapsedMs() const { return done() ? durationMs : started() ? clock.elapsed() : 0; }

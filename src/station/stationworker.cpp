@@ -4,6 +4,8 @@
 
 #include <csignal>
 
+#include <unistd.h>
+
 CStationWorker::CStationWorker(QObject* parent) : QObject(parent)
 {
     m_Limit.setSingleShot(true);
@@ -24,12 +26,16 @@ CStationWorker::CStationWorker(QObject* parent) : QObject(parent)
                 else
                     end(code, QString());
             });
-    // A program that cannot be started reports only this, never finished().
-    connect(&m_Process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            end(-1, QStringLiteral("the worker could not be started (%1)")
-                        .arg(m_Process.errorString()));
-    });
+    // A program that cannot be started reports only this, never finished(), and may report it
+    // from inside start(): its end is told from the event loop, after the caller is done.
+    connect(
+        &m_Process, &QProcess::errorOccurred, this,
+        [this](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                end(-1, QStringLiteral("the worker could not be started (%1)")
+                            .arg(m_Process.errorString()));
+        },
+        Qt::QueuedConnection);
 }
 
 CStationWorker::~CStationWorker()
@@ -55,10 +61,32 @@ void CStationWorker::send(const QByteArray& line)
         m_Process.write(line);
 }
 
-void CStationWorker::signal(int number)
+void CStationWorker::stop()
 {
-    if (running() && m_Process.processId() > 0)
-        ::kill(pid_t(m_Process.processId()), number);
+    send(stationprotocol::stopLine());
+}
+
+void CStationWorker::discard()
+{
+    m_Ended = true;
+    m_Limit.stop();
+    if (m_Process.state() == QProcess::NotRunning) {
+        deleteLater();
+        return;
+    }
+    connect(&m_Process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
+            &QObject::deleteLater);
+    m_Process.kill();
+}
+
+void CStationWorker::CChild::setupChildProcess()
+{
+    // Between fork and exec: only async-signal-safe calls. Ignored signals stay ignored
+    // across exec.
+    ::setpgid(0, 0);
+    ::signal(SIGTERM, SIG_IGN);
+    ::signal(SIGINT, SIG_IGN);
+    ::signal(SIGHUP, SIG_IGN);
 }
 
 void CStationWorker::readOutput()

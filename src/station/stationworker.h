@@ -9,7 +9,13 @@
 
 // One child process of the station (an update worker or a probe), with one owner for all the
 // ways it can end: a normal exit, a crash, a program that cannot be started (which never
-// reports `finished`), or a time limit. ended() comes exactly once, after the last output line.
+// reports `finished`), or a time limit. ended() comes exactly once, after the last output line,
+// and always from the event loop (never from inside start()).
+//
+// The child runs in a process group of its own and ignores SIGTERM, SIGINT and SIGHUP from
+// before its program starts: a service manager's SIGTERM to all the station's processes, or a
+// signal to its group, reaches the coordinator alone, which lets running updates finish. Only
+// the coordinator stops a worker, by a line of the protocol.
 class CStationWorker : public QObject
 {
     Q_OBJECT
@@ -27,7 +33,11 @@ public:
     qint64 processId() const { return m_Process.processId(); }
     // A line for its stdin (ignored once it ended).
     void send(const QByteArray& line);
-    void signal(int number);
+    // Asks an update worker to stop after its current packet.
+    void stop();
+    // Not wanted any more (its port went away): it is killed and deleted once it has ended,
+    // without waiting for it; ended() does not come.
+    void discard();
     // Its last non-empty line on stderr.
     const QString& lastError() const { return m_LastError; }
 
@@ -42,7 +52,14 @@ private:
     void readErrors();
     void end(int exitCode, const QString& failure);
 
-    QProcess m_Process;
+    // Sets up the child between fork and exec.
+    class CChild final : public QProcess
+    {
+    protected:
+        void setupChildProcess() override;
+    };
+
+    CChild m_Process;
     QTimer m_Limit;
     QByteArray m_Pending;
     QString m_LastError;

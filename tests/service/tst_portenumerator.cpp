@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <utime.h>
 
 namespace {
 void announce(const QString& dir, const QString& name, const QString& path,
@@ -43,6 +44,7 @@ private slots:
     void onlyRealChangesAreSignalled();
     void portOfADeadUnitIsGone();
     void unitBackUnderTheSameNameIsSeen();
+    void touchedNodeIsTheSamePort();
 };
 
 void tst_PortEnumerator::readsPortFiles()
@@ -169,6 +171,28 @@ void tst_PortEnumerator::unitBackUnderTheSameNameIsSeen()
     QCOMPARE(gone.size(), 1);
     QCOMPARE(gone[0].at(0).value<SPortInfo>().portName, pts);
     QCOMPARE(found[0].at(0).value<SPortInfo>().portName, pts);
+}
+
+// A new mode, owner or ACL (logind's uaccess on a seat change, `udevadm trigger`) or a touch
+// leaves the same port: no unplug and plug-in is told, and its generation stays.
+void tst_PortEnumerator::touchedNodeIsTheSamePort()
+{
+    QTemporaryDir dir;
+    const QString pts = node(dir, "6");
+    CPortEnumerator enumerator;
+    enumerator.setPortDir(dir.path());
+    announce(dir.path(), "unit", pts);
+    enumerator.setUpNotifications();
+    const quint64 generation = enumerator.getPorts().value(0).generation;
+    QVERIFY(generation != 0);
+    QSignalSpy found(&enumerator, &CPortEnumerator::deviceDiscovered);
+    QSignalSpy gone(&enumerator, &CPortEnumerator::deviceRemoved);
+
+    QVERIFY(QFile::setPermissions(pts, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    QVERIFY(::utime(QFile::encodeName(pts).constData(), nullptr) == 0);
+    QVERIFY(!found.wait(1500)); // more than a scan of the ports
+    QCOMPARE(gone.size(), 0);
+    QCOMPARE(enumerator.getPorts().value(0).generation, generation);
 }
 
 QTEST_GUILESS_MAIN(tst_PortEnumerator)

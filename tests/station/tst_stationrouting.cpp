@@ -21,11 +21,13 @@ SUnitIdentity plus(quint32 serial)
     return {true, serial, 3};
 }
 
+// Every port below is of generation 1 unless it was made anew (renewed).
 SUnitRow row(SUnitRow::EState state, const QString& port, quint32 serial = kSerial)
 {
     SUnitRow r;
     r.state = state;
     r.port = port;
+    r.generation = 1;
     r.identity = state == SUnitRow::ENoAnswer ? SUnitIdentity() : plus(serial);
     return r;
 }
@@ -46,6 +48,7 @@ SSighting identified(const QString& port, quint32 serial = kSerial,
 {
     SSighting s;
     s.port = port;
+    s.generation = 1;
     s.identity = plus(serial);
     s.boot = QStringLiteral("2.24.B");
     s.appl = appl;
@@ -66,7 +69,15 @@ SContext at(const QStringList& present, bool takesNew = true, bool station = fal
     SContext c;
     c.takesNewUnits = takesNew;
     c.stationMode = station;
-    c.present = QSet<QString>(present.cbegin(), present.cend());
+    for (const QString& port : present)
+        c.present.insert(port, 1);
+    return c;
+}
+
+// The kernel handed `port` to another unit since the rows were made.
+SContext renewed(SContext c, const QString& port)
+{
+    c.present.insert(port, 2);
     return c;
 }
 
@@ -118,6 +129,13 @@ void tst_StationRouting::route_data()
     QTest::addRow("duplicate of a unit done and still plugged in")
         << std::vector<S>{updatedRow(a)} << identified(b) << at({a, b}, true, true)
         << SRoute{EAction::EDuplicate, 0, -1};
+    // The kernel gave its old name to the next unit while it restarted: that is no twin.
+    QTest::addRow("back after its restart, its old name taken by another unit")
+        << std::vector<S>{row(S::EWaiting, a)} << identified(b) << renewed(at({a, b}), a)
+        << SRoute{EAction::EHandOver, 0, -1};
+    QTest::addRow("failed unit retried on another socket, its old name taken")
+        << std::vector<S>{row(S::EDone, a)} << identified(b) << renewed(at({a, b}, true, true), a)
+        << SRoute{EAction::ENewUnit, -1, -1};
     QTest::addRow("back after its restart, under another name")
         << std::vector<S>{row(S::EWaiting, a)} << identified(b) << at({b}, false)
         << SRoute{EAction::EHandOver, 0, -1};
