@@ -47,6 +47,34 @@ QStringList recordLines(const Bench& bench)
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+const QString kCoordinator = QStringLiteral("coordinator");
+const QString kGroup = QStringLiteral("group");
+const QString kEveryProcess = QStringLiteral("every process");
+
+// `pid` and all its descendants, as a service manager's control group holds them.
+QList<pid_t> processTree(pid_t pid)
+{
+    QList<pid_t> tree = {pid};
+    for (int i = 0; i < tree.size(); ++i) {
+        const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+        for (const QString& entry : entries) {
+            bool ok = false;
+            const pid_t child = pid_t(entry.toInt(&ok));
+            if (!ok || tree.contains(child))
+                continue;
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(child));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            // "pid (name) state ppid ...": the name may hold spaces, the last ')' ends it.
+            const QByteArray text = stat.readAll();
+            const QList<QByteArray> rest = text.mid(text.lastIndexOf(')') + 2).split(' ');
+            if (rest.size() > 1 && pid_t(rest[1].toInt()) == tree[i])
+                tree << child;
+        }
+    }
+    return tree;
+}
+
 QString recordOf(const QStringList& lines, int serial)
 {
     for (const QString& line : lines)
@@ -104,6 +132,7 @@ class tst_CliStation : public QObject
 private slots:
     void updateAllWithOneFaultyUnit();
     void stationFollowsUnitsByIdentity();
+    void queuedUnitsPortTakenByAnother();
     void terminalLinesOfDoneUnitsScrollAway();
     void terminalLinesFitTheWidth();
     void endings_data();
@@ -275,6 +304,76 @@ void tst_CliStation::stationFollowsUnitsByIdentity()
              qPrintable(lines[3]));
 }
 
+// A unit waits for its turn; it is unplugged and another unit gets its pty's name. Its row ends
+// gone (nothing written, no record line, not a failure), and the other unit is updated once,
+// by a worker of its own.
+void tst_CliStation::queuedUnitsPortTakenByAnother()
+{
+    Bench bench;
+    Units units(bench);
+    QVERIFY(units.start("a", kOlderPlus + QStringList{"--serial", "60031"}));
+    QVERIFY(units.start("c", kOlderPlus + QStringList{"--serial", "60033"}));
+    QProcess station;
+    station.setProcessEnvironment(bench.environment());
+    station.start(cliPath(),
+                  {"station", "--jobs", "1", "--json", "--record", bench.path("record.csv")});
+    QVERIFY(station.waitForStarted(kTimeoutMs));
+    QString out;
+    auto count = [&](const char* name) {
+        out += QString::fromUtf8(station.readAllStandardOutput());
+        return events(out, QLatin1String(name)).size();
+    };
+    QVERIFY2(
+        QTest::qWaitFor([&] { return count("unit") == 2 && count("started") == 1; }, kTimeoutMs),
+        qPrintable(out));
+    const QJsonObject first = events(out, QStringLiteral("started")).value(0);
+    const int running = first.value(QStringLiteral("serial")).toInt();
+    const QString queued = running == 60031 ? QStringLiteral("c") : QStringLiteral("a");
+    const int queuedSerial = running == 60031 ? 60033 : 60031;
+    QString queuedPort;
+    for (const QJsonObject& e : events(out, QStringLiteral("unit")))
+        if (e.value(QStringLiteral("serial")).toInt() == queuedSerial)
+            queuedPort = e.value(QStringLiteral("port")).toString();
+    QVERIFY(!queuedPort.isEmpty());
+
+    // The kernel hands out the lowest free number: the ones below are held meanwhile.
+    units.stop(queued);
+    std::vector<int> held;
+    const auto release = qScopeGuard([&] {
+        for (int fd : held)
+            ::close(fd);
+    });
+    for (;;) {
+        const int fd = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(fd >= 0 && ::grantpt(fd) == 0 && ::unlockpt(fd) == 0);
+        if (QString::fromLocal8Bit(::ptsname(fd)) == queuedPort) {
+            ::close(fd);
+            break;
+        }
+        held.push_back(fd);
+        QVERIFY(held.size() < 64);
+    }
+    QVERIFY(units.start("d", kOlderPlus + QStringList{"--serial", "60034"}));
+    QVERIFY2(QTest::qWaitFor([&] { return count("done") == 3; }, kRunTimeoutMs), qPrintable(out));
+    ::kill(pid_t(station.processId()), SIGINT);
+    QVERIFY(station.waitForFinished(kTimeoutMs));
+    out += QString::fromUtf8(station.readAllStandardOutput());
+    QVERIFY2(station.exitCode() == 0, qPrintable(out));
+
+    QCOMPARE(doneOf(out, queuedSerial).value(QStringLiteral("outcome")).toString(),
+             QStringLiteral("gone"));
+    QCOMPARE(doneOf(out, running).value(QStringLiteral("exitCode")).toInt(), 0);
+    QCOMPARE(doneOf(out, 60034).value(QStringLiteral("exitCode")).toInt(), 0);
+    flashout::verifyPlusUpdate(bench.path("d")); // once: the application and one bootloader
+    const QStringList lines = recordLines(bench);
+    QVERIFY2(lines.size() == 1 + 2, qPrintable(lines.join('\n')));
+    QVERIFY(recordOf(lines, queuedSerial).isEmpty());
+    QVERIFY(recordOf(lines, 60034).contains(",0,updated,"));
+    const QJsonObject summary = events(out, QStringLiteral("summary")).value(0);
+    QCOMPARE(summary.value(QStringLiteral("updated")).toInt(), 2);
+    QCOMPARE(summary.value(QStringLiteral("failed")).toInt(), 0);
+}
+
 // On a terminal, a unit that is done gets its final line once; only the units still at work
 // are redrawn, so a long session does not redraw (and scroll) every unit it has seen.
 void tst_CliStation::terminalLinesOfDoneUnitsScrollAway()
@@ -343,25 +442,33 @@ void tst_CliStation::endings_data()
     QTest::addColumn<int>("units");
     QTest::addColumn<QString>("trigger"); // the event after which the signals are sent
     QTest::addColumn<QList<int>>("sent");
-    QTest::addColumn<int>("jobs");  // 0: all at once
-    QTest::addColumn<int>("gapMs"); // between the signals
-    QTest::addColumn<bool>("group");
+    QTest::addColumn<int>("jobs");   // 0: all at once
+    QTest::addColumn<int>("gapMs");  // between the signals
+    QTest::addColumn<QString>("to"); // the coordinator, its group, or every process of it
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("outcomes"); // "done" outcomes in unit order
     QTest::addColumn<int>("records");
 
     QTest::addRow("second SIGTERM in the pause after a block")
-        << 1 << "block-end" << QList<int>{SIGTERM, SIGTERM} << 1 << 200 << false << 13
+        << 1 << "block-end" << QList<int>{SIGTERM, SIGTERM} << 1 << 200 << kCoordinator << 13
         << QStringList{"stopped"} << 1;
     // A port that never answers keeps the coordinator asking meanwhile.
     QTest::addRow("two signals 0.2 s apart, a silent port present")
-        << 1 << "progress" << QList<int>{SIGINT, SIGINT} << 1 << 200 << false << 13
+        << 1 << "progress" << QList<int>{SIGINT, SIGINT} << 1 << 200 << kCoordinator << 13
         << QStringList{"stopped"} << 1;
     QTest::addRow("SIGINT with a unit waiting for its turn")
-        << 2 << "started" << QList<int>{SIGINT} << 1 << 0 << false << 13 << QStringList{"updated"}
+        << 2 << "started" << QList<int>{SIGINT} << 1 << 0 << kCoordinator << 13
+        << QStringList{"updated"} << 1;
+    QTest::addRow("SIGHUP to the group") << 2 << "progress" << QList<int>{SIGHUP} << 0 << 0
+                                         << kGroup << 0 << QStringList{"updated", "updated"} << 2;
+    // `kill -TERM -PGID`, and a service manager stopping the station (every process of it gets
+    // SIGTERM): the running update is finished, both images and the swap.
+    QTest::addRow("SIGTERM to the group mid-update")
+        << 1 << "progress" << QList<int>{SIGTERM} << 0 << 0 << kGroup << 0 << QStringList{"updated"}
         << 1;
-    QTest::addRow("SIGHUP to the group") << 2 << "progress" << QList<int>{SIGHUP} << 0 << 0 << true
-                                         << 0 << QStringList{"updated", "updated"} << 2;
+    QTest::addRow("SIGTERM to every process mid-update")
+        << 1 << "progress" << QList<int>{SIGTERM} << 0 << 0 << kEveryProcess << 0
+        << QStringList{"updated"} << 1;
 }
 
 void tst_CliStation::endings()
@@ -371,7 +478,7 @@ void tst_CliStation::endings()
     QFETCH(QList<int>, sent);
     QFETCH(int, jobs);
     QFETCH(int, gapMs);
-    QFETCH(bool, group);
+    QFETCH(QString, to);
     QFETCH(int, exitCode);
     QFETCH(QStringList, outcomes);
     QFETCH(int, records);
@@ -417,7 +524,13 @@ void tst_CliStation::endings()
     for (int i = 0; i < sent.size(); ++i) {
         if (i > 0 && gapMs > 0)
             QThread::msleep(ulong(gapMs));
-        ::kill(group ? -pid : pid, sent[i]);
+        if (to == kGroup) {
+            ::kill(-pid, sent[i]);
+        } else {
+            const QList<pid_t> all = to == kEveryProcess ? processTree(pid) : QList<pid_t>{pid};
+            for (pid_t p : all)
+                ::kill(p, sent[i]);
+        }
     }
     const bool ended = cli.waitForFinished(kRunTimeoutMs);
     out += QString::fromUtf8(cli.readAllStandardOutput());
@@ -447,6 +560,8 @@ void tst_CliStation::endings()
         QCOMPARE(notStarted.size(), units - outcomes.size());
     }
     QVERIFY2(err.count("station:") == sent.size(), qPrintable(err)); // each signal was heard
+    if (outcomes == QStringList{"updated"} && records == 1)
+        flashout::verifyPlusUpdate(bench.path("u1"));
 }
 
 // A worker whose program cannot be started (the program file replaced while the station runs,
