@@ -6,7 +6,8 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
           libudev-dev umockdev libumockdev-dev
           postgresql libqt5sql5-psql libpq-dev
           libqt5websockets5-dev chromium
-          xvfb socat fonts-dejavu-core python3 dpkg-dev file)
+          xvfb socat fonts-dejavu-core python3 dpkg-dev file
+          lintian help2man man-db bash-completion)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -54,9 +54,9 @@ const char* const kExitCodes = R"(Exit codes:
   13  update --all, station: at least one unit failed (the summary says which and why)
   14  update: everything was written, but the unit does not confirm it (outcome
       verify-failed: another version, a checksum error or the old bootloader copy; the text
-      names each) or did not answer again afterwards (outcome not-back): update it again)
+      names each) or did not answer again afterwards (outcome not-back): update it again
   15  update --all, station: the page of --http could not be served (the address is in use
-      or not this machine's)";
+      or not this machine's))";
 
 // Options every command that talks to a unit accepts.
 const QCommandLineOption kPortOption(QStringLiteral("port"),
