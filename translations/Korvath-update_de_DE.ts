@@ -551,6 +551,11 @@
         <translation>ein anderes Gerät antwortet</translation>
     </message>
     <message>
+        <location filename="../src/service/updateverify.cpp" line="206"/>
+        <source>its partition table could not be read</source>
+        <translation>seine Partitionstabelle konnte nicht gelesen werden</translation>
+    </message>
+    <message>
         <location filename="../src/service/updateverify.cpp" line="212"/>
         <source>Verifying ...</source>
         <translation>Überprüfung ...</translation>

@@ -188,9 +188,10 @@ int CCliUpdate::failed()
 {
     if (m_Step == EUpdateStep::Verify && !m_Workflow.stoppedForOtherUnit()) {
         const SVerifyOutcome& check = m_Workflow.lastVerification();
-        return finish(cliexit::kNotVerified,
-                      check.back ? QStringLiteral("verify-failed") : QStringLiteral("not-back"),
-                      check.detail());
+        const QString outcome = !check.back          ? QStringLiteral("not-back")
+                                : check.tableMissing ? QStringLiteral("not-confirmed")
+                                                     : QStringLiteral("verify-failed");
+        return finish(cliexit::kNotVerified, outcome, check.detail());
     }
     if (m_TimedOut)
         return noComeBack();

@@ -129,7 +129,7 @@ QString SVerifyOutcome::detail() const
     QStringList parts;
     for (const SVerifyMismatch& m : mismatches)
         parts << m.detail;
-    if (!tableRead)
+    if (!tableRead && !tableMissing)
         parts << QStringLiteral("no partition table from the answering software; checked what "
                                 "the identification shows");
     return parts.join(QStringLiteral("; "));
@@ -197,9 +197,22 @@ SVerifyOutcome compare(const SWrittenUpdate& written, const SUnitIdentity& bound
             check.still(written.swappedTo, versionText(after.m_BootMainVer, after.m_BootSubVer),
                         versionText(boot->mainVer, boot->subVer));
     }
-    if (table)
+    if (table) {
         compareTable(written, table, check);
+    } else if (reportsTable(after)) {
+        out.tableMissing = true;
+        check.add(QStringLiteral("partition table: none could be read from %1; the update is not "
+                                 "confirmed")
+                      .arg(bootloaderText(after)),
+                  QCoreApplication::translate("CUpdateVerify",
+                                              "its partition table could not be read"));
+    }
     return out;
+}
+
+bool reportsTable(const SHLP_IdentData& ident)
+{
+    return ident.m_ComPartner >= 1 && ident.m_ComPartner <= 3;
 }
 
 SVerifyOutcome notBack()

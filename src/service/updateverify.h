@@ -38,6 +38,9 @@ struct SVerifyOutcome
 {
     bool back = false;      // the unit answered again within the window
     bool tableRead = false; // its partition table could be read
+    // The answering software reports a partition table, but none could be read: what the
+    // update wrote is not confirmed (one of the mismatches says so).
+    bool tableMissing = false;
     QVector<SVerifyMismatch> mismatches;
 
     bool passed() const { return back && mismatches.isEmpty(); }
@@ -55,8 +58,14 @@ constexpr int kVerifyWindowMs = 30000;
 // Requests of the check asked again when the line spoilt them, on a port that stays.
 constexpr int kVerifyTries = 5;
 
+// Whether the software answering with `ident` reports its partition table: the bootloader
+// copies and the application do; software that names none of them as the answering partner is
+// checked by its identification alone.
+bool reportsTable(const SHLP_IdentData& ident);
+
 // Holds the unit's identity after the update (and its partition table, when it could be
-// read; null otherwise) against what the update wrote into the unit `bound`.
+// read; null otherwise) against what the update wrote into the unit `bound`. Without a table
+// from software that reports one, the update is not confirmed.
 SVerifyOutcome compare(const SWrittenUpdate& written, const SUnitIdentity& bound,
                        const SHLP_IdentData& after, const CPartitionTable::SPartition* table);
 // The unit did not answer again within the window.

@@ -351,6 +351,8 @@ SVerifyOutcome CUpdateWorkflow::checkUnit()
         return fan && fan->isConnected() && !fan->portLost();
     };
     int unanswered = 0;
+    int unreadable = 0;       // rounds in which the unit answered but its table could not be read
+    SVerifyOutcome answered; // of the latest such round
     while (left() > 0 && !m_OtherUnit) {
         // A port that is gone is not asked: the unit is waited for where it comes back. On a
         // port that stays, a request spoilt on the line is asked again.
@@ -366,10 +368,14 @@ SVerifyOutcome CUpdateWorkflow::checkUnit()
                 bool read = false;
                 for (int i = 0; i < updateverify::kVerifyTries && !read && reachable(); ++i)
                     read = m_Host.device()->getPartitionTable(table);
-                if (read || reachable())
-                    return updateverify::compare(m_Written, m_Unit, m_Host.identData(),
+                if (!read && !reachable())
+                    continue; // gone between the requests (a restart): asked once it is back
+                answered = updateverify::compare(m_Written, m_Unit, m_Host.identData(),
                                                  read ? table : nullptr);
-                continue; // gone between the requests (a restart): asked once it is back
+                // A table the line spoilt each time is asked again while the window lasts.
+                if (!answered.tableMissing || ++unreadable >= updateverify::kVerifyTries)
+                    return answered;
+                continue;
             }
         }
         if (m_OtherUnit || left() <= 0 ||
@@ -377,7 +383,7 @@ SVerifyOutcome CUpdateWorkflow::checkUnit()
             break;
         unanswered = 0;
     }
-    return updateverify::notBack();
+    return answered.back && !m_OtherUnit ? answered : updateverify::notBack();
 }
 
 SUpdateMessage CUpdateWorkflow::rebootMessage() const
