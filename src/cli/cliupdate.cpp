@@ -16,6 +16,7 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <algorithm>
 #include <unistd.h>
 
 namespace {
@@ -344,6 +345,10 @@ bool CCliUpdate::waitForIdentification(int count, int windowMs)
     if (m_WorkerEnd)
         m_WorkerEnd->waitBegins(m_Wait);
     m_PolledPort = m_Unit.portName();
+    m_PolledGeneration = 0;
+    for (const SPortInfo& port : CCliUnit::ports())
+        if (port.portName == m_PolledPort)
+            m_PolledGeneration = port.generation;
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < limitMs) {
@@ -386,9 +391,45 @@ QString CCliUpdate::watchedPort()
 {
     if (m_WorkerEnd)
         return m_WorkerEnd->handedPort();
-    if (m_Options.port.isEmpty())
-        return selectDevicePort(CCliUnit::ports(), QString());
     return QFileInfo::exists(m_Options.port) ? m_Options.port : QString();
+}
+
+void CCliUpdate::findUnit()
+{
+    const QList<SPortInfo> ports = CCliUnit::ports();
+    if (!m_PolledPort.isEmpty()) {
+        const bool stays = std::any_of(ports.cbegin(), ports.cend(), [&](const SPortInfo& p) {
+            return p.portName == m_PolledPort && p.generation == m_PolledGeneration;
+        });
+        if (stays)
+            return;
+        m_PolledPort.clear();
+        m_Unit.disconnect();
+    }
+    for (const SPortInfo& port : ports) {
+        const QString key = QStringLiteral("%1 %2").arg(port.portName).arg(port.generation);
+        if (!isDevicePort(port, QString()) || m_OtherUnits.contains(key))
+            continue;
+        const CCliUnit::EResult result = m_Unit.connect(port.portName);
+        if (result != CCliUnit::EOk) {
+            // Perhaps the unit itself, not quite started yet: asked again at the next poll.
+            ++m_Retries;
+            m_Err << "ventaro-cli: " << m_Unit.errorText(result) << ", trying again\n";
+            m_Err.flush();
+            continue;
+        }
+        if (identifiedUnit() != m_Workflow.boundUnit()) {
+            // Another unit, never written and never taken for this one; asked again only once
+            // its port is made anew.
+            m_OtherUnits.insert(key);
+            m_Unit.disconnect();
+            continue;
+        }
+        m_PolledPort = port.portName;
+        m_PolledGeneration = port.generation;
+        noteIdentified(port.portName);
+        return;
+    }
 }
 
 void CCliUpdate::pollPorts()
@@ -397,6 +438,10 @@ void CCliUpdate::pollPorts()
     if (m_Unit.fan().portLost() && !m_PolledPort.isEmpty()) {
         m_PolledPort.clear();
         m_Unit.disconnect();
+    }
+    if (m_Options.port.isEmpty() && !m_WorkerEnd) {
+        findUnit();
+        return;
     }
     const QString now = watchedPort();
     if (now == m_PolledPort)

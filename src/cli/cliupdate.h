@@ -4,6 +4,7 @@
 #include "service/updateworkflow.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -60,9 +61,12 @@ private:
     [[nodiscard]] bool applyRules(bool keepBridge);
     // One look at the ports: reconnects and identifies when the unit's port changed.
     void pollPorts();
-    // The port to look at while waiting: as given, the one discovery would pick, or (worker)
-    // the one the coordinator handed over for this wait.
+    // The port to look at while waiting: as given, or (worker) the one the coordinator handed
+    // over for this wait.
     QString watchedPort();
+    // Without a port given: the unit under update wherever it comes back, by its identity;
+    // another unit's port is passed over.
+    void findUnit();
     // A worker asked to stop by its coordinator: the running upload ends after its current
     // packet (the port stays open under it) and the update counts as failed.
     bool stopRequested();
@@ -95,6 +99,8 @@ private:
     int m_Retries = 0;
     int m_Wait = 0;       // the number of the latest wait for the unit
     QString m_PolledPort; // the unit's port as last seen while waiting
+    quint64 m_PolledGeneration = 0;
+    QSet<QString> m_OtherUnits; // ports (name and generation) where another unit answered
     EDialogState m_State = EStateIdle;
     bool m_StepRunning = false;
     EUpdateStep m_Step = EUpdateStep::SerialNumber;

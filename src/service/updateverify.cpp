@@ -201,11 +201,11 @@ SVerifyOutcome compare(const SWrittenUpdate& written, const SUnitIdentity& bound
         compareTable(written, table, check);
     } else if (reportsTable(after)) {
         out.tableMissing = true;
-        check.add(QStringLiteral("partition table: none could be read from %1; the update is not "
-                                 "confirmed")
-                      .arg(bootloaderText(after)),
-                  QCoreApplication::translate("CUpdateVerify",
-                                              "its partition table could not be read"));
+        check.add(
+            QStringLiteral("partition table: none could be read from %1; the update is not "
+                           "confirmed")
+                .arg(bootloaderText(after)),
+            QCoreApplication::translate("CUpdateVerify", "its partition table could not be read"));
     }
     return out;
 }

@@ -351,7 +351,7 @@ SVerifyOutcome CUpdateWorkflow::checkUnit()
         return fan && fan->isConnected() && !fan->portLost();
     };
     int unanswered = 0;
-    int unreadable = 0;       // rounds in which the unit answered but its table could not be read
+    int unreadable = 0;      // rounds in which the unit answered but its table could not be read
     SVerifyOutcome answered; // of the latest such round
     while (left() > 0 && !m_OtherUnit) {
         // A port that is gone is not asked: the unit is waited for where it comes back. On a

@@ -2,6 +2,7 @@
 // the JSON progress lines and the production record.
 
 #include "cliprocess.h"
+#include "flashout.h"
 
 #include "firmware/flashimagelist.h"
 
@@ -66,6 +67,7 @@ private slots:
     void refusals();
     void plusUnitWithJsonProgress();
     void productionRecordAfterTwoUpdates();
+    void followsItsUnitPastAnother();
     void transferFailed();
     void swapFailed();
     void unitDoesNotComeBack();
@@ -208,6 +210,27 @@ void tst_CliUpdate::productionRecordAfterTwoUpdates()
              QStringLiteral("bootloader copy 1 2.24 sha256:%1")
                  .arg(sha256(CPartitionTable::EBootloader1, CFlashImage::ESystem100)));
     QCOMPARE(hundred.mid(12), (QStringList{"0", "0", "updated", "", "", "yes", ""}));
+}
+
+// Without --port, with two units attached: the one it updates restarts after its swap, and the
+// other one, alone on the ports meanwhile, is neither written nor taken for it; the update is
+// verified once its own unit is back.
+void tst_CliUpdate::followsItsUnitPastAnother()
+{
+    Bench bench;
+    Units units(bench);
+    QVERIFY(units.start("a", {"--model", "plus", "--serial", "60002"}));
+    // The last port, which is the one taken.
+    QVERIFY(units.start(
+        "z", kPlusOlder + QStringList{"--reboot-after-swap", "0", "--reboot-pause", "1500"}));
+    const CliResult r = bench.run({"update", "--json"}, kUpdateTimeoutMs);
+    QVERIFY2(r.exitCode == 0, describe(r));
+    const QJsonObject result = jsonLines(r.out).last();
+    QCOMPARE(result.value(QStringLiteral("outcome")).toString(), QStringLiteral("updated"));
+    QCOMPARE(result.value(QStringLiteral("applAfter")).toString(), QStringLiteral("2.24"));
+    QFile other(QDir(bench.path("a")).filePath(QStringLiteral("flashed.txt")));
+    QVERIFY(!other.open(QIODevice::ReadOnly) || !other.readAll().contains("block="));
+    flashout::verifyPlusUpdate(bench.path("z"));
 }
 
 void tst_CliUpdate::transferFailed()
