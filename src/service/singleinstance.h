@@ -5,17 +5,18 @@
 class QSharedMemory;
 
 // The lock that keeps this tool and its sibling tool from running at the same time: a one-byte
-// shared-memory segment held for the life of the process. On Linux a segment outlives a
-// killed holder, and a new key file can land on the inode of a removed one, so its key meets
-// such a segment. acquire() removes a segment that no process is attached to and creates
-// again; a segment a live holder (this tool or the sibling) is attached to still refuses.
+// shared-memory segment held for the life of the process, with a lock file beside its key file
+// (flock) that every instance of this tool holds as well. On Linux a segment outlives a killed
+// holder, and a new key file can land on the inode of a removed one, so its key meets such a
+// segment. acquire() removes a segment that no process is attached to and whose creator has
+// ended, and creates again; a segment a live holder (this tool or the sibling) is attached to,
+// or that its creator is still making, refuses. A segment left behind by another user, which
+// this user may not remove, does not refuse for good: the lock file alone holds the lock then,
+// and the debug log says so (with the `ipcrm` that clears it).
 class CSingleInstanceGuard
 {
 public:
     static constexpr const char* kKey = "Korvath-prevent-multiple-instances";
-    // A segment nobody is attached to counts as left behind once its creator has gone or it
-    // is this old: a holder attaches right after creating it.
-    static constexpr int kAbandonedAfterS = 5;
 
     explicit CSingleInstanceGuard(const QString& key = QString::fromLatin1(kKey));
     ~CSingleInstanceGuard();
@@ -30,4 +31,5 @@ private:
 
     QString m_Key;
     QSharedMemory* m_Memory = nullptr;
+    int m_LockFd = -1; // the lock file, held with the segment
 };

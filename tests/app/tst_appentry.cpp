@@ -3,6 +3,7 @@
 #include "service/singleinstance.h"
 
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSharedMemory>
 #include <QUuid>
 #include <QtTest>
@@ -43,6 +44,7 @@ private slots:
     void staleSegmentOfCrashedInstanceIsCleared();
     void segmentUnderReusedKey_data();
     void segmentUnderReusedKey();
+    void segmentOfAnotherUsersEndedInstance();
 };
 
 void tst_AppEntry::options_data()
@@ -182,16 +184,21 @@ void tst_AppEntry::staleSegmentOfCrashedInstanceIsCleared()
 
 void tst_AppEntry::segmentUnderReusedKey_data()
 {
-    QTest::addColumn<bool>("holderAlive");
-    QTest::addRow("left behind by a process that ended") << false;
-    QTest::addRow("held by a live process") << true;
+    QTest::addColumn<QString>("holder");
+    QTest::addColumn<bool>("taken");
+    QTest::addRow("left behind by a process that ended") << "ended" << true;
+    QTest::addRow("held by a live process") << "live" << false;
+    // Stopped between making the segment and attaching to it, for longer than a creation
+    // takes: it is still the lock's holder.
+    QTest::addRow("made by a live process not attached yet") << "stopped" << false;
 }
 
 // A segment another process made under the key the next key file gives, with no key file of
 // its own any more: abandoned it never refuses the lock, held it always does.
 void tst_AppEntry::segmentUnderReusedKey()
 {
-    QFETCH(bool, holderAlive);
+    QFETCH(QString, holder);
+    QFETCH(bool, taken);
     const QString key = "ventaro-test-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QString keyFile = QSharedMemory(key).nativeKey();
     QVERIFY(!QFile::exists(keyFile));
@@ -202,9 +209,28 @@ void tst_AppEntry::segmentUnderReusedKey()
         return id != -1 && ::shmat(id, nullptr, 0) != reinterpret_cast<void*>(-1) ? id : -1;
     };
     int heldId = -1;
-    if (holderAlive) {
+    pid_t stopped = -1;
+    const auto endStopped = qScopeGuard([&] {
+        if (stopped > 0) {
+            ::kill(stopped, SIGKILL);
+            ::waitpid(stopped, nullptr, 0);
+        }
+    });
+    if (holder == "live") {
         heldId = makeSegment();
         QVERIFY(heldId != -1);
+    } else if (holder == "stopped") {
+        stopped = fork();
+        if (stopped == 0) {
+            if (::shmget(g_ReusedKey, 1, IPC_CREAT | IPC_EXCL | 0600) == -1)
+                _exit(3);
+            ::raise(SIGSTOP);
+            _exit(0);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(stopped, &status, WUNTRACED), stopped);
+        QVERIFY(WIFSTOPPED(status));
+        QThread::msleep(5500); // longer than any creation takes
     } else {
         const pid_t child = fork();
         if (child == 0)
@@ -215,11 +241,50 @@ void tst_AppEntry::segmentUnderReusedKey()
     }
     {
         CSingleInstanceGuard guard(key);
-        QCOMPARE(guard.acquire(), !holderAlive);
+        QCOMPARE(guard.acquire(), taken);
+    }
+    if (stopped > 0) {
+        ::kill(stopped, SIGKILL);
+        ::waitpid(stopped, nullptr, 0);
+        stopped = -1;
+        heldId = ::shmget(g_ReusedKey, 0, 0);
     }
     if (heldId != -1)
         ::shmctl(heldId, IPC_RMID, nullptr); // removed once detached at exit
     g_ReusedKey = -1;
+    locklefts::remove(key);
+}
+
+// A segment another user's instance left behind when it was killed: this user may neither read
+// nor remove it, yet the lock is taken (through the lock file), and it still keeps a second
+// instance out.
+void tst_AppEntry::segmentOfAnotherUsersEndedInstance()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to be another user");
+    const QString key = "ventaro-test-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const pid_t owner = fork();
+    if (owner == 0) {
+        auto* held = new QSharedMemory(key);
+        if (!held->create(1))
+            _exit(3);
+        ::raise(SIGKILL);
+        _exit(4);
+    }
+    int status = 0;
+    waitpid(owner, &status, 0);
+    QVERIFY(WIFSIGNALED(status));
+    const pid_t other = fork();
+    if (other == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            _exit(5);
+        CSingleInstanceGuard first(key);
+        CSingleInstanceGuard second(key);
+        _exit(first.acquire() ? (second.acquire() ? 6 : 0) : 7);
+    }
+    waitpid(other, &status, 0);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
     locklefts::remove(key);
 }
 

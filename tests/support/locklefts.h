@@ -2,6 +2,8 @@
 
 #include "service/singleinstance.h"
 
+#include <QFile>
+#include <QSharedMemory>
 #include <QSystemSemaphore>
 
 namespace locklefts {
@@ -18,6 +20,7 @@ inline void remove(const QString& key)
     {
         QSystemSemaphore semaphore(key, 1, QSystemSemaphore::Create); // removed when destroyed
     }
+    QFile::remove(QSharedMemory(key).nativeKey() + QStringLiteral(".lock"));
 }
 
 } // namespace locklefts
