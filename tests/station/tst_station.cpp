@@ -133,6 +133,7 @@ private slots:
     void updateAllWithOneFaultyUnit();
     void stationFollowsUnitsByIdentity();
     void queuedUnitsPortTakenByAnother();
+    void unitsRestartingAtOnceUnderReusedNames();
     void terminalLinesOfDoneUnitsScrollAway();
     void terminalLinesFitTheWidth();
     void endings_data();
@@ -372,6 +373,37 @@ void tst_CliStation::queuedUnitsPortTakenByAnother()
     const QJsonObject summary = events(out, QStringLiteral("summary")).value(0);
     QCOMPARE(summary.value(QStringLiteral("updated")).toInt(), 2);
     QCOMPARE(summary.value(QStringLiteral("failed")).toInt(), 0);
+}
+
+// Six units restart after their swap at once; the kernel hands their pty names on among them as
+// they come back (the last started, on the highest number, comes back first and takes the
+// lowest free one). Each is its own unit: all six are updated and recorded with their versions
+// after, none is taken for a twin of another.
+void tst_CliStation::unitsRestartingAtOnceUnderReusedNames()
+{
+    Bench bench;
+    Units units(bench);
+    for (int i = 1; i <= 6; ++i)
+        QVERIFY(units.start(QStringLiteral("r%1").arg(i),
+                            kOlderPlus + QStringList{"--serial", QString::number(60100 + i),
+                                                     "--reboot-after-swap", "0", "--reboot-pause",
+                                                     QString::number(2000 + 400 * (7 - i))}));
+    const CliResult r = bench.run({"update", "--all", "--json", "--record",
+                                   bench.path("record.csv"), "--reboot-timeout", "30"},
+                                  kRunTimeoutMs);
+    QVERIFY2(r.exitCode == 0, describe(r));
+    QStringList ports;
+    for (const QJsonObject& e : events(r.out, QStringLiteral("handed-over")))
+        ports << e.value(QStringLiteral("port")).toString();
+    const QStringList lines = recordLines(bench);
+    QVERIFY2(lines.size() == 1 + 6, qPrintable(lines.join('\n')));
+    for (int i = 1; i <= 6; ++i) {
+        QCOMPARE(doneOf(r.out, 60100 + i).value(QStringLiteral("exitCode")).toInt(), 0);
+        QVERIFY2(recordOf(lines, 60100 + i).contains(",2.24.B,2.24,3.05,"),
+                 qPrintable(lines.join('\n')));
+        flashout::verifyPlusUpdate(bench.path(QStringLiteral("r%1").arg(i)));
+    }
+    QVERIFY2(ports.size() == 6, describe(r));
 }
 
 // On a terminal, a unit that is done gets its final line once; only the units still at work
