@@ -2,6 +2,7 @@
 
 #include "cli/cliplan.h"
 #include "cli/cliunit.h"
+#include "cli/unitfinder.h"
 #include "cli/updateoutput.h"
 #include "device/fanbase.h"
 #include "firmware/flashimagelist.h"
@@ -12,11 +13,9 @@
 #include "station/workerend.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QTextStream>
 #include <QThread>
 
-#include <algorithm>
 #include <unistd.h>
 
 namespace {
@@ -80,11 +79,10 @@ CUpdateOutput::EKind outputKind(const SCliOptions& options)
 CCliUpdate::CCliUpdate(CCliUnit& unit, const SCliOptions& options, QTextStream& out,
                        QTextStream& err)
     : m_Unit(unit), m_Options(options), m_Err(err),
-      m_Output(CUpdateOutput::make(outputKind(options), out, m_Clock, unit))
-{
-    if (options.worker)
-        m_WorkerEnd = std::make_unique<CWorkerEnd>();
-}
+      m_Output(CUpdateOutput::make(outputKind(options), out, m_Clock, unit)),
+      m_WorkerEnd(options.worker ? std::make_unique<CWorkerEnd>() : nullptr),
+      m_Finder(unit, options.port, m_WorkerEnd.get(), err)
+{}
 
 CCliUpdate::~CCliUpdate() = default;
 
@@ -250,7 +248,7 @@ int CCliUpdate::finish(int exitCode, QString outcome, QString text)
     const quint32 serialSent =
         exitCode == cliexit::kOk || m_SerialSent ? quint32(enteredSerialNumber()) : 0;
     const SProductionRecord& line =
-        m_Record->finish(exitCode, outcome, m_Clock.elapsed(), m_Retries, serialSent);
+        m_Record->finish(exitCode, outcome, m_Clock.elapsed(), m_Finder.retries(), serialSent);
     int code = exitCode;
     QString error;
     if (m_Sink && !m_Sink->write(line, error)) {
@@ -344,18 +342,16 @@ bool CCliUpdate::waitForIdentification(int count, int windowMs)
     m_Output->waiting(++m_Wait, int((limitMs + 999) / 1000), m_Workflow.boundUnit());
     if (m_WorkerEnd)
         m_WorkerEnd->waitBegins(m_Wait);
-    m_PolledPort = m_Unit.portName();
-    m_PolledGeneration = 0;
-    for (const SPortInfo& port : CCliUnit::ports())
-        if (port.portName == m_PolledPort)
-            m_PolledGeneration = port.generation;
+    m_Finder.waitBegins();
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < limitMs) {
         QCoreApplication::processEvents();
         if (stopRequested())
             return false;
-        pollPorts();
+        QString port;
+        if (m_Finder.poll(m_Workflow.boundUnit(), port))
+            noteIdentified(port);
         if (m_Identifications > count)
             return true;
         QThread::msleep(kPortPollMs);
@@ -385,82 +381,6 @@ bool CCliUpdate::applyRules(bool keepBridge)
     in.keepBridge = keepBridge;
     const SFlagOutcome outcome = applyUpdateFlagRules(in, m_Flags);
     return !outcome.bootImagesOutOfSync;
-}
-
-QString CCliUpdate::watchedPort()
-{
-    if (m_WorkerEnd)
-        return m_WorkerEnd->handedPort();
-    return QFileInfo::exists(m_Options.port) ? m_Options.port : QString();
-}
-
-void CCliUpdate::findUnit()
-{
-    const QList<SPortInfo> ports = CCliUnit::ports();
-    if (!m_PolledPort.isEmpty()) {
-        const bool stays = std::any_of(ports.cbegin(), ports.cend(), [&](const SPortInfo& p) {
-            return p.portName == m_PolledPort && p.generation == m_PolledGeneration;
-        });
-        if (stays)
-            return;
-        m_PolledPort.clear();
-        m_Unit.disconnect();
-    }
-    for (const SPortInfo& port : ports) {
-        const QString key = QStringLiteral("%1 %2").arg(port.portName).arg(port.generation);
-        if (!isDevicePort(port, QString()) || m_OtherUnits.contains(key))
-            continue;
-        const CCliUnit::EResult result = m_Unit.connect(port.portName);
-        if (result != CCliUnit::EOk) {
-            // Perhaps the unit itself, not quite started yet: asked again at the next poll.
-            ++m_Retries;
-            m_Err << "ventaro-cli: " << m_Unit.errorText(result) << ", trying again\n";
-            m_Err.flush();
-            continue;
-        }
-        if (identifiedUnit() != m_Workflow.boundUnit()) {
-            // Another unit, never written and never taken for this one; asked again only once
-            // its port is made anew.
-            m_OtherUnits.insert(key);
-            m_Unit.disconnect();
-            continue;
-        }
-        m_PolledPort = port.portName;
-        m_PolledGeneration = port.generation;
-        noteIdentified(port.portName);
-        return;
-    }
-}
-
-void CCliUpdate::pollPorts()
-{
-    // A unit back under the name of its lost port is connected again like one on a new name.
-    if (m_Unit.fan().portLost() && !m_PolledPort.isEmpty()) {
-        m_PolledPort.clear();
-        m_Unit.disconnect();
-    }
-    if (m_Options.port.isEmpty() && !m_WorkerEnd) {
-        findUnit();
-        return;
-    }
-    const QString now = watchedPort();
-    if (now == m_PolledPort)
-        return;
-    m_PolledPort = now;
-    if (now.isEmpty()) {
-        m_Unit.disconnect();
-        return;
-    }
-    const CCliUnit::EResult result = m_Unit.connect(now);
-    if (result != CCliUnit::EOk) {
-        // Looked at again at the next poll.
-        ++m_Retries;
-        m_PolledPort.clear();
-        m_Err << "ventaro-cli: " << m_Unit.errorText(result) << ", trying again\n";
-        m_Err.flush();
-        return;
-    }
-    noteIdentified(now);
 }
 
 void CCliUpdate::noteIdentified(const QString& port)

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "cli/clicommandline.h"
+#include "cli/unitfinder.h"
 #include "service/updateworkflow.h"
 
 #include <QElapsedTimer>
-#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -59,14 +59,6 @@ private:
     // Decisions after an identification, as the dialog's discovery takes them; keepBridge when
     // the unit under update came back after its restart.
     [[nodiscard]] bool applyRules(bool keepBridge);
-    // One look at the ports: reconnects and identifies when the unit's port changed.
-    void pollPorts();
-    // The port to look at while waiting: as given, or (worker) the one the coordinator handed
-    // over for this wait.
-    QString watchedPort();
-    // Without a port given: the unit under update wherever it comes back, by its identity;
-    // another unit's port is passed over.
-    void findUnit();
     // A worker asked to stop by its coordinator: the running upload ends after its current
     // packet (the port stays open under it) and the update counts as failed.
     bool stopRequested();
@@ -91,16 +83,13 @@ private:
     QElapsedTimer m_Clock;
     std::unique_ptr<CUpdateOutput> m_Output;
     std::unique_ptr<CWorkerEnd> m_WorkerEnd; // a station's worker
+    CUnitFinder m_Finder;
     CUpdateWorkflow m_Workflow{*this};
 
     SUpdateFlags m_Flags;
     int m_Serial = 0;
     int m_Identifications = 0;
-    int m_Retries = 0;
-    int m_Wait = 0;       // the number of the latest wait for the unit
-    QString m_PolledPort; // the unit's port as last seen while waiting
-    quint64 m_PolledGeneration = 0;
-    QSet<QString> m_OtherUnits; // ports (name and generation) where another unit answered
+    int m_Wait = 0; // the number of the latest wait for the unit
     EDialogState m_State = EStateIdle;
     bool m_StepRunning = false;
     EUpdateStep m_Step = EUpdateStep::SerialNumber;
