@@ -22,6 +22,22 @@ namespace {
 QByteArray g_ReusedKeyFile;
 key_t g_ReusedKey = -1;
 
+// A process that takes the lock `key` and is killed holding it; true once it is.
+bool killedHolderOf(const QString& key)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        auto* held = new QSharedMemory(key);
+        if (!held->create(1))
+            _exit(3);
+        ::raise(SIGKILL);
+        _exit(4);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFSIGNALED(status);
+}
+
 } // namespace
 
 extern "C" key_t ftok(const char* path, int projectId)
@@ -159,17 +175,7 @@ void tst_AppEntry::liveInstanceIsRefused()
 void tst_AppEntry::staleSegmentOfCrashedInstanceIsCleared()
 {
     const QString key = "ventaro-test-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    const pid_t child = fork();
-    if (child == 0) {
-        auto* held = new QSharedMemory(key);
-        if (!held->create(1))
-            _exit(3);
-        ::raise(SIGKILL);
-        _exit(4);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    QVERIFY(WIFSIGNALED(status));
+    QVERIFY(killedHolderOf(key));
     // A plain create fails: the crashed holder left its segment behind.
     {
         QSharedMemory plain(key);
@@ -263,17 +269,8 @@ void tst_AppEntry::segmentOfAnotherUsersEndedInstance()
     if (::geteuid() != 0)
         QSKIP("needs root to be another user");
     const QString key = "ventaro-test-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    const pid_t owner = fork();
-    if (owner == 0) {
-        auto* held = new QSharedMemory(key);
-        if (!held->create(1))
-            _exit(3);
-        ::raise(SIGKILL);
-        _exit(4);
-    }
+    QVERIFY(killedHolderOf(key));
     int status = 0;
-    waitpid(owner, &status, 0);
-    QVERIFY(WIFSIGNALED(status));
     const pid_t other = fork();
     if (other == 0) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
