@@ -1,13 +1,14 @@
 #pragma once
 
+#include "link/lltypes.h"
 #include "service/updateflags.h"
 #include "service/updateworkflow.h"
-#include "link/lltypes.h"
 
 #include <QDateTime>
 #include <QDialog>
 #include <QString>
 #include <QTimer>
+#include <QUuid>
 
 #include <memory>
 
@@ -168,6 +169,7 @@ private:
     int m_State = EStateIdle;
     int m_Identifications = 0;
     SUnitIdentity m_Identity; // of the last successful identification
+    QUuid m_AttemptId;        // of the update running, for the serial number it reserves
     SHLP_IdentData m_Ident;   // its record
     int m_DiscoveryRun = 0;   // counts discoveries that opened or closed a port
     // Discoveries that ended, identified or not, and how the latest one ended.

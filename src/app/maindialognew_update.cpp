@@ -96,8 +96,19 @@ bool CMainDialogNew::CUpdateHostAdapter::waitForIdentification(int count, int wi
 
 bool CMainDialogNew::CUpdateHostAdapter::serialNumberFree(int serial, QString& refusal)
 {
-    return recordstore::serialFree(qEnvironmentVariable("VENTARO_RECORD"), quint32(serial),
-                                   refusal);
+    SSerialClaim claim;
+    claim.serial = quint32(serial);
+    claim.attemptId = d.m_AttemptId.isNull() ? QUuid::createUuid() : d.m_AttemptId;
+    claim.unit = d.m_Identity.describe();
+    return recordstore::reserveSerial(qEnvironmentVariable("VENTARO_RECORD"), claim, refusal);
+}
+
+void CMainDialogNew::CUpdateHostAdapter::updateRunning(bool running)
+{
+    // Called as an update (or a single step) begins and ends: it is one attempt.
+    if (running)
+        d.m_AttemptId = QUuid::createUuid();
+    d.applyUpdateLock();
 }
 
 bool CMainDialogNew::CUpdateHostAdapter::identifyAgain()

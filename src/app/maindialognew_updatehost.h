@@ -19,7 +19,7 @@ public:
     int enteredSerialNumber() const override { return d.serialFieldValue(); }
     bool manufacturing() const override { return d.m_Manufacturing; }
     bool identifyAgain() override;
-    // Checked against the plant's record named in $VENTARO_RECORD (a postgresql:// URI).
+    // Reserved in the plant's record named in $VENTARO_RECORD (a postgresql:// URI or a file).
     bool serialNumberFree(int serial, QString& refusal) override;
     SHLP_IdentData identData() const override { return d.m_Ident; }
 
@@ -31,7 +31,7 @@ public:
     int identificationCount() const override { return d.m_Discoveries; }
     bool waitForIdentification(int count, int windowMs) override;
     void updateSucceeded() override;
-    void updateRunning(bool) override { d.applyUpdateLock(); }
+    void updateRunning(bool running) override;
 
 private:
     CMainDialogNew& d;

@@ -243,6 +243,13 @@ bool parseStationOptions(const SGiven& has, SCliOptions& o, QString& error)
         error = QStringLiteral("--expect goes with --worker and wants MODEL,SERIAL,BOARD");
         return false;
     }
+    if (has(kAttemptOption)) {
+        o.attemptId = QUuid::fromString(parser.value(kAttemptOption));
+        if (!o.worker || o.attemptId.isNull()) {
+            error = QStringLiteral("--attempt goes with --worker and wants a UUID");
+            return false;
+        }
+    }
     o.stationName = has(kStationOption) ? parser.value(kStationOption) : QString();
     o.operatorName = has(kOperatorOption) ? parser.value(kOperatorOption) : QString();
     if (has(kJobsOption) && !toInt(parser.value(kJobsOption), 1, 256, o.jobs)) {

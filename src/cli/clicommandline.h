@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 
 // What one ventaro-cli invocation asks for, parsed from its arguments.
 struct SCliOptions
@@ -54,6 +55,7 @@ struct SCliOptions
     bool worker = false;
     bool expectGiven = false; // worker: --expect, the unit it is for
     SUnitIdentity expected;
+    QUuid attemptId; // worker: --attempt, the attempt's key as its coordinator made it
 
     // record init|sync|stats
     enum ERecordAction { ERecordNone, ERecordInit, ERecordSync, ERecordStats };

@@ -138,6 +138,14 @@ QCommandLineOption expectOption()
     return option;
 }
 const QCommandLineOption kExpectOption = expectOption();
+// The key of the attempt a worker is for, given by its coordinator; not for people.
+QCommandLineOption attemptOption()
+{
+    QCommandLineOption option(QStringLiteral("attempt"), QString(), QStringLiteral("UUID"));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return option;
+}
+const QCommandLineOption kAttemptOption = attemptOption();
 const QCommandLineOption kSpanOption(QStringLiteral("span"),
                                      QStringLiteral("Secondary log: 0 quarter hour, 1 day, "
                                                     "2 month (required)."),
@@ -175,7 +183,7 @@ QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
         return {kJsonOption,    kForceBootOption, kForceApplOption,     kSerialOption,
                 kStartupOption, kRecordOption,    kRebootTimeoutOption, kAllOption,
                 kJobsOption,    kStationOption,   kOperatorOption,      kWorkerOption,
-                kSpoolOption,   kHttpOption,      kExpectOption};
+                kSpoolOption,   kHttpOption,      kExpectOption,        kAttemptOption};
     case SCliOptions::EStation:
         return {kJsonOption,     kForceBootOption,     kForceApplOption, kStartupOption,
                 kRecordOption,   kRebootTimeoutOption, kJobsOption,      kStationOption,

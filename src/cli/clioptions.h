@@ -30,6 +30,7 @@ extern const QCommandLineOption kStationOption;
 extern const QCommandLineOption kOperatorOption;
 extern const QCommandLineOption kWorkerOption;
 extern const QCommandLineOption kExpectOption;
+extern const QCommandLineOption kAttemptOption;
 extern const QCommandLineOption kSpanOption;
 extern const QCommandLineOption kYoungestOption;
 extern const QCommandLineOption kOldestOption;

@@ -106,6 +106,7 @@ int CCliUpdate::run()
     m_Record = std::make_unique<CAttemptRecord>(
         m_Unit.portName(), m_Unit.fan().modelName(), before,
         CAttemptRecord::SPlace{m_Options.stationName, m_Options.operatorName});
+    m_Record->begunAt(m_Options.attemptId, QDateTime());
     QString error;
     if (!m_Options.recordFile.isEmpty()) {
         // The database itself was asked before the unit was (a worker's coordinator did).
@@ -141,8 +142,14 @@ int CCliUpdate::checkSerialIsNew()
 {
     if (!m_Sink || m_Unit.ident().m_SerialNo != 0 || m_Options.serial.isEmpty())
         return 0;
+    // Reserved before it is written: from now on the record gives it to no other unit.
+    SSerialClaim claim;
+    claim.serial = quint32(m_Options.serial.toUInt());
+    claim.attemptId = m_Record->line().attemptId;
+    claim.unit = identifiedUnit().describe();
+    claim.station = m_Options.stationName;
     QString text;
-    switch (m_Sink->serialInUse(quint32(m_Options.serial.toUInt()), text)) {
+    switch (m_Sink->reserveSerial(claim, text)) {
     case CRecordSink::ESerialFree:
         return 0;
     case CRecordSink::ESerialTaken:
@@ -241,9 +248,13 @@ int CCliUpdate::noComeBack()
 int CCliUpdate::finish(int exitCode, QString outcome, QString text)
 {
     if (m_Stopped && exitCode != cliexit::kOk) {
-        // Whatever step noticed it: the update ended because it was asked to.
-        outcome = QStringLiteral("stopped");
-        text = QStringLiteral("stopped on request; the unit is not updated");
+        // Whatever step noticed it: the update ended because it was asked to, perhaps since
+        // its unit's twin turned up.
+        const QString twin = m_WorkerEnd ? m_WorkerEnd->duplicateText() : QString();
+        exitCode = twin.isEmpty() ? exitCode : cliexit::kNotUpdatable;
+        outcome = twin.isEmpty() ? QStringLiteral("stopped") : QStringLiteral("duplicate");
+        text =
+            twin.isEmpty() ? QStringLiteral("stopped on request; the unit is not updated") : twin;
     }
     const quint32 serialSent =
         exitCode == cliexit::kOk || m_SerialSent ? quint32(enteredSerialNumber()) : 0;
@@ -260,10 +271,9 @@ int CCliUpdate::finish(int exitCode, QString outcome, QString text)
     }
     m_Output->result(
         {code, outcome, text, line.durationMs, line.bootAfter, line.applAfter, line.wifiAfter});
-    // The line is safe in the spool and the outcome given; the database may have it later.
-    // A worker sends its own line only; its coordinator sends what else waits.
-    const CRecordSink::ESend lines = m_Options.worker ? CRecordSink::EOwn : CRecordSink::EAll;
-    if (const int waiting = m_Sink && code == exitCode ? m_Sink->send(lines) : 0)
+    // The line is safe in the spool and the outcome given; the database may have it later. A
+    // worker leaves sending to its coordinator, so no database holds up the end of its unit.
+    if (const int waiting = m_Sink && !m_Options.worker && code == exitCode ? m_Sink->send() : 0)
         m_Output->recordWaiting(waiting, m_Sink->sendError());
     return code;
 }

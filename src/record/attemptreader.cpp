@@ -5,6 +5,7 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -74,16 +75,14 @@ bool parseInteger(const char* s, int size, qint64 limit, qint64& out)
     return true;
 }
 
+// Always with a decimal point, whatever the user's locale says: the record is written so.
 double parseNumber(const char* s, int size)
 {
-    char buffer[32];
-    if (size <= 0 || size >= int(sizeof buffer))
+    if (size <= 0 || size >= 32)
         return 0;
-    std::memcpy(buffer, s, size_t(size));
-    buffer[size] = 0;
-    char* end = nullptr;
-    const double v = std::strtod(buffer, &end);
-    return end == buffer + size && std::isfinite(v) ? v : 0;
+    double v = 0;
+    const std::from_chars_result got = std::from_chars(s, s + size, v);
+    return got.ec == std::errc() && got.ptr == s + size && std::isfinite(v) ? v : 0;
 }
 
 } // namespace

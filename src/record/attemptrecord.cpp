@@ -22,6 +22,14 @@ CAttemptRecord::CAttemptRecord(const QString& port, const QString& model,
     m_Line.operatorName = place.operatorName;
 }
 
+void CAttemptRecord::begunAt(const QUuid& attemptId, const QDateTime& start)
+{
+    if (!attemptId.isNull())
+        m_Line.attemptId = attemptId;
+    if (start.isValid())
+        m_Line.time = start.toUTC();
+}
+
 void CAttemptRecord::imageWritten(const QString& name, const CFlashImage& image)
 {
     m_Line.images << SProductionRecord::SImage{name, versionText(image.m_MainVer, image.m_SubVer),

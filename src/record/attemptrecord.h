@@ -26,6 +26,9 @@ public:
     CAttemptRecord(const QString& port, const QString& model, const SHLP_IdentData& before,
                    const SPlace& place);
 
+    // The attempt was begun by a station's coordinator: its key and its start, so the line its
+    // worker writes and one the coordinator writes for it are one row.
+    void begunAt(const QUuid& attemptId, const QDateTime& start);
     // An image was written completely (`name` as the partition is called: "application").
     void imageWritten(const QString& name, const CFlashImage& image);
     // What the verification found; `after` is the identity it read (when the unit was back).

@@ -1,5 +1,6 @@
 #include "pgrecord.h"
 
+#include "record/hostresolve.h"
 #include "record/productionrecord.h"
 
 #include <QAtomicInt>
@@ -19,9 +20,15 @@ QAtomicInt g_Connections;
 
 const QString kTable = QStringLiteral("unit_update");
 const QString kSchemaTable = QStringLiteral("ventaro_schema");
+const QString kSerialTable = QStringLiteral("serial_number");
 // Taken by `record init` for its transaction, so two of them at once cannot both create the
 // schema. Writers never take it.
 constexpr qint64 kInitLock = 0x76656e7461726f; // "ventaro"
+// Limits of every statement and of every wait for a lock, on every connection.
+constexpr int kStatementTimeoutMs = 30000;
+constexpr int kLockTimeoutMs = 10000;
+// The figures and a migration go through the whole record in one statement.
+constexpr int kWholeRecordTimeoutMs = 600000;
 
 struct SMigration
 {
@@ -41,7 +48,8 @@ QString columnSql(const productionrecord::SColumn& column)
 }
 
 // Version 1 makes the table with the record's first columns; each later version adds the
-// columns that arrived with it.
+// columns that arrived with it, and version 3 the serial numbers' reservations, filled with the
+// numbers the record holds already (each held by its earliest attempt).
 QVector<SMigration> migrations()
 {
     QStringList first = {QStringLiteral("attempt_id uuid NOT NULL UNIQUE"),
@@ -55,15 +63,27 @@ QVector<SMigration> migrations()
                 << QStringLiteral("ADD COLUMN IF NOT EXISTS ") + columnSql(column);
     }
     first << QStringLiteral("received timestamptz NOT NULL DEFAULT now()");
-    QVector<SMigration> out = {
-        {1,
-         {QStringLiteral("CREATE TABLE %1 (%2)").arg(kTable, first.join(QStringLiteral(", "))),
-          QStringLiteral("CREATE INDEX unit_update_serial ON %1 (serial)").arg(kTable),
-          QStringLiteral("CREATE INDEX unit_update_time ON %1 (\"time\")").arg(kTable)}}};
+    QMap<int, QStringList> statements;
+    statements[1] = QStringList{
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(kTable, first.join(QStringLiteral(", "))),
+        QStringLiteral("CREATE INDEX unit_update_serial ON %1 (serial)").arg(kTable),
+        QStringLiteral("CREATE INDEX unit_update_time ON %1 (\"time\")").arg(kTable)};
     for (auto it = added.cbegin(); it != added.cend(); ++it)
-        out.append({it.key(),
-                    {QStringLiteral("ALTER TABLE %1 %2")
-                         .arg(kTable, it.value().join(QStringLiteral(", ")))}});
+        statements[it.key()] << QStringLiteral("ALTER TABLE %1 %2")
+                                    .arg(kTable, it.value().join(QStringLiteral(", ")));
+    statements[3] << QStringLiteral("CREATE TABLE %1 (serial bigint PRIMARY KEY, attempt_id uuid "
+                                    "NOT NULL, unit text NOT NULL, station text, host text NOT "
+                                    "NULL, \"time\" timestamptz NOT NULL DEFAULT now())")
+                         .arg(kSerialTable)
+                  << QStringLiteral("INSERT INTO %1 (serial, attempt_id, unit, station, host, "
+                                    "\"time\") SELECT DISTINCT ON (serial) serial, attempt_id, "
+                                    "coalesce(model, '') || ' ' || serial, station, host, "
+                                    "coalesce(\"time\", received) FROM %2 WHERE serial > 0 "
+                                    "ORDER BY serial, \"time\"")
+                         .arg(kSerialTable, kTable);
+    QVector<SMigration> out;
+    for (auto it = statements.cbegin(); it != statements.cend(); ++it)
+        out.append({it.key(), it.value()});
     return out;
 }
 
@@ -103,6 +123,17 @@ bool statsCopy(PGconn* connection, const SStatsFilter& filter, QByteArray& sql, 
 bool exec(QSqlQuery& query, const QString& sql)
 {
     return query.exec(sql);
+}
+
+// libpq's connect_timeout (seconds) of the options, 0 meaning none: then the look-up of the
+// name is given as long as libpq's default.
+int connectTimeoutMs(const QStringList& options)
+{
+    for (const QString& option : options)
+        if (option.startsWith(QLatin1String("connect_timeout=")))
+            if (const int seconds = option.mid(16).toInt(); seconds > 0)
+                return seconds * 1000;
+    return 10000;
 }
 
 } // namespace
@@ -158,9 +189,31 @@ bool CPgRecordDb::open(QString& error)
     db.setUserName(m_Uri.user);
     db.setDatabaseName(m_Uri.database);
     // No password: libpq takes it from PGPASSWORD or ~/.pgpass.
-    db.setConnectOptions(m_Uri.connectOptions.join(QLatin1Char(';')));
-    if (db.open())
-        return true;
+    QStringList options = m_Uri.connectOptions;
+    // libpq's connect_timeout does not cover the name's look-up: it is bounded here, and the
+    // address handed over (the name still serves the password file and TLS).
+    const QString host = m_Uri.host.isEmpty() ? qEnvironmentVariable("PGHOST") : m_Uri.host;
+    if (hostresolve::isName(host)) {
+        QString address, why;
+        if (!hostresolve::resolveWithin(host, connectTimeoutMs(options), address, why)) {
+            error = QStringLiteral("cannot connect to the record database %1: %2")
+                        .arg(m_Uri.text(), why);
+            return false;
+        }
+        options << QStringLiteral("hostaddr=") + address;
+    }
+    db.setConnectOptions(options.join(QLatin1Char(';')));
+    if (db.open()) {
+        // A statement that waits (a lock held by a schema change or maintenance, a server that
+        // stalls) ends with an error instead of holding up whoever waits for it.
+        QSqlQuery query(db);
+        if (exec(query, QStringLiteral("SET statement_timeout = %1").arg(kStatementTimeoutMs)) &&
+            exec(query, QStringLiteral("SET lock_timeout = %1").arg(kLockTimeoutMs)))
+            return true;
+        error = errorText(QStringLiteral("cannot set the time limits"), query);
+        db.close();
+        return false;
+    }
     QString detail = db.lastError().databaseText().trimmed();
     if (detail.isEmpty())
         detail = db.lastError().text();
@@ -248,6 +301,8 @@ bool CPgRecordDb::init(QStringList& applied, QString& error)
     }
     // "already exists, skipping" notices would only say what the versions say.
     if (!exec(query, QStringLiteral("SET LOCAL client_min_messages = warning")) ||
+        !exec(query,
+              QStringLiteral("SET LOCAL statement_timeout = %1").arg(kWholeRecordTimeoutMs)) ||
         !exec(query, QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kInitLock)))
         return fail(QStringLiteral("cannot lock the schema"));
     if (!exec(query, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (version integer PRIMARY KEY, "
@@ -366,33 +421,6 @@ bool CPgRecordDb::insert(const QVector<SSpoolEntry>& entries, QString& error)
     return insertOnce(entries, error);
 }
 
-bool CPgRecordDb::findSerial(quint32 serial, bool& found, SSerialUse& use, QString& error)
-{
-    found = false;
-    for (int round = 0; round < 2; ++round) {
-        QSqlQuery query(QSqlDatabase::database(m_Name, false));
-        query.prepare(QStringLiteral("SELECT \"time\", host, station, port, model FROM %1 WHERE "
-                                     "serial = ? ORDER BY \"time\" LIMIT 1")
-                          .arg(kTable));
-        query.addBindValue(qint64(serial));
-        if (query.exec()) {
-            if (query.next()) {
-                found = true;
-                use.time = query.value(0).toDateTime().toUTC();
-                use.host = query.value(1).toString();
-                use.station = query.value(2).toString();
-                use.port = query.value(3).toString();
-                use.model = query.value(4).toString();
-            }
-            return true;
-        }
-        error = errorText(QStringLiteral("cannot look up the serial number"), query);
-        if (round == 0 && !reopen(error))
-            return false;
-    }
-    return false;
-}
-
 bool CPgRecordDb::attempts(const SStatsFilter& filter, QVector<SAttempt>& out, QString& error)
 {
     out.clear();
@@ -409,6 +437,9 @@ bool CPgRecordDb::attempts(const SStatsFilter& filter, QVector<SAttempt>& out, Q
                     .arg(m_Uri.text(), QString::fromUtf8(PQerrorMessage(connection)).simplified());
         return false;
     }
+    PQclear(PQexec(connection, QByteArray("SET statement_timeout = " +
+                                          QByteArray::number(kWholeRecordTimeoutMs))
+                                   .constData()));
     PGresult* result = PQexec(connection, sql.constData());
     const bool copying = PQresultStatus(result) == PGRES_COPY_OUT;
     PQclear(result);

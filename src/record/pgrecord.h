@@ -3,6 +3,7 @@
 #include "record/recordspool.h"
 #include "record/recordstats.h"
 #include "record/recorduri.h"
+#include "record/serialclaim.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>
@@ -14,15 +15,9 @@
 
 class QSqlQuery;
 
-// Where and when a serial number was given before, as the record holds it.
-struct SSerialUse
-{
-    QDateTime time;
-    QString host, station, port, model;
-};
-
 // The production record in PostgreSQL (Qt's QPSQL driver). Table `unit_update`: one row per
 // attempt, the CSV record's columns under the same names plus `attempt_id` (unique) and `host`;
+// table `serial_number` the numbers given, one row each, naming the attempt that holds it;
 // table `ventaro_schema` lists the migrations applied. A connection that broke (the server
 // restarted, the network went away) is found by a statement's error, since the driver still
 // calls it open: it is opened again, its statements prepared again, and the statement repeated
@@ -49,13 +44,18 @@ public:
     // Inserts the entries (ON CONFLICT (attempt_id) DO NOTHING) in one transaction; true once
     // it is committed.
     [[nodiscard]] bool insert(const QVector<SSpoolEntry>& entries, QString& error);
-    // The earliest attempt that holds `serial`; `found` false when none does.
-    [[nodiscard]] bool findSerial(quint32 serial, bool& found, SSerialUse& use, QString& error);
+    // Reserves the claim's number for its attempt. `taken` is false when it is the attempt's
+    // now: new, held by this attempt already, or held by an earlier attempt of the same unit
+    // that ended without writing it (a retry). Otherwise `use` says who holds it.
+    [[nodiscard]] bool reserveSerial(const SSerialClaim& claim, bool& taken, SSerialUse& use,
+                                     QString& error);
     [[nodiscard]] bool attempts(const SStatsFilter& filter, QVector<SAttempt>& out, QString& error);
 
 private:
     [[nodiscard]] bool reopen(QString& error);
     [[nodiscard]] bool insertOnce(const QVector<SSpoolEntry>& entries, QString& error);
+    [[nodiscard]] bool reserveOnce(const SSerialClaim& claim, bool& taken, SSerialUse& use,
+                                   QString& error);
     QString errorText(const QString& what, const QSqlQuery& query) const;
 
     SRecordUri m_Uri;

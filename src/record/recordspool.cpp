@@ -126,13 +126,26 @@ int openLocked(const QString& path, int flags, int how)
             errno = saved;
             return -1;
         }
-        if (::stat(name.constData(), &named) == 0 && named.st_dev == held.st_dev &&
-            named.st_ino == held.st_ino)
+        const bool namedOk = ::stat(name.constData(), &named) == 0;
+        const int namedErrno = errno;
+        if (namedOk && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
             return fd;
         ::close(fd);
-        if (!(flags & O_CREAT) && errno == ENOENT)
+        // Gone since it was opened (emptied and removed); replaced by a compacted copy: again.
+        if (!namedOk && !(flags & O_CREAT) && namedErrno == ENOENT) {
+            errno = ENOENT;
             return -1;
+        }
     }
+}
+
+// The folder's entry for a file made or renamed in it must reach the disk too, or a power cut
+// may take the whole file.
+bool syncFolder(const QString& path)
+{
+    const CFd dir(::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                         O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return dir.get() >= 0 && ::fsync(dir.get()) == 0;
 }
 
 // Marks and replaced lines past this many (and past twice the waiting ones) make the next
@@ -273,23 +286,28 @@ bool CRecordSpool::check(QString& error) const
         error = systemError(m_Path, "cannot open the record spool");
         return false;
     }
-    if (!existed) {
-        // The new name itself must survive a power cut.
-        const CFd dir(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY));
-        if (dir.get() >= 0)
-            (void)::fsync(dir.get());
+    if (!existed && !syncFolder(m_Path)) {
+        error = systemError(folder, "cannot flush the folder of the record spool");
+        return false;
     }
     return true;
 }
 
 bool CRecordSpool::append(const SSpoolEntry& entry, QString& error) const
 {
+    const bool existed = QFileInfo::exists(m_Path);
     const CFd fd(openLocked(m_Path, O_RDWR | O_APPEND | O_CREAT, LOCK_EX));
     if (fd.get() < 0) {
         error = systemError(m_Path, "cannot open the record spool");
         return false;
     }
-    return appendDurably(fd.get(), recordspool::entryLine(entry), m_Path, error);
+    if (!appendDurably(fd.get(), recordspool::entryLine(entry), m_Path, error))
+        return false;
+    if (!existed && !syncFolder(m_Path)) {
+        error = systemError(m_Path, "cannot flush the folder of the record spool");
+        return false;
+    }
+    return true;
 }
 
 bool CRecordSpool::pending(QVector<SSpoolEntry>& entries, QString& error) const
@@ -342,6 +360,12 @@ bool CRecordSpool::markSent(const QVector<QUuid>& attempts, QString& error) cons
         ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(m_Path).constData()) !=
             0) {
         error = systemError(m_Path, "cannot compact the record spool");
+        return false;
+    }
+    // Lines appended from now on go to the copy: its name must be on the disk before any
+    // writer gets the lock, or a power cut brings back the old file without them.
+    if (!syncFolder(m_Path)) {
+        error = systemError(m_Path, "cannot flush the folder of the record spool");
         return false;
     }
     return true;

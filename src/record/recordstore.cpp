@@ -2,8 +2,10 @@
 
 #include "record/pgrecord.h"
 #include "record/recordspool.h"
+#include "record/recordstats.h"
 #include "record/recorduri.h"
 
+#include <QFile>
 #include <QSet>
 #include <QSysInfo>
 
@@ -30,11 +32,35 @@ public:
     int send(ESend) override { return 0; }
     int waiting() override { return 0; }
     QString sendError() const override { return {}; }
-    ESerial serialInUse(quint32, QString&) override { return ESerialFree; }
+    ESerial reserveSerial(const SSerialClaim& claim, QString& text) override
+    {
+        QFile file(m_Path);
+        if (file.size() == 0)
+            return ESerialFree; // not there, or made empty by the check at the start
+        QVector<SAttempt> attempts;
+        if (!file.open(QIODevice::ReadOnly) ||
+            !recordstats::readCsv(file.readAll(), attempts, text)) {
+            text = QStringLiteral("%1: %2").arg(m_Path, text.isEmpty() ? file.errorString() : text);
+            return ESerialUnknown;
+        }
+        for (const SAttempt& attempt : attempts) {
+            if (attempt.serial != claim.serial)
+                continue;
+            text = recordstore::serialTakenText(claim.serial, attempt.station,
+                                                QDateTime::fromMSecsSinceEpoch(attempt.timeMs));
+            return ESerialTaken;
+        }
+        return ESerialFree;
+    }
 
 private:
     QString m_Path;
 };
+
+QString where(const QString& station, const QString& host)
+{
+    return station.isEmpty() ? host : QStringLiteral("%1 (%2)").arg(station, host);
+}
 
 class CPgSink final : public CRecordSink
 {
@@ -111,34 +137,33 @@ public:
 
     QString sendError() const override { return m_SendError; }
 
-    ESerial serialInUse(quint32 serial, QString& text) override
+    ESerial reserveSerial(const SSerialClaim& claim, QString& text) override
     {
-        // Lines not sent yet count too: a unit of this station may hold it already.
+        // Lines not sent yet count too: a unit of this station may carry it already.
         QVector<SSpoolEntry> entries;
         if (m_Spool.pending(entries, text)) {
             for (const SSpoolEntry& entry : entries) {
-                if (entry.values.value(QStringLiteral("serial")) != QString::number(serial))
+                if (entry.values.value(QLatin1String(productionrecord::kSerial)) !=
+                    QString::number(claim.serial))
                     continue;
-                const QString station = entry.values.value(QStringLiteral("station"));
+                const QString station =
+                    entry.values.value(QLatin1String(productionrecord::kStation));
                 text = recordstore::serialTakenText(
-                    serial,
-                    station.isEmpty() ? entry.host
-                                      : QStringLiteral("%1 (%2)").arg(station, entry.host),
-                    QDateTime::fromString(entry.values.value(QStringLiteral("time")), Qt::ISODate));
+                    claim.serial, where(station, entry.host),
+                    QDateTime::fromString(
+                        entry.values.value(QLatin1String(productionrecord::kTime)), Qt::ISODate));
                 return ESerialTaken;
             }
         }
         if (!m_Connected && !(m_Connected = m_Db.open(text)))
             return ESerialUnknown;
-        bool found = false;
+        bool taken = false;
         SSerialUse use;
-        if (!m_Db.findSerial(serial, found, use, text))
+        if (!m_Db.reserveSerial(claim, taken, use, text))
             return ESerialUnknown;
-        if (!found)
+        if (!taken)
             return ESerialFree;
-        QString where =
-            use.station.isEmpty() ? use.host : QStringLiteral("%1 (%2)").arg(use.station, use.host);
-        text = recordstore::serialTakenText(serial, where, use.time);
+        text = recordstore::serialTakenText(claim.serial, where(use.station, use.host), use.time);
         return ESerialTaken;
     }
 
@@ -185,9 +210,9 @@ QString serialTakenText(quint32 serial, const QString& where, const QDateTime& w
                             : QStringLiteral("an unknown time"));
 }
 
-bool serialFree(const QString& record, quint32 serial, QString& text)
+bool reserveSerial(const QString& record, const SSerialClaim& claim, QString& text)
 {
-    if (serial == 0 || !recorduri::isDatabase(record))
+    if (claim.serial == 0 || record.isEmpty())
         return true;
     QString error;
     const std::unique_ptr<CRecordSink> sink = open(record, QString(), error);
@@ -195,14 +220,15 @@ bool serialFree(const QString& record, quint32 serial, QString& text)
         text = error;
         return false;
     }
-    switch (sink->serialInUse(serial, text)) {
+    switch (sink->reserveSerial(claim, text)) {
     case CRecordSink::ESerialFree:
         return true;
     case CRecordSink::ESerialTaken:
         return false;
     case CRecordSink::ESerialUnknown:
-        text =
-            QStringLiteral("cannot check that serial number %1 is new: %2").arg(serial).arg(text);
+        text = QStringLiteral("cannot check that serial number %1 is new: %2")
+                   .arg(claim.serial)
+                   .arg(text);
         return false;
     }
     return false;

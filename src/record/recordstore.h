@@ -1,6 +1,7 @@
 #pragma once
 
 #include "record/productionrecord.h"
+#include "record/serialclaim.h"
 
 #include <QString>
 
@@ -34,9 +35,11 @@ public:
     virtual int waiting() = 0;
     // Why the last send did not reach the database, empty after a good one.
     virtual QString sendError() const = 0;
-    // Whether another unit's attempt already holds `serial` (a database only: a file never
-    // refuses). `text` names where and when when it is taken, the failure when unknown.
-    virtual ESerial serialInUse(quint32 serial, QString& text) = 0;
+    // Reserves the claim's number before it is written into the unit: ESerialFree when it is the
+    // attempt's now, ESerialTaken when another unit holds it (`text` names where and when),
+    // ESerialUnknown when the record cannot be asked (`text` says why). A file holds a number
+    // once one of its lines carries it.
+    virtual ESerial reserveSerial(const SSerialClaim& claim, QString& text) = 0;
 };
 
 namespace recordstore {
@@ -52,9 +55,9 @@ QString spoolPath(const QString& record, const QString& spool);
 // The text a serial number refused for being given before shows, naming where and when.
 QString serialTakenText(quint32 serial, const QString& where, const QDateTime& when);
 
-// A serial number the dialog is about to write into a unit: false with `text` set when the
-// record `record` (a postgresql:// URI; a file or an empty value never refuses) holds it for
-// another unit's attempt, or cannot be asked.
-[[nodiscard]] bool serialFree(const QString& record, quint32 serial, QString& text);
+// A serial number the dialog is about to write into a unit, reserved in `record` (a file name or
+// a postgresql:// URI; an empty value never refuses): false with `text` set when another unit
+// holds it or the record cannot be asked.
+[[nodiscard]] bool reserveSerial(const QString& record, const SSerialClaim& claim, QString& text);
 
 } // namespace recordstore

@@ -45,7 +45,7 @@ CStation::CStation(const SStationOptions& options, QTextStream& out, QTextStream
       m_Output(CStationOutput::make(outputKind(options), out, m_Clock)),
       // Fixed now: a package upgrade may replace the program file while the station runs.
       m_Program(QCoreApplication::applicationFilePath()),
-      m_Record(std::make_unique<CRecordBacklog>(options.recordFile, options.spoolFile))
+      m_Record(std::make_unique<CRecordBacklog>(options.recordFile, options.spoolFile, m_Program))
 {
     m_Options.worker.recordArguments = m_Record->workerArguments();
     CStationPorts::SHooks hooks;
@@ -234,6 +234,7 @@ void CStation::startWorker(SUnit& unit)
     unit.state = SUnitRow::ERunning;
     unit.step = QStringLiteral("starting");
     unit.clock.start();
+    unit.startedAt = QDateTime::currentDateTimeUtc();
     SUnit* self = &unit;
     connect(unit.worker, &CStationWorker::lineReceived, this, [this, self](const QByteArray& l) {
         const QJsonObject event = QJsonDocument::fromJson(l).object();
@@ -249,8 +250,8 @@ void CStation::startWorker(SUnit& unit)
     connect(unit.worker, &CStationWorker::ended, this,
             [this, self](int code, const QString& failure) { workerEnded(*self, code, failure); });
     m_Output->event(&unit, {{QStringLiteral("event"), QStringLiteral("started")}});
-    unit.worker->start(m_Program,
-                       proto::updateArguments(unit.port, unit.identity, m_Options.worker));
+    unit.worker->start(m_Program, proto::updateArguments(unit.port, unit.identity, unit.attemptId,
+                                                         m_Options.worker));
 }
 
 void CStation::workerEvent(SUnit& unit, const QJsonObject& event)
@@ -283,6 +284,7 @@ void CStation::workerEnded(SUnit& unit, int exitCode, const QString& failure)
             m_Ports->forget(unit.port);
         if (!recorded)
             m_Router->appendRecord(unit);
+        m_Record->sendSoon();
         unit.worker->deleteLater();
         unit.worker = nullptr;
     }
@@ -331,10 +333,18 @@ SStationSummary CStation::tally(bool final) const
 
 int CStation::summary()
 {
-    m_Record->flush();
+    if (m_Record->flush())
+        recordBacklogChanged();
     const SStationSummary sum = tally(true);
     m_Output->summary(sum);
-    return sum.failures > 0 ? cliexit::kSomeFailed : cliexit::kOk;
+    // A unit whose record line was not written ends the run as a record failure: a line was
+    // lost, whatever else happened.
+    const bool lineLost = std::any_of(m_Units.cbegin(), m_Units.cend(), [](const auto& u) {
+        return u->exitCode == cliexit::kRecordFailed;
+    });
+    return lineLost           ? cliexit::kRecordFailed
+           : sum.failures > 0 ? cliexit::kSomeFailed
+                              : cliexit::kOk;
 }
 
 void CStation::recordBacklogChanged()

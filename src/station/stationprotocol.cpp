@@ -4,13 +4,18 @@
 
 namespace stationprotocol {
 
-QStringList updateArguments(const QString& port, const SUnitIdentity& unit,
+QStringList updateArguments(const QString& port, const SUnitIdentity& unit, const QUuid& attempt,
                             const SWorkerSettings& s)
 {
-    QStringList args = {QStringLiteral("--port"), port,
-                        QStringLiteral("update"), QStringLiteral("--worker"),
-                        QStringLiteral("--json"), QStringLiteral("--expect"),
-                        expectText(unit)};
+    QStringList args = {QStringLiteral("--port"),
+                        port,
+                        QStringLiteral("update"),
+                        QStringLiteral("--worker"),
+                        QStringLiteral("--json"),
+                        QStringLiteral("--expect"),
+                        expectText(unit),
+                        QStringLiteral("--attempt"),
+                        attempt.toString(QUuid::WithoutBraces)};
     if (s.verbose)
         args.prepend(QStringLiteral("--verbose"));
     if (s.forceBoot)
@@ -79,14 +84,21 @@ bool parseExpect(const QString& text, SUnitIdentity& unit)
     return true;
 }
 
-QByteArray stopLine()
+QByteArray stopLine(const QString& duplicate)
 {
-    return "stop\n";
+    return duplicate.isEmpty() ? QByteArray("stop\n")
+                               : "stop duplicate " + duplicate.simplified().toUtf8() + '\n';
 }
 
-bool isStop(const QByteArray& line)
+bool isStop(const QByteArray& line, QString* duplicate)
 {
-    return line.trimmed() == "stop";
+    const QByteArray trimmed = line.trimmed();
+    if (trimmed.startsWith("stop duplicate ")) {
+        if (duplicate)
+            *duplicate = QString::fromUtf8(trimmed.mid(15));
+        return true;
+    }
+    return trimmed == "stop";
 }
 
 QByteArray handOverLine(int wait, const QString& port)

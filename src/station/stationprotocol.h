@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 
 // Between the station's coordinator and its worker processes. A worker (`update --worker` on one
 // unit's port, bound to that unit's identity by --expect, or `identify --worker`, the probe that
@@ -63,9 +64,9 @@ struct SWorkerSettings
     QStringList recordArguments; // --record and --spool, when there is a record
 };
 
-// The arguments of the update worker for the unit on `port`, and of the probe that asks
-// `port` who is there.
-QStringList updateArguments(const QString& port, const SUnitIdentity& unit,
+// The arguments of the update worker for the unit on `port` and its attempt, and of the probe
+// that asks `port` who is there.
+QStringList updateArguments(const QString& port, const SUnitIdentity& unit, const QUuid& attempt,
                             const SWorkerSettings& settings);
 // --expect's value for `unit`: "plus,60001,3" (model, serial number, board), and back.
 QString expectText(const SUnitIdentity& unit);
@@ -79,9 +80,10 @@ QString jsonLine(const QJsonObject& object);
 // unfinished last line stays for the next bytes.
 QList<QByteArray> takeLines(QByteArray& buffer);
 
-// "stop": the update is to end after its current packet (the unit counts as not updated).
-QByteArray stopLine();
-bool isStop(const QByteArray& line);
+// "stop": the update is to end after its current packet (the unit counts as not updated);
+// "stop duplicate TEXT": so, since a twin of its unit turned up (TEXT says where).
+QByteArray stopLine(const QString& duplicate = QString());
+bool isStop(const QByteArray& line, QString* duplicate = nullptr);
 
 // "port WAIT NAME": the unit of wait number WAIT is on port NAME.
 QByteArray handOverLine(int wait, const QString& port);

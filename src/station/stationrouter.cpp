@@ -158,7 +158,7 @@ void CStationRouter::duplicate(SStationUnit& seen, SStationUnit& twin)
         // Its worker cannot tell the two apart when the unit restarts: it stops after its
         // current packet, and the unit ends as a duplicate.
         twin.duplicateText = text;
-        twin.worker->stop();
+        twin.worker->stop(text);
     } else if (twin.state == SUnitRow::EQueued) {
         endWithoutWorker(twin, cliexit::kNotUpdatable, outcome, text);
     }
@@ -172,21 +172,27 @@ void CStationRouter::endWithoutWorker(SStationUnit& unit, int exitCode, const QS
     unit.outcome = outcome;
     unit.text = text;
     appendRecord(unit);
-    m_Parts.ended(unit, exitCode);
+    m_Parts.ended(unit, unit.exitCode);
 }
 
-void CStationRouter::appendRecord(const SStationUnit& unit)
+void CStationRouter::appendRecord(SStationUnit& unit)
 {
     if (!m_Parts.record.enabled())
         return;
     CAttemptRecord record(unit.port, SUnitIdentity::modelName(unit.identity.plus), unit.ident,
                           {m_Parts.stationName, m_Parts.operatorName});
+    record.begunAt(unit.attemptId, unit.startedAt);
     if (unit.exitCode == cliexit::kUpToDate)
         record.unchanged();
     QString error;
-    if (!m_Parts.record.write(record.finish(unit.exitCode, unit.outcome, unit.durationMs, 0, 0),
-                              error)) {
-        m_Parts.err << "ventaro-cli: " << error << '\n';
-        m_Parts.err.flush();
-    }
+    if (m_Parts.record.write(record.finish(unit.exitCode, unit.outcome, unit.durationMs, 0, 0),
+                             error))
+        return;
+    // A unit without its record line does not pass as done, and the run ends with 10.
+    m_Parts.err << "ventaro-cli: " << error << '\n';
+    m_Parts.err.flush();
+    unit.text = QStringLiteral("%1; its record line could not be written: %2")
+                    .arg(unit.text.isEmpty() ? unit.outcome : unit.text, error);
+    unit.outcome = QLatin1String(SStationUnit::kRecordFailed);
+    unit.exitCode = cliexit::kRecordFailed;
 }

@@ -51,7 +51,8 @@ public:
     // The unit is back after a restart on `port`: to its worker, now or at its next wait.
     void handOver(SStationUnit& unit, const QString& port, quint64 generation);
     // The unit's record line as the coordinator knows it (for a unit whose worker left none).
-    void appendRecord(const SStationUnit& unit);
+    // A line that cannot be written makes the unit's outcome "record-failed" (exit code 10).
+    void appendRecord(SStationUnit& unit);
 
 private:
     std::vector<stationrouting::SUnitRow> table() const;

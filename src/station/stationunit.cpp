@@ -79,6 +79,8 @@ QString stationRemedy(int exitCode, const QString& outcome)
         return QStringLiteral("this tool cannot update it");
     case cliexit::kNoUnit:
         return QStringLiteral("check the cable, switch the unit off and on, plug it in again");
+    case cliexit::kRecordFailed:
+        return QStringLiteral("make the record writable (disk, rights), then plug it in again");
     default:
         return QStringLiteral("switch the unit off and on, plug it in again to repeat");
     }

@@ -4,12 +4,14 @@
 #include "service/unitidentity.h"
 #include "station/stationrouting.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QMap>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 
 #include <memory>
 #include <vector>
@@ -25,6 +27,7 @@ struct SStationUnit
     static constexpr char kNoAnswer[] = "no-answer";
     static constexpr char kNotStarted[] = "not-started";
     static constexpr char kWorkerFailed[] = "worker-failed";
+    static constexpr char kRecordFailed[] = "record-failed";
     // Not there when its turn came, or another unit answered its worker: nothing was written,
     // and it counts as no attempt.
     static constexpr char kGone[] = "gone";
@@ -43,6 +46,10 @@ struct SStationUnit
     QString duplicateText; // another unit with its identity turned up while it was updated
     QString step;
     int percent = 0;
+    // The attempt's key and start: its worker's record line and one the coordinator writes for
+    // it are the same row.
+    QUuid attemptId = QUuid::createUuid();
+    QDateTime startedAt = QDateTime::currentDateTimeUtc();
     QElapsedTimer clock;
     qint64 durationMs = 0;
     int exitCode = -1;

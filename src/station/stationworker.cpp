@@ -61,9 +61,9 @@ void CStationWorker::send(const QByteArray& line)
         m_Process.write(line);
 }
 
-void CStationWorker::stop()
+void CStationWorker::stop(const QString& duplicate)
 {
-    send(stationprotocol::stopLine());
+    send(stationprotocol::stopLine(duplicate));
 }
 
 void CStationWorker::discard()

@@ -33,8 +33,9 @@ public:
     qint64 processId() const { return m_Process.processId(); }
     // A line for its stdin (ignored once it ended).
     void send(const QByteArray& line);
-    // Asks an update worker to stop after its current packet.
-    void stop();
+    // Asks an update worker to stop after its current packet; `duplicate` names the twin of
+    // its unit that made it stop, if one did.
+    void stop(const QString& duplicate = QString());
     // Not wanted any more (its port went away): it is killed and deleted once it has ended,
     // without waiting for it; ended() does not come.
     void discard();

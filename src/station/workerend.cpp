@@ -32,7 +32,7 @@ void CWorkerEnd::read()
     for (const QByteArray& line : stationprotocol::takeLines(m_Buffer)) {
         int wait = 0;
         QString port;
-        if (stationprotocol::isStop(line)) {
+        if (stationprotocol::isStop(line, &m_DuplicateText)) {
             m_Stop = true;
         } else if (stationprotocol::parseHandOver(line, wait, port) && wait == m_Wait) {
             // Lines for earlier waits are stale.

@@ -21,6 +21,8 @@ public:
     QString handedPort();
     // Reads what has come meanwhile: whether the coordinator asked the worker to stop.
     bool stopAsked();
+    // Why, when it was since the unit's twin turned up: the text saying so; empty otherwise.
+    const QString& duplicateText() const { return m_DuplicateText; }
 
 private:
     void read();
@@ -30,5 +32,6 @@ private:
     int m_HandedWait = 0; // the wait m_HandedPort answers
     QString m_HandedPort;
     bool m_Stop = false;
+    QString m_DuplicateText;
     QByteArray m_Buffer; // a line not yet complete
 };

@@ -3,6 +3,7 @@
 // touched, one serial number per plant, and the figures from a file and from the database.
 
 #include "record/pgrecord.h"
+#include "record/productionrecord.h"
 #include "record/recordstore.h"
 
 #include "cliprocess.h"
@@ -11,6 +12,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
+
+#include <thread>
 
 using namespace clitest;
 
@@ -53,6 +56,7 @@ private slots:
     void refusedBeforeAnyUnit();
     void olderSchemaIsBroughtForward();
     void serialNumberOncePerPlant();
+    void serialNumberReservedBeforeWrite();
     void statsAgreeForFileAndDatabase();
 
 private:
@@ -88,14 +92,16 @@ void tst_PgRecord::initTestCase()
     qputenv("XDG_STATE_HOME", m_State.path().toUtf8());
     const CliResult r = Bench().run({"record", "init", "--record", m_Server.uri()});
     QVERIFY2(r.exitCode == 0 && r.out.contains("added schema version 1"), describe(r));
-    // A database made by the tool before the verification columns, with a row in it.
+    // A database made by the tool before the verification columns and the reservations, with
+    // a row in it.
     QVERIFY(m_Server.psql(QStringLiteral("CREATE DATABASE older OWNER ventaro"),
                           QStringLiteral("postgres")));
     QCOMPARE(Bench().run({"record", "init", "--record", olderUri()}).exitCode, 0);
     QVERIFY2(m_Server.psql(QStringLiteral("ALTER TABLE unit_update DROP COLUMN verified, DROP "
-                                          "COLUMN verify_detail; DELETE FROM ventaro_schema WHERE "
-                                          "version = 2; INSERT INTO unit_update (attempt_id, host, "
-                                          "serial) VALUES (gen_random_uuid(), 'old', 1)"),
+                                          "COLUMN verify_detail; DROP TABLE serial_number; DELETE "
+                                          "FROM ventaro_schema WHERE version >= 2; INSERT INTO "
+                                          "unit_update (attempt_id, host, serial) VALUES "
+                                          "(gen_random_uuid(), 'old', 1)"),
                            QStringLiteral("older")),
              qPrintable(m_Server.error()));
 }
@@ -113,7 +119,7 @@ void tst_PgRecord::initAgainKeepsEverything()
     QCOMPARE(rows(), before);
     QCOMPARE(m_Server.value("SELECT string_agg(version::text, ',' ORDER BY version) FROM "
                             "ventaro_schema"),
-             QStringLiteral("1,2"));
+             QStringLiteral("1,2,3"));
     QCOMPARE(m_Server.value("SELECT count(*) FROM pg_indexes WHERE tablename = 'unit_update'"),
              QStringLiteral("3")); // attempt_id, serial, time
     // The table has the file's columns, each with its type, the later ones added behind.
@@ -218,7 +224,7 @@ void tst_PgRecord::refusedBeforeAnyUnit_data()
                                << "has no schema: run 'ventaro-cli record init";
     QTest::addRow("older schema") << "postgresql://ventaro@127.0.0.1:%1/older" << pgtest::kPassword
                                   << "station"
-                                  << "has schema version 1, this tool needs 2: run 'ventaro-cli "
+                                  << "has schema version 1, this tool needs 3: run 'ventaro-cli "
                                      "record init";
 }
 
@@ -248,10 +254,21 @@ void tst_PgRecord::refusedBeforeAnyUnit()
 void tst_PgRecord::olderSchemaIsBroughtForward()
 {
     CliResult r = Bench().run({"record", "init", "--record", olderUri()});
-    QVERIFY2(r.exitCode == 0 && r.out.contains("added schema version 2"), describe(r));
+    QVERIFY2(r.exitCode == 0 && r.out.contains("added schema version 2") &&
+                 r.out.contains("added schema version 3"),
+             describe(r));
     QCOMPARE(
         m_Server.value(QStringLiteral("SELECT count(*) FROM unit_update"), QStringLiteral("older")),
         QStringLiteral("1"));
+    // The number its row holds is reserved: no unit without a number is given it.
+    QCOMPARE(m_Server.value(QStringLiteral("SELECT serial || ' ' || unit || ' ' || host FROM "
+                                           "serial_number"),
+                            QStringLiteral("older")),
+             QStringLiteral("1  1 old"));
+    QString text;
+    QVERIFY(!recordstore::reserveSerial(
+        olderUri(), {1, QUuid::createUuid(), "ventaro100 0 board 3", ""}, text));
+    QVERIFY2(text.contains(QLatin1String("given before, at old")), qPrintable(text));
     r = Bench().run({"update", "--record", olderUri()});
     QVERIFY2(r.exitCode == 2, describe(r)); // now only the unit is missing
 }
@@ -293,12 +310,77 @@ void tst_PgRecord::serialNumberOncePerPlant()
         QVERIFY2(next.exitCode == 0, describe(next));
         QVERIFY(bench.simLog().contains(QLatin1String("request code 3 ")));
     }
-    // The dialog's check: the same answer for a URI, none for a file.
+    // The dialog's check: the same answer for a URI; a file refuses a number one of its lines
+    // carries.
     QString text;
-    QVERIFY(!recordstore::serialFree(m_Server.uri(), 60501, text));
+    const SSerialClaim other{60501, QUuid::createUuid(), "ventaro plus 0 board 3", "desk"};
+    QVERIFY(!recordstore::reserveSerial(m_Server.uri(), other, text));
     QVERIFY2(text.contains(QLatin1String("at line 8")), qPrintable(text));
-    QVERIFY(recordstore::serialFree(m_Server.uri(), 60502, text));
-    QVERIFY(recordstore::serialFree(m_State.filePath(QStringLiteral("any.csv")), 60501, text));
+    const QString csv = m_State.filePath(QStringLiteral("serial.csv"));
+    QVERIFY(recordstore::reserveSerial(csv, other, text));
+    QString error;
+    QVERIFY(productionrecord::append(
+        csv, productionrecord::line(record(60501, "updated", "2026-12-07T08:00:00Z")), error));
+    QVERIFY(!recordstore::reserveSerial(csv, other, text));
+    QVERIFY2(text.contains(QLatin1String("at line 3")), qPrintable(text));
+}
+
+// Two stations that both find a number free cannot both write it: the first reservation wins,
+// before anything is written. Its attempt may ask again; the same unit may take it over once
+// that attempt ended without writing it; no other unit gets it.
+void tst_PgRecord::serialNumberReservedBeforeWrite()
+{
+    const QString spool = m_State.filePath(QStringLiteral("race.spool"));
+    Bench one, two;
+    QVERIFY(one.startSim(kNoSerialBootOnly));
+    QVERIFY(two.startSim(kNoSerialBootOnly));
+    CliResult first, second;
+    auto update = [&](Bench& bench, CliResult& r, const char* station) {
+        r = bench.run({"update", "--serial", "60510", "--record", m_Server.uri(), "--spool", spool,
+                       "--station", station},
+                      kUpdateTimeoutMs);
+    };
+    std::thread a([&] { update(one, first, "line 1"); });
+    std::thread b([&] { update(two, second, "line 2"); });
+    a.join();
+    b.join();
+    QVERIFY2((first.exitCode == 0) != (second.exitCode == 0), describe(first) + describe(second));
+    const CliResult& refused = first.exitCode == 0 ? second : first;
+    const Bench& untouched = first.exitCode == 0 ? two : one;
+    QVERIFY2(refused.exitCode == 3 && refused.out.contains(QLatin1String("serial-taken")),
+             describe(refused));
+    QVERIFY(!untouched.simLog().contains(QLatin1String("request code 3 ")));
+    QCOMPARE(m_Server.value("SELECT count(*) FROM unit_update WHERE serial = 60510"),
+             QStringLiteral("1"));
+
+    auto sinkNow = sink(QStringLiteral("claims.spool"));
+    QString text;
+    const QUuid earlier = QUuid::createUuid();
+    const SSerialClaim claim{60520, earlier, "ventaro100 0 board 3", "line 1"};
+    SSerialClaim retry = claim, otherUnit = claim;
+    retry.attemptId = QUuid::createUuid();
+    otherUnit.attemptId = QUuid::createUuid();
+    otherUnit.unit = QStringLiteral("ventaro100 0 board 4");
+    QCOMPARE(sinkNow->reserveSerial(claim, text), CRecordSink::ESerialFree);
+    QCOMPARE(sinkNow->reserveSerial(claim, text), CRecordSink::ESerialFree);
+    QCOMPARE(sinkNow->reserveSerial(otherUnit, text), CRecordSink::ESerialTaken);
+    QVERIFY2(text.contains(QLatin1String("at line 1")), qPrintable(text));
+    // The earlier attempt has not ended: the same unit elsewhere waits for it.
+    QCOMPARE(sinkNow->reserveSerial(retry, text), CRecordSink::ESerialTaken);
+    SProductionRecord ended = record(0, "transfer-failed", "2026-12-07T11:00:00Z");
+    ended.attemptId = earlier;
+    QString error;
+    QVERIFY(sinkNow->write(ended, error));
+    QCOMPARE(sinkNow->send(), 0);
+    QCOMPARE(sinkNow->reserveSerial(otherUnit, text), CRecordSink::ESerialTaken);
+    QCOMPARE(sinkNow->reserveSerial(retry, text), CRecordSink::ESerialFree);
+    SProductionRecord given = record(60520, "updated", "2026-12-07T11:05:00Z");
+    given.attemptId = retry.attemptId;
+    QVERIFY(sinkNow->write(given, error));
+    QCOMPARE(sinkNow->send(), 0);
+    SSerialClaim again = claim;
+    again.attemptId = QUuid::createUuid();
+    QCOMPARE(sinkNow->reserveSerial(again, text), CRecordSink::ESerialTaken);
 }
 
 // The same attempts written to a CSV file and to the database give the same figures.

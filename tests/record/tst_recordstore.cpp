@@ -5,11 +5,17 @@
 #include "record/recorduri.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <clocale>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -56,6 +62,7 @@ private slots:
     void uriForms();
     void spoolKeepsWhatIsNotSent();
     void spoolWritersAndSenderAtOnce();
+    void spoolReadWhileReplaced();
     void figures_data();
     void figures();
     void csvRecordIsRead();
@@ -251,6 +258,38 @@ void tst_RecordStore::spoolWritersAndSenderAtOnce()
     QCOMPARE(seen.size(), kWriters * kEntries);
 }
 
+// A reader that waited for the lock while the spool was replaced by its compacted copy reads
+// the copy, whatever errno an earlier call left behind.
+void tst_RecordStore::spoolReadWhileReplaced()
+{
+    QTemporaryDir dir;
+    const CRecordSpool spool(dir.filePath(QStringLiteral("spool.jsonl")));
+    QString error;
+    QVERIFY(spool.append(entry(1), error));
+    const int held = ::open(QFile::encodeName(spool.path()).constData(), O_RDONLY);
+    QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+    QVector<SSpoolEntry> read;
+    bool readOk = false;
+    std::thread reader([&] {
+        QString readError;
+        errno = ENOENT;
+        readOk = spool.pending(read, readError);
+    });
+    QThread::msleep(100); // the reader waits for the lock on the file it opened
+    const QString copy = spool.path() + QStringLiteral(".new");
+    QFile next(copy);
+    QVERIFY(next.open(QIODevice::WriteOnly));
+    next.write(recordspool::entryLine(entry(2)));
+    next.close();
+    QVERIFY(::rename(QFile::encodeName(copy).constData(),
+                     QFile::encodeName(spool.path()).constData()) == 0);
+    ::close(held);
+    reader.join();
+    QVERIFY(readOk);
+    QCOMPARE(read.size(), 1);
+    QCOMPARE(read.at(0).host, entry(2).host);
+}
+
 void tst_RecordStore::figures_data()
 {
     QTest::addColumn<QVector<SAttempt>>("attempts");
@@ -313,9 +352,12 @@ void tst_RecordStore::figures()
 }
 
 // The header names the columns: a file from before `station` and `operator` existed is read
-// too; quoted fields may hold commas, quotes and line breaks.
+// too; quoted fields may hold commas, quotes and line breaks. Numbers keep their decimal point
+// under a locale that writes a comma.
 void tst_RecordStore::csvRecordIsRead()
 {
+    QVERIFY2(std::setlocale(LC_ALL, "de_DE.UTF-8"), "no de_DE.UTF-8 locale: run scripts/deps.sh");
+    const auto restore = qScopeGuard([] { std::setlocale(LC_ALL, "C"); });
     const QByteArray older =
         "time,port,model,serial,boot_before,appl_before,wifi_before,boot_after,appl_after,"
         "wifi_after,images,duration_s,retries,exit_code,outcome\n"

@@ -7,7 +7,10 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QtTest>
+
+#include <csignal>
 
 #include <memory>
 #include <vector>
@@ -104,9 +107,18 @@ class tst_RecordStation : public QObject
 
 private slots:
     void twoStationsThenAnOutage();
+    void lockedTableAndStoppedServerHoldNothingUp();
 
 private:
     QString value(const QString& sql) { return m_Server.value(sql); }
+    // The longest update of a run's units, from its done events.
+    static qint64 longestMs(Station& station)
+    {
+        qint64 longest = 0;
+        for (const QJsonObject& done : station.events(QStringLiteral("done")))
+            longest = std::max<qint64>(longest, done.value(QStringLiteral("durationMs")).toInt());
+        return longest;
+    }
 
     pgtest::Cluster m_Server;
 };
@@ -160,6 +172,70 @@ void tst_RecordStation::twoStationsThenAnOutage()
     QCOMPARE(value("SELECT count(*) || ' ' || count(DISTINCT attempt_id) || ' ' || "
                    "count(DISTINCT serial) FROM unit_update"),
              QStringLiteral("9 9 9"));
+}
+
+// Another session holds the record's table locked (a schema change, a long maintenance
+// statement), and the server process that serves the station's send stops while it waits: the
+// units are updated in their usual time all the same, the run ends, and the lines arrive once
+// when the record is free again.
+void tst_RecordStation::lockedTableAndStoppedServerHoldNothingUp()
+{
+    Station a(QStringLiteral("A"), m_Server.uri());
+    QVERIFY(a.startUnits(70201, 2));
+    a.start();
+    CliResult r = a.finish();
+    QVERIFY2(r.exitCode == 0, describe(r));
+    const qint64 usual = longestMs(a);
+
+    QProcess holder;
+    holder.start(QStringLiteral("psql"),
+                 {"-X", "-h", m_Server.socketDir(), "-p", QString::number(m_Server.port()), "-U",
+                  "postgres", "-d", "factory", "-c",
+                  "BEGIN; LOCK TABLE unit_update IN ACCESS EXCLUSIVE MODE; SELECT pg_sleep(600)"});
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return value("SELECT count(*) FROM pg_locks WHERE mode = 'AccessExclusiveLock' AND "
+                         "relation = 'unit_update'::regclass AND granted") == QLatin1String("1");
+        },
+        kTimeoutMs));
+    auto release = qScopeGuard([&] {
+        (void)value("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE query LIKE "
+                    "'%pg_sleep(600)%' AND pid <> pg_backend_pid()");
+        holder.waitForFinished(kTimeoutMs);
+    });
+    QVERIFY(a.startUnits(70211, 2));
+    QElapsedTimer run;
+    run.start();
+    a.start();
+    // The station's send waits for the lock: its server process stops there.
+    QString stopped;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            stopped = value("SELECT pid FROM pg_stat_activity WHERE wait_event_type = 'Lock' AND "
+                            "usename = 'ventaro'");
+            return !stopped.isEmpty() && !stopped.contains(QLatin1Char('<'));
+        },
+        kRunTimeoutMs));
+    QVERIFY(::kill(pid_t(stopped.toInt()), SIGSTOP) == 0);
+    auto resume = qScopeGuard([&] { ::kill(pid_t(stopped.toInt()), SIGCONT); });
+    r = a.finish();
+    QVERIFY2(r.exitCode == 0, describe(r));
+    QVERIFY2(longestMs(a) < usual * 3 / 2 + 5000, qPrintable(QString::number(usual)));
+    QVERIFY2(run.elapsed() < usual * 3 / 2 + 20000, qPrintable(QString::number(run.elapsed())));
+    QCOMPARE(a.events(QStringLiteral("summary")).value(0).value("recordWaiting").toInt(), 2);
+
+    resume.dismiss();
+    ::kill(pid_t(stopped.toInt()), SIGCONT);
+    release.dismiss();
+    (void)value("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE query LIKE "
+                "'%pg_sleep(600)%' AND pid <> pg_backend_pid()");
+    QVERIFY(holder.waitForFinished(kTimeoutMs));
+    const CliResult sync =
+        Bench().run({"record", "sync", "--record", m_Server.uri(), "--spool", a.spool()});
+    QVERIFY2(sync.exitCode == 0, describe(sync));
+    QCOMPARE(value("SELECT count(*) || ' ' || count(DISTINCT attempt_id) FROM unit_update WHERE "
+                   "serial BETWEEN 70211 AND 70212"),
+             QStringLiteral("2 2"));
 }
 
 QTEST_GUILESS_MAIN(tst_RecordStation)
