@@ -243,7 +243,8 @@ const char* commandDescription(SCliOptions::ECommand command)
                "- unplug\", or the failure and what to do); a unit plugged in again after its "
                "update is reported up to date. SIGINT or SIGTERM waits for the running "
                "updates, a second one stops them; then a summary. Exits with 0 when every unit "
-               "was updated or up to date, 13 when one failed.";
+               "was updated or up to date, 13 when one failed, 10 when a record line could not "
+               "be written.";
     case SCliOptions::ERecord:
         return "The production record in a PostgreSQL database (--record "
                "postgresql://user@host:port/db). 'record init' creates its schema or brings it "
@@ -252,8 +253,9 @@ const char* commandDescription(SCliOptions::ECommand command)
                "attempt once. 'record stats' prints units, updated, failed by outcome, first- "
                "and last-pass yield and the median time of an update, per station and day "
                "(--since DATE, --station NAME, --json); --record may also name a CSV record "
-               "file there. Exits with 10 when the database did not answer, lacks its schema, "
-               "or lines are still waiting after a sync.";
+               "file there, and 'record init --record FILE' brings a file begun by an older "
+               "release forward, keeping every line. Exits with 10 when the database did not "
+               "answer, lacks its schema, or lines are still waiting after a sync.";
     case SCliOptions::EDoctor:
         return "Check this machine's set-up for ventaro units, each finding with its fix: the "
                "udev rule, read/write access to each ventaro port (dialout group, seat), "

@@ -2,13 +2,17 @@
 
 #include "cli/clicommandline.h"
 #include "record/pgrecord.h"
+#include "record/productionrecord.h"
 #include "record/recordstats.h"
 #include "record/recordstore.h"
 #include "record/recorduri.h"
 #include "station/exitcodes.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
+
+#include <unistd.h>
 
 namespace {
 
@@ -34,20 +38,54 @@ int runInit(const SRecordUri& uri, QTextStream& out, QTextStream& err)
     return cliexit::kOk;
 }
 
+int runInitFile(const QString& path, QTextStream& out, QTextStream& err)
+{
+    QString error;
+    QStringList applied;
+    if (!productionrecord::upgradeFile(path, applied, error))
+        return fail(err, error);
+    if (applied.isEmpty())
+        out << "record " << path << ": it has this release's columns, nothing to do\n";
+    for (const QString& change : applied)
+        out << "record " << path << ": " << change << '\n';
+    return cliexit::kOk;
+}
+
+// Where the spool is, said when it may not be where the user looks: under sudo, the spool is
+// root's, not the invoking user's.
+QString spoolWhere(const QString& path)
+{
+    const QString sudoUser = qEnvironmentVariable("SUDO_USER");
+    if (::geteuid() != 0 || sudoUser.isEmpty())
+        return path;
+    return QStringLiteral("%1 (root's, as run under sudo; %2's own spool is under their home)")
+        .arg(path, sudoUser);
+}
+
 int runSync(const SCliOptions& o, QTextStream& out, QTextStream& err)
 {
     QString error;
-    const std::unique_ptr<CRecordSink> sink = recordstore::open(o.recordFile, o.spoolFile, error);
-    if (!sink)
-        return fail(err, error);
-    const int before = sink->waiting();
-    const int left = sink->send();
-    if (left != 0)
-        return fail(err,
-                    QStringLiteral("%1 record lines still wait in %2: %3")
-                        .arg(left < 0 ? before : left)
-                        .arg(recordstore::spoolPath(o.recordFile, o.spoolFile), sink->sendError()));
-    out << "record: " << before << " waiting lines sent, none left\n";
+    QStringList spools = {recordstore::spoolPath(o.recordFile, o.spoolFile)};
+    // A spool named by an earlier release after the URI as written holds lines too.
+    const QString older =
+        o.spoolFile.isEmpty() ? recordstore::olderSpoolPath(o.recordFile) : QString();
+    if (!older.isEmpty() && older != spools.first() && QFileInfo(older).size() > 0)
+        spools << older;
+    int sent = 0;
+    for (const QString& spool : spools) {
+        const std::unique_ptr<CRecordSink> sink = recordstore::open(o.recordFile, spool, error);
+        if (!sink)
+            return fail(err, error);
+        const int before = sink->waiting();
+        const int left = sink->send();
+        if (left != 0)
+            return fail(err, QStringLiteral("%1 record lines still wait in %2: %3")
+                                 .arg(left < 0 ? before : left)
+                                 .arg(spoolWhere(spool), sink->sendError()));
+        sent += before;
+    }
+    out << "record: " << sent << " waiting lines sent, none left in " << spoolWhere(spools.first())
+        << '\n';
     return cliexit::kOk;
 }
 
@@ -89,6 +127,8 @@ int runRecord(const SCliOptions& o, QTextStream& out, QTextStream& err)
 {
     switch (o.recordAction) {
     case SCliOptions::ERecordInit: {
+        if (!recorduri::isDatabase(o.recordFile))
+            return runInitFile(o.recordFile, out, err);
         SRecordUri uri;
         QString error;
         if (!recorduri::parse(o.recordFile, uri, error))

@@ -262,7 +262,12 @@ int CCliUpdate::finish(int exitCode, QString outcome, QString text)
         m_Record->finish(exitCode, outcome, m_Clock.elapsed(), m_Finder.retries(), serialSent);
     int code = exitCode;
     QString error;
-    if (m_Sink && !m_Sink->write(line, error)) {
+    const bool written = !m_Sink || m_Sink->write(line, error);
+    if (const QString notice = m_Sink ? m_Sink->takeNotice() : QString(); !notice.isEmpty()) {
+        m_Err << "ventaro-cli: " << notice << '\n';
+        m_Err.flush();
+    }
+    if (!written) {
         m_Err << "ventaro-cli: " << error << '\n';
         m_Err.flush();
         // A unit updated without its record line must not pass as done.

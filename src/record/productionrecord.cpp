@@ -2,18 +2,8 @@
 
 #include "firmware/flashimagelist.h"
 
-#include "record/filedescriptor.h"
-
 #include <QCryptographicHash>
-#include <QFile>
 #include <QStringList>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -35,18 +25,6 @@ QByteArray field(const QString& value)
         bytes = '"' + bytes + '"';
     }
     return bytes;
-}
-
-int openForAppend(const QString& path)
-{
-    return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
-                  0644);
-}
-
-QString systemError(const QString& path, const char* what)
-{
-    return QStringLiteral("%1 %2: %3")
-        .arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 } // namespace
@@ -136,50 +114,6 @@ QByteArray imageSha256(const CFlashImage& image)
     for (const SMemBlock& block : image.m_MemBlocks)
         hash.addData(block.m_BlockData);
     return hash.result().toHex();
-}
-
-bool checkWritable(const QString& path, QString& error)
-{
-    const CFd fd(openForAppend(path));
-    if (fd.get() < 0) {
-        error = systemError(path, "cannot open the production record");
-        return false;
-    }
-    return true;
-}
-
-bool append(const QString& path, const QByteArray& text, QString& error)
-{
-    const CFd fd(openForAppend(path));
-    if (fd.get() < 0) {
-        error = systemError(path, "cannot open the production record");
-        return false;
-    }
-    // Other writers (a second station on a shared folder) take the same lock, so the size
-    // read here stays the end of the file until the line is out.
-    while (::flock(fd.get(), LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            error = systemError(path, "cannot lock the production record");
-            return false;
-        }
-    }
-    struct stat st = {};
-    if (::fstat(fd.get(), &st) != 0) {
-        error = systemError(path, "cannot read the size of the production record");
-        return false;
-    }
-    const QByteArray bytes = st.st_size == 0 ? header() + text : text;
-    ssize_t written = -1;
-    do {
-        written = ::write(fd.get(), bytes.constData(), size_t(bytes.size()));
-    } while (written < 0 && errno == EINTR);
-    if (written == ssize_t(bytes.size()))
-        return true;
-    error = written < 0 ? systemError(path, "cannot write the production record")
-                        : QStringLiteral("the production record %1 is full").arg(path);
-    if (written > 0 && ::ftruncate(fd.get(), st.st_size) != 0)
-        error += QStringLiteral("; the partial line could not be removed");
-    return false;
 }
 
 } // namespace productionrecord

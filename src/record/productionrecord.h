@@ -84,12 +84,21 @@ QByteArray line(const SProductionRecord& record);
 QByteArray imageSha256(const CFlashImage& image);
 
 // Opens (creating) the file for appending and closes it again: a record that cannot be written
-// is found before a unit is touched.
+// is found before a unit is touched. A file begun by an older release (fewer columns) is
+// refused, naming `record init`, which brings it forward; so is a file that is no record.
 [[nodiscard]] bool checkWritable(const QString& path, QString& error);
 
 // Appends `line` to `path` under an exclusive lock, with the header first when the file is
-// empty. The file is opened with O_APPEND and the bytes go out in one write call; a write
-// that comes up short (disk full) is cut back off, so a reader never sees a torn line.
-[[nodiscard]] bool append(const QString& path, const QByteArray& line, QString& error);
+// empty, and on the disk (fsync) before it returns. The file is opened with O_APPEND and the
+// bytes go out in one write call; a write that comes up short (disk full) is cut back off, so
+// a reader never sees a torn line. A last line torn by a crash is ended first, so the new line
+// stays a line of its own: `notice` then says so.
+[[nodiscard]] bool append(const QString& path, const QByteArray& line, QString& error,
+                          QString* notice = nullptr);
+
+// Brings a file begun by an older release forward: the current header, and every line given the
+// columns added since (empty), written to a copy that replaces the file once it is on the disk.
+// `applied` says what changed (nothing for a current file).
+[[nodiscard]] bool upgradeFile(const QString& path, QStringList& applied, QString& error);
 
 } // namespace productionrecord

@@ -44,6 +44,7 @@ bool CRecordBacklog::write(const SProductionRecord& record, QString& error)
         return true;
     if (!m_Sink->write(record, error))
         return false;
+    m_Notice = m_Sink->takeNotice();
     sendSoon();
     return true;
 }

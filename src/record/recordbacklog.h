@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 class CRecordSink;
 
@@ -38,6 +39,8 @@ public:
     QStringList workerArguments() const;
     // The line is in the file or the spool once this returns true; a send follows soon.
     [[nodiscard]] bool write(const SProductionRecord& record, QString& error);
+    // What the last write mended, to be shown (see CRecordSink::takeNotice).
+    QString takeNotice() { return std::exchange(m_Notice, QString()); }
     // Starts a send when lines wait and it is time, takes in a send that ended; true when the
     // number of waiting lines changed.
     bool poll();
@@ -68,4 +71,5 @@ private:
     int m_Waiting = 0;
     bool m_Changed = false;
     QString m_SendError;
+    QString m_Notice;
 };

@@ -10,6 +10,7 @@
 #include <QSysInfo>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -27,8 +28,9 @@ public:
     }
     bool write(const SProductionRecord& record, QString& error) override
     {
-        return productionrecord::append(m_Path, productionrecord::line(record), error);
+        return productionrecord::append(m_Path, productionrecord::line(record), error, &m_Notice);
     }
+    QString takeNotice() override { return std::exchange(m_Notice, QString()); }
     int send(ESend) override { return 0; }
     int waiting() override { return 0; }
     QString sendError() const override { return {}; }
@@ -55,6 +57,7 @@ public:
 
 private:
     QString m_Path;
+    QString m_Notice;
 };
 
 QString where(const QString& station, const QString& host)
@@ -188,7 +191,16 @@ QString spoolPath(const QString& record, const QString& spool)
         return spool;
     SRecordUri uri;
     QString error;
-    return recordspool::defaultPath(recorduri::parse(record, uri, error) ? uri.text() : record);
+    return recordspool::defaultPath(recorduri::parse(record, uri, error) ? uri.identity() : record);
+}
+
+QString olderSpoolPath(const QString& record)
+{
+    SRecordUri uri;
+    QString error;
+    return recorduri::isDatabase(record) && recorduri::parse(record, uri, error)
+               ? recordspool::defaultPath(uri.text())
+               : QString();
 }
 
 std::unique_ptr<CRecordSink> open(const QString& record, const QString& spool, QString& error)

@@ -35,6 +35,9 @@ public:
     virtual int waiting() = 0;
     // Why the last send did not reach the database, empty after a good one.
     virtual QString sendError() const = 0;
+    // Something the last write found and mended (a torn last line ended), to be shown; empty
+    // when there was nothing.
+    virtual QString takeNotice() { return {}; }
     // Reserves the claim's number before it is written into the unit: ESerialFree when it is the
     // attempt's now, ESerialTaken when another unit holds it (`text` names where and when),
     // ESerialUnknown when the record cannot be asked (`text` says why). A file holds a number
@@ -51,6 +54,10 @@ std::unique_ptr<CRecordSink> open(const QString& record, const QString& spool, Q
 // The spool a --record value and --spool path mean, empty for a CSV file: what a station hands
 // its workers, so all of them share one.
 QString spoolPath(const QString& record, const QString& spool);
+
+// The default spool of `record` as releases before named it (after the URI as written), for
+// `record sync` to empty; empty for a CSV file.
+QString olderSpoolPath(const QString& record);
 
 // The text a serial number refused for being given before shows, naming where and when.
 QString serialTakenText(quint32 serial, const QString& where, const QDateTime& when);

@@ -4,6 +4,9 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr const char* kSchemes[] = {"postgresql://", "postgres://"};
@@ -178,6 +181,25 @@ QString SRecordUri::text() const
         out += QStringLiteral(":%1").arg(port);
     out += QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(database));
     return out;
+}
+
+QString SRecordUri::identity() const
+{
+    auto given = [](const QString& value, const char* variable, const QString& fallback) {
+        if (!value.isEmpty())
+            return value;
+        const QString environment = qEnvironmentVariable(variable);
+        return environment.isEmpty() ? fallback : environment;
+    };
+    const passwd* login = ::getpwuid(::geteuid());
+    const QString name =
+        given(user, "PGUSER", login ? QString::fromLocal8Bit(login->pw_name) : QString());
+    const QString where = given(host, "PGHOST", QStringLiteral("/var/run/postgresql")).toLower();
+    const int number = port > 0 ? port : given(QString(), "PGPORT", QStringLiteral("5432")).toInt();
+    return QStringLiteral("%1@%2:%3/%4")
+        .arg(name, where)
+        .arg(number)
+        .arg(given(database, "PGDATABASE", name));
 }
 
 namespace recorduri {

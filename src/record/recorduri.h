@@ -16,6 +16,10 @@ struct SRecordUri
 
     // The URI as it may be shown and logged.
     QString text() const;
+    // The database whatever way the URI is written: "user@host:port/database" with libpq's
+    // defaults filled in (PGUSER, PGHOST, PGPORT, PGDATABASE, the login name, the local socket,
+    // 5432), so the same database written with or without its defaults is one.
+    QString identity() const;
 };
 
 namespace recorduri {

@@ -185,8 +185,13 @@ void CStationRouter::appendRecord(SStationUnit& unit)
     if (unit.exitCode == cliexit::kUpToDate)
         record.unchanged();
     QString error;
-    if (m_Parts.record.write(record.finish(unit.exitCode, unit.outcome, unit.durationMs, 0, 0),
-                             error))
+    const bool written = m_Parts.record.write(
+        record.finish(unit.exitCode, unit.outcome, unit.durationMs, 0, 0), error);
+    if (const QString notice = m_Parts.record.takeNotice(); !notice.isEmpty()) {
+        m_Parts.err << "ventaro-cli: " << notice << '\n';
+        m_Parts.err.flush();
+    }
+    if (written)
         return;
     // A unit without its record line does not pass as done, and the run ends with 10.
     m_Parts.err << "ventaro-cli: " << error << '\n';

@@ -53,6 +53,7 @@ private slots:
     void lineAndQuoting();
     void headerOnceThenLines();
     void unwritableFileIsReported();
+    void tornOrOlderFile();
     void concurrentWritersNeverTear_data();
     void concurrentWritersNeverTear();
     void shortWriteIsCutBack();
@@ -103,6 +104,62 @@ void tst_ProductionRecord::unwritableFileIsReported()
     QVERIFY(
         !productionrecord::append(dir.filePath(QStringLiteral("no/such/dir.csv")), "x\n", error));
     QVERIFY(!error.isEmpty());
+}
+
+// A last line torn by a crash is ended before the next line, and said so. A file an older
+// release began (fewer columns) is refused until `record init` brings it forward: every line
+// kept, each with the columns added since, also one written with them already, one whose quoted
+// field holds a line break, and a torn last one. A file that is no record is left alone.
+void tst_ProductionRecord::tornOrOlderFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("record.csv"));
+    QString error, notice;
+    QVERIFY(productionrecord::append(path, "one\n", error, &notice));
+    QVERIFY(notice.isEmpty());
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("tor");
+    }
+    QVERIFY(productionrecord::append(path, "two\n", error, &notice));
+    QCOMPARE(readAll(path), productionrecord::header() + "one\ntor\ntwo\n");
+    QVERIFY2(notice.contains(QLatin1String("torn line")), qPrintable(notice));
+
+    const QStringList all = productionrecord::columns();
+    const int older = int(all.size()) - 2;
+    const QByteArray olderHeader = all.mid(0, older).join(QLatin1Char(',')).toUtf8() + '\n';
+    const QByteArray a = QByteArray(older - 1, ',') + "a\n";
+    const QByteArray quoted = "\"x,\ny\"" + QByteArray(older - 1, ',') + '\n';
+    const QByteArray full = QByteArray(all.size() - 1, ',') + "f\n";
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(olderHeader + a + quoted + full + "cut,off");
+    }
+    QVERIFY(!productionrecord::checkWritable(path, error));
+    QVERIFY2(error.contains(QStringLiteral("run 'ventaro-cli record init --record %1'").arg(path)),
+             qPrintable(error));
+    QStringList applied;
+    QVERIFY2(productionrecord::upgradeFile(path, applied, error), qPrintable(error));
+    QCOMPARE(applied.size(), 2);
+    QVERIFY2(applied.first().contains(QLatin1String("4 lines kept")), qPrintable(applied.first()));
+    QCOMPARE(readAll(path), productionrecord::header() + a.chopped(1) + ",,\n" + quoted.chopped(1) +
+                                ",,\n" + full + "cut,off" + QByteArray(all.size() - 2, ',') + '\n');
+    QVERIFY(productionrecord::checkWritable(path, error));
+    QVERIFY(productionrecord::upgradeFile(path, applied, error));
+    QVERIFY(applied.isEmpty());
+    QVERIFY(!QFile::exists(path + QStringLiteral(".new")));
+
+    const QString foreign = dir.filePath(QStringLiteral("notes.csv"));
+    {
+        QFile file(foreign);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("name,phone\n");
+    }
+    QVERIFY(!productionrecord::checkWritable(foreign, error));
+    QVERIFY(!productionrecord::upgradeFile(foreign, applied, error));
+    QCOMPARE(readAll(foreign), QByteArray("name,phone\n"));
 }
 
 void tst_ProductionRecord::concurrentWritersNeverTear_data()

@@ -133,6 +133,7 @@ private slots:
     void updateAllWithOneFaultyUnit();
     void stationFollowsUnitsByIdentity();
     void queuedUnitsPortTakenByAnother();
+    void twinsAreRecordedAsDuplicates();
     void unitsRestartingAtOnceUnderReusedNames();
     void terminalLinesOfDoneUnitsScrollAway();
     void terminalLinesFitTheWidth();
@@ -303,6 +304,39 @@ void tst_CliStation::stationFollowsUnitsByIdentity()
     QCOMPARE(lines.size(), 1 + count);
     QVERIFY2(lines[3].endsWith(",2.24.B,2.24,3.05,,0.0,0,7,up-to-date,,,no,"),
              qPrintable(lines[3]));
+}
+
+// A unit's twin (the same identity) turns up while the unit is being updated: its worker stops
+// after its packet, and both end as duplicates, in the record as on the screen.
+void tst_CliStation::twinsAreRecordedAsDuplicates()
+{
+    Bench bench;
+    Units units(bench);
+    QProcess station;
+    station.setProcessEnvironment(bench.environment());
+    station.start(cliPath(), {"station", "--json", "--record", bench.path("record.csv")});
+    QVERIFY(station.waitForStarted(kTimeoutMs));
+    QString out;
+    auto seen = [&](const QString& name) {
+        out += QString::fromUtf8(station.readAllStandardOutput());
+        return events(out, name).size();
+    };
+    const QStringList twin = kOlderPlus + QStringList{"--serial", "60031"};
+    QVERIFY(units.start("a", twin));
+    QVERIFY2(QTest::qWaitFor([&] { return seen(QStringLiteral("progress")) > 0; }, kRunTimeoutMs),
+             qPrintable(out));
+    QVERIFY(units.start("b", twin));
+    QVERIFY2(QTest::qWaitFor([&] { return seen(QStringLiteral("done")) == 2; }, kRunTimeoutMs),
+             qPrintable(out));
+    ::kill(pid_t(station.processId()), SIGINT);
+    QVERIFY(station.waitForFinished(kTimeoutMs));
+    for (const QJsonObject& done : events(out, QStringLiteral("done")))
+        QCOMPARE(done.value(QStringLiteral("outcome")).toString(), QStringLiteral("duplicate"));
+    const QStringList lines = recordLines(bench);
+    QCOMPARE(lines.size(), 3);
+    for (const QString& line : lines.mid(1))
+        QVERIFY2(line.section(QLatin1Char(','), 14, 14) == QLatin1String("duplicate"),
+                 qPrintable(line));
 }
 
 // A unit waits for its turn; it is unplugged and another unit gets its pty's name. Its row ends
