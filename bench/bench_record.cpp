@@ -4,22 +4,31 @@
 //   writes it: appended and flushed to the shared spool, then sent and marked; prints lines per
 //   second and the time one line costs a writer (median, 95th percentile, worst);
 // - `record stats` over one million rows: read from the database and computed, and the same
-//   from a CSV record file of one million lines.
+//   from a CSV record file of one million lines;
+// - one station of 16 workers (`update --all` against 16 simulated units) while the server
+//   stalls for 5 s (its processes stopped) from the first unit's end: the units' update times
+//   against a run without the stall, and the lines left waiting, sent afterwards.
 //
-//     build/bench/bench_record [WRITERS [LINES_PER_WRITER [ROWS]]]   default: 16 100 1000000
+//     build/bench/bench_record [WRITERS [LINES_PER_WRITER [ROWS [UNITS]]]]
+//                                                          default: 16 100 1000000 16
 
 #include "record/pgrecord.h"
 #include "record/recordstats.h"
 #include "record/recordstore.h"
 
+#include "benchunits.h"
 #include "pgcluster.h"
 
 #include <QCoreApplication>
+#include <QDirIterator>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <vector>
 
@@ -215,6 +224,112 @@ bool statsOverRows(pgtest::Cluster& server, const QString& dir, int rows)
     return true;
 }
 
+// The server's processes: its postmaster and every process it started.
+QList<pid_t> serverProcesses(const pgtest::Cluster& server)
+{
+    QFile pidFile(server.socketDir() + QStringLiteral("/data/postmaster.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly))
+        return {};
+    const pid_t postmaster = pid_t(pidFile.readLine().trimmed().toInt());
+    QList<pid_t> out = {postmaster};
+    QDirIterator it(QStringLiteral("/proc"));
+    while (it.hasNext()) {
+        const QString entry = QFileInfo(it.next()).fileName();
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (entry.toInt() <= 0 || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> rest = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (rest.size() > 1 && pid_t(rest[1].toInt()) == postmaster)
+            out << pid_t(entry.toInt());
+    }
+    return out;
+}
+
+struct SStationRun
+{
+    int exitCode = -1;
+    double meanS = 0, longestS = 0;
+    int waitingAtEnd = -1;
+};
+
+// `update --all` against `units` simulated units writing to the database; with `stallMs`, the
+// server's processes are stopped that long from the first unit's end.
+SStationRun stationRun(pgtest::Cluster& server, const QString& dir, int units, int firstSerial,
+                       int stallMs)
+{
+    SStationRun run;
+    const QString ports = dir + QStringLiteral("/ports%1").arg(firstSerial);
+    QDir().mkpath(ports);
+    benchunits::SUnits sims = benchunits::start(ports, units, firstSerial);
+    QProcess cli;
+    cli.setProcessEnvironment(benchunits::cliEnvironment(ports, QStringLiteral("bench_record")));
+    cli.setStandardErrorFile(QProcess::nullDevice());
+    cli.start(benchunits::binary("../src/ventaro-cli"),
+              {"update", "--all", "--json", "--record", server.uri(), "--spool",
+               dir + QStringLiteral("/station-spool.jsonl")});
+    QByteArray out;
+    QList<pid_t> stopped;
+    QElapsedTimer stall;
+    while (cli.state() != QProcess::NotRunning || cli.bytesAvailable() > 0) {
+        cli.waitForReadyRead(50);
+        out += cli.readAllStandardOutput();
+        if (stallMs > 0 && stopped.isEmpty() && !stall.isValid() && out.contains("\"done\"")) {
+            stopped = serverProcesses(server);
+            for (pid_t pid : stopped)
+                ::kill(pid, SIGSTOP);
+            stall.start();
+        }
+        if (stall.isValid() && !stopped.isEmpty() && stall.elapsed() >= stallMs) {
+            for (pid_t pid : stopped)
+                ::kill(pid, SIGCONT);
+            stopped.clear();
+        }
+    }
+    for (pid_t pid : stopped)
+        ::kill(pid, SIGCONT);
+    run.exitCode = cli.exitCode();
+    int done = 0;
+    for (const QByteArray& line : out.split('\n')) {
+        const QJsonObject event = QJsonDocument::fromJson(line).object();
+        const QString name = event.value(QStringLiteral("event")).toString();
+        if (name == QLatin1String("done")) {
+            const double s = event.value(QStringLiteral("durationMs")).toDouble() / 1000;
+            run.meanS += s;
+            run.longestS = std::max(run.longestS, s);
+            ++done;
+        } else if (name == QLatin1String("summary")) {
+            run.waitingAtEnd = event.value(QStringLiteral("recordWaiting")).toInt();
+        }
+    }
+    run.meanS = done > 0 ? run.meanS / done : 0;
+    benchunits::stop(sims);
+    return run;
+}
+
+bool stationAgainstStall(pgtest::Cluster& server, const QString& dir, int units)
+{
+    const SStationRun calm = stationRun(server, dir, units, 71000, 0);
+    const SStationRun stalled = stationRun(server, dir, units, 72000, 5000);
+    QProcess sync;
+    sync.start(benchunits::binary("../src/ventaro-cli"),
+               {"record", "sync", "--record", server.uri(), "--spool",
+                dir + QStringLiteral("/station-spool.jsonl")});
+    sync.waitForFinished(60000);
+    const QString rows = server.value(QStringLiteral(
+        "SELECT count(DISTINCT attempt_id) FROM unit_update WHERE coalesce(station, '') = '' "
+        "AND serial BETWEEN 71000 AND 72999"));
+    std::printf("station of %d workers, the server stalled 5 s from the first unit's end: update "
+                "time mean %.2f s against %.2f s without (%.3f x), longest %.2f s against %.2f s "
+                "(%.3f x); exit %d and %d; lines waiting at the end %d, after record sync %s of "
+                "%d rows\n",
+                units, stalled.meanS, calm.meanS, stalled.meanS / std::max(calm.meanS, 1e-9),
+                stalled.longestS, calm.longestS,
+                stalled.longestS / std::max(calm.longestS, 1e-9), calm.exitCode, stalled.exitCode,
+                stalled.waitingAtEnd, qPrintable(rows), 2 * units);
+    return calm.exitCode == 0 && stalled.exitCode == 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -224,6 +339,7 @@ int main(int argc, char* argv[])
     const int writers = args.size() > 1 ? args[1].toInt() : 16;
     const int lines = args.size() > 2 ? args[2].toInt() : 100;
     const int rows = args.size() > 3 ? args[3].toInt() : 1000000;
+    const int units = args.size() > 4 ? args[4].toInt() : 16;
 
     pgtest::Cluster server;
     server.setDurable(true);
@@ -246,6 +362,7 @@ int main(int argc, char* argv[])
     }
     QTemporaryDir dir;
     const bool ok = concurrentWriters(server, dir.path(), writers, lines) &&
-                    statsOverRows(server, dir.path(), rows);
+                    statsOverRows(server, dir.path(), rows) &&
+                    stationAgainstStall(server, dir.path(), units);
     return ok ? 0 : 1;
 }

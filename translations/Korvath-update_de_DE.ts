@@ -473,6 +473,25 @@
 <context>
     <name>CMainDialogNew</name>
     <message>
+        <location filename="../src/app/maindialognew_update.cpp" line="26"/>
+        <source>Production record</source>
+        <translation>Produktionsprotokoll</translation>
+    </message>
+    <message>
+        <location filename="../src/app/maindialognew_update.cpp" line="27"/>
+        <source>The update does not start: its line could not be recorded.
+%1</source>
+        <translation>Das Update startet nicht: seine Zeile kann nicht ins Produktionsprotokoll geschrieben werden.
+%1</translation>
+    </message>
+    <message>
+        <location filename="../src/app/maindialognew_update.cpp" line="170"/>
+        <source>The update&apos;s line could not be recorded.
+%1</source>
+        <translation>Die Zeile des Updates konnte nicht ins Produktionsprotokoll geschrieben werden.
+%1</translation>
+    </message>
+    <message>
         <location filename="../src/app/maindialognew.cpp" line="80"/>
         <source>-%1</source>
         <translation>-%1</translation>

@@ -2,6 +2,7 @@
 
 #include "link/lltypes.h"
 #include "service/updateflags.h"
+#include "app/dialogrecord.h"
 #include "service/updateworkflow.h"
 
 #include <QDateTime>
@@ -179,6 +180,17 @@ private:
 
     std::unique_ptr<CUpdateHostAdapter> m_UpdateHost;
     CUpdateWorkflow m_Workflow;
+    // The production record of the updates started with the update button (not of single
+    // steps from the debug console), and what is known of the one running.
+    CDialogRecord m_ProductionRecord;
+    struct SAttempt
+    {
+        bool recorded = false; // started with the update button
+        bool succeeded = false;
+        bool serialSent = false; // the serial-number step began
+        EUpdateStep step = EUpdateStep::SerialNumber;
+        updateattempt::SEnd refused; // a serial number refused before anything was written
+    } m_Attempt;
 
     QTimer m_CurrentInfoTimer;
     QDateTime m_ConnectTime;

@@ -7,6 +7,7 @@
 #include "device/fanbase.h"
 #include "device/uitext.h"
 #include "record/recordstore.h"
+#include "service/exitcodes.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -21,7 +22,20 @@
 
 void CMainDialogNew::on_ButtonBurn_clicked()
 {
+    // A record that cannot take the update's line is said before anything is written.
+    QString why;
+    if (!m_ProductionRecord.ready(why)) {
+        showMessageBox({QMessageBox::Critical, this, tr("Production record"),
+                        tr("The update does not start: its line could not be recorded.\n%1")
+                            .arg(why),
+                        QMessageBox::Ok});
+        setStatus(why);
+        return;
+    }
+    m_Attempt = SAttempt();
+    m_Attempt.recorded = m_ProductionRecord.enabled();
     m_Workflow.burn();
+    m_Attempt.recorded = false;
 }
 
 bool CMainDialogNew::on_ButtonAppl_clicked()
@@ -100,15 +114,71 @@ bool CMainDialogNew::CUpdateHostAdapter::serialNumberFree(int serial, QString& r
     claim.serial = quint32(serial);
     claim.attemptId = d.m_AttemptId.isNull() ? QUuid::createUuid() : d.m_AttemptId;
     claim.unit = d.m_Identity.describe();
-    return recordstore::reserveSerial(qEnvironmentVariable("VENTARO_RECORD"), claim, refusal);
+    claim.station = d.m_ProductionRecord.station();
+    switch (d.m_ProductionRecord.reserveSerial(claim, refusal)) {
+    case CRecordSink::ESerialFree:
+        return true;
+    case CRecordSink::ESerialTaken:
+        d.m_Attempt.refused = {cliexit::kNotUpdatable, QStringLiteral("serial-taken"), refusal};
+        return false;
+    case CRecordSink::ESerialUnknown:
+        break;
+    }
+    refusal = QStringLiteral("cannot check that serial number %1 is new: %2").arg(serial).arg(refusal);
+    d.m_Attempt.refused = {cliexit::kRecordFailed, QStringLiteral("record-failed"), refusal};
+    return false;
+}
+
+void CMainDialogNew::CUpdateHostAdapter::stepStarted(EUpdateStep step)
+{
+    d.m_Attempt.step = step;
+    d.m_Attempt.serialSent = d.m_Attempt.serialSent || step == EUpdateStep::SerialNumber;
+    d.m_ProductionRecord.stepStarted(step, d.m_ComPartner, d.m_Plus);
+}
+
+void CMainDialogNew::CUpdateHostAdapter::verified(const SVerifyOutcome& outcome)
+{
+    d.m_ProductionRecord.verified(outcome, d.m_Ident);
 }
 
 void CMainDialogNew::CUpdateHostAdapter::updateRunning(bool running)
 {
     // Called as an update (or a single step) begins and ends: it is one attempt.
-    if (running)
-        d.m_AttemptId = QUuid::createUuid();
+    if (running) {
+        if (d.m_Attempt.recorded && d.m_Fan)
+            d.m_ProductionRecord.begin(d.m_Fan->portName(), d.m_Fan->modelName(), d.m_Ident);
+        d.m_AttemptId = d.m_ProductionRecord.active() ? d.m_ProductionRecord.attemptId()
+                                                      : QUuid::createUuid();
+    } else if (d.m_ProductionRecord.active()) {
+        recordEnd();
+    }
     d.applyUpdateLock();
+}
+
+void CMainDialogNew::CUpdateHostAdapter::recordEnd()
+{
+    const CUpdateWorkflow& workflow = d.m_Workflow;
+    updateattempt::SEnd end = d.m_Attempt.refused;
+    if (d.m_Attempt.succeeded) {
+        end = updateattempt::updated(workflow.lastVerification());
+    } else if (end.outcome.isEmpty()) {
+        updateattempt::SFailure f;
+        f.step = d.m_Attempt.step;
+        f.stoppedForOtherUnit = workflow.stoppedForOtherUnit();
+        f.notUpdatable = d.m_Flags.notUpdatable;
+        f.verification = workflow.lastVerification();
+        f.came = d.m_Identity;
+        f.bound = workflow.boundUnit();
+        end = updateattempt::failed(f);
+    }
+    // The number sent to a unit that had none is its number from then on, whatever failed.
+    const quint32 serialSent =
+        d.m_Attempt.serialSent || d.m_Attempt.succeeded ? quint32(enteredSerialNumber()) : 0;
+    QString why;
+    if (!d.m_ProductionRecord.finish(end, serialSent, why))
+        showMessageBox({QMessageBox::Critical, &d, tr("Production record"),
+                        tr("The update's line could not be recorded.\n%1").arg(why),
+                        QMessageBox::Ok});
 }
 
 bool CMainDialogNew::CUpdateHostAdapter::identifyAgain()
@@ -142,6 +212,7 @@ void CMainDialogNew::noteDiscoveryEnded(bool identified)
 
 void CMainDialogNew::CUpdateHostAdapter::updateSucceeded()
 {
+    d.m_Attempt.succeeded = true;
     if (d.m_AutoExit)
         QCoreApplication::exit(kExitAfterAutoUpdate);
 }

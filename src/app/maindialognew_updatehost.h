@@ -3,6 +3,8 @@
 #include "app/maindialognew.h"
 #include "console/progressbarobserver.h"
 
+#include <QCoreApplication>
+
 // The main dialog as the place the update reports to (maindialognew_update.cpp).
 class CMainDialogNew::CUpdateHostAdapter : public CUpdateHost
 {
@@ -32,7 +34,13 @@ public:
     bool waitForIdentification(int count, int windowMs) override;
     void updateSucceeded() override;
     void updateRunning(bool running) override;
+    void stepStarted(EUpdateStep step) override;
+    void verified(const SVerifyOutcome& outcome) override;
 
 private:
+    // The line of a recorded update, once it ended.
+    void recordEnd();
+    static QString tr(const char* text) { return QCoreApplication::translate("CMainDialogNew", text); }
+
     CMainDialogNew& d;
 };

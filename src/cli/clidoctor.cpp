@@ -1,7 +1,7 @@
 #include "clidoctor.h"
 
 #include "cli/clitext.h"
-#include "station/exitcodes.h"
+#include "service/exitcodes.h"
 #include "station/stationprotocol.h"
 
 #include <QJsonArray>

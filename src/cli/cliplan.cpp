@@ -5,8 +5,9 @@
 #include "firmware/flashimagelist.h"
 #include "firmware/partitiontable.h"
 #include "service/identityview.h"
-#include "station/exitcodes.h"
+#include "service/exitcodes.h"
 #include "station/stationprotocol.h"
+#include "service/updateattempt.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -204,7 +205,7 @@ void addImages(SUpdatePlan& plan)
     const SUpdateFlags& f = plan.flags;
     // The images in the order the update workflow writes them.
     auto add = [&](int type) {
-        plan.images << SUpdatePlan::SImage{type, partitionName(type),
+        plan.images << SUpdatePlan::SImage{type, updateattempt::partitionName(type),
                                            builtInVersion(type, input.plus)};
     };
     if (f.bridgeNeeded && !input.plus && f.updateWifi && !f.oldBoot)
@@ -329,22 +330,4 @@ QString planJson(const SUpdatePlan& plan)
         {QStringLiteral("exitCode"), plan.exitCode},
     };
     return stationprotocol::jsonLine(root);
-}
-
-QString partitionName(int type)
-{
-    switch (type) {
-    case CPartitionTable::EBootloader1:
-        return QStringLiteral("bootloader copy 1");
-    case CPartitionTable::EBootloader2:
-        return QStringLiteral("bootloader copy 2");
-    case CPartitionTable::EApplication:
-        return QStringLiteral("application");
-    case CPartitionTable::ECC3200:
-        return QStringLiteral("WiFi module");
-    case CPartitionTable::ECC3200Bridge:
-        return QStringLiteral("WiFi bridge");
-    default:
-        return {};
-    }
 }

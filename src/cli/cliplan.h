@@ -46,8 +46,6 @@ SVersion builtInVersion(int type, bool plus);
 // Runs the rules on `input` and explains each flag.
 SUpdatePlan makeUpdatePlan(const SFlagInput& input);
 
-// The name of a partition type as the output shows it; empty for an unknown type.
-QString partitionName(int type);
 // The state's name in plan output ("ready", "up-to-date", ...; "no-unit" for the rest).
 const char* planStateName(EDialogState state);
 QString planText(const SUpdatePlan& plan);

@@ -6,7 +6,7 @@
 #include "record/recordstats.h"
 #include "record/recordstore.h"
 #include "record/recorduri.h"
-#include "station/exitcodes.h"
+#include "service/exitcodes.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -14,7 +14,7 @@
 #include "record/recordstore.h"
 #include "service/portdoctor.h"
 #include "service/singleinstance.h"
-#include "station/exitcodes.h"
+#include "service/exitcodes.h"
 #include "station/station.h"
 #include "station/stationprotocol.h"
 

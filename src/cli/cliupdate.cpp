@@ -9,7 +9,7 @@
 #include "record/attemptrecord.h"
 #include "record/recordstore.h"
 #include "service/identityview.h"
-#include "station/exitcodes.h"
+#include "service/exitcodes.h"
 #include "station/workerend.h"
 
 #include <QCoreApplication>
@@ -21,51 +21,6 @@
 namespace {
 
 constexpr int kPortPollMs = 100; // how often the ports are looked at while the unit reboots
-
-QString stepName(EUpdateStep step)
-{
-    switch (step) {
-    case EUpdateStep::SerialNumber:
-        return QStringLiteral("serial-number");
-    case EUpdateStep::Bridge:
-        return QStringLiteral("wifi-bridge");
-    case EUpdateStep::Application:
-        return QStringLiteral("application");
-    case EUpdateStep::RebootPause:
-        return QStringLiteral("reboot-pause");
-    case EUpdateStep::Wifi:
-        return QStringLiteral("wifi-module");
-    case EUpdateStep::BootloaderImage:
-        return QStringLiteral("bootloader");
-    case EUpdateStep::Swap:
-        return QStringLiteral("swap");
-    case EUpdateStep::StartupMode:
-        return QStringLiteral("startup-mode");
-    case EUpdateStep::Verify:
-        return QStringLiteral("verify");
-    }
-    return {};
-}
-
-// The partition a step writes (CPartitionTable::EPartType), 0 for none; a bootloader goes
-// into the copy that is not running.
-int stepImageType(EUpdateStep step, int comPartner)
-{
-    switch (step) {
-    case EUpdateStep::Bridge:
-        return CPartitionTable::ECC3200Bridge;
-    case EUpdateStep::Application:
-        return CPartitionTable::EApplication;
-    case EUpdateStep::Wifi:
-        return CPartitionTable::ECC3200;
-    case EUpdateStep::BootloaderImage:
-        return comPartner == 1   ? CPartitionTable::EBootloader2
-               : comPartner == 2 ? CPartitionTable::EBootloader1
-                                 : 0;
-    default:
-        return 0;
-    }
-}
 
 CUpdateOutput::EKind outputKind(const SCliOptions& options)
 {
@@ -183,34 +138,26 @@ int CCliUpdate::runWorkflow()
         return failed();
     }
 
-    const QString checked = m_Workflow.lastVerification().detail();
-    return finish(cliexit::kOk, QStringLiteral("updated"),
-                  checked.isEmpty()
-                      ? QStringLiteral("the unit was updated and confirms it")
-                      : QStringLiteral("the unit was updated and confirms it (%1)").arg(checked));
+    return finish(updateattempt::updated(m_Workflow.lastVerification()));
+}
+
+updateattempt::SFailure CCliUpdate::failure() const
+{
+    updateattempt::SFailure f;
+    f.step = m_Step;
+    f.timedOut = m_TimedOut;
+    f.stoppedForOtherUnit = m_Workflow.stoppedForOtherUnit();
+    f.notUpdatable = m_Flags.notUpdatable;
+    f.verification = m_Workflow.lastVerification();
+    f.rebootTimeoutS = m_Options.rebootTimeoutS;
+    f.came = identifiedUnit();
+    f.bound = m_Workflow.boundUnit();
+    return f;
 }
 
 int CCliUpdate::failed()
 {
-    if (m_Step == EUpdateStep::Verify && !m_Workflow.stoppedForOtherUnit()) {
-        const SVerifyOutcome& check = m_Workflow.lastVerification();
-        const QString outcome = !check.back          ? QStringLiteral("not-back")
-                                : check.tableMissing ? QStringLiteral("not-confirmed")
-                                                     : QStringLiteral("verify-failed");
-        return finish(cliexit::kNotVerified, outcome, check.detail());
-    }
-    if (m_TimedOut)
-        return noComeBack();
-    if (m_Workflow.stoppedForOtherUnit())
-        return otherUnit();
-    if (m_Flags.notUpdatable)
-        return finish(cliexit::kNotUpdatable, QStringLiteral("not-updatable"),
-                      QStringLiteral("the update rules refuse this unit"));
-    if (m_Step == EUpdateStep::Swap)
-        return finish(cliexit::kSwapFailed, QStringLiteral("swap-failed"),
-                      QStringLiteral("the bootloader swap failed"));
-    return finish(cliexit::kTransferFailed, QStringLiteral("transfer-failed"),
-                  QStringLiteral("%1 failed").arg(stepName(m_Step)));
+    return finish(updateattempt::failed(failure()));
 }
 
 void CCliUpdate::verified(const SVerifyOutcome& outcome)
@@ -232,17 +179,22 @@ bool CCliUpdate::stopRequested()
 
 int CCliUpdate::otherUnit()
 {
-    return finish(cliexit::kNoComeBack, QStringLiteral("other-unit"),
-                  QStringLiteral("another unit (%1) came back instead of the one under update "
-                                 "(%2); nothing more was written")
-                      .arg(identifiedUnit().describe(), m_Workflow.boundUnit().describe()));
+    updateattempt::SFailure f = failure();
+    f.stoppedForOtherUnit = true;
+    f.timedOut = false;
+    return finish(updateattempt::failed(f));
 }
 
 int CCliUpdate::noComeBack()
 {
-    return finish(
-        cliexit::kNoComeBack, QStringLiteral("no-come-back"),
-        QStringLiteral("the unit did not come back within %1 s").arg(m_Options.rebootTimeoutS));
+    updateattempt::SFailure f = failure();
+    f.timedOut = true;
+    return finish(updateattempt::failed(f));
+}
+
+int CCliUpdate::finish(const updateattempt::SEnd& end)
+{
+    return finish(end.exitCode, end.outcome, end.text);
 }
 
 int CCliUpdate::finish(int exitCode, QString outcome, QString text)
@@ -384,8 +336,8 @@ void CCliUpdate::stepStarted(EUpdateStep step)
     m_SerialSent = m_SerialSent || step == EUpdateStep::SerialNumber;
     m_Block = 0;
     m_LastPercent = -1;
-    m_StepImageType = stepImageType(step, comPartner());
-    m_Output->step(stepName(step), partitionName(m_StepImageType));
+    m_StepImageType = updateattempt::stepImageType(step, comPartner());
+    m_Output->step(updateattempt::stepName(step), updateattempt::partitionName(m_StepImageType));
 }
 
 // ---- Helpers ----------------------------------------------------------------------------
@@ -420,7 +372,7 @@ void CCliUpdate::completeStep()
     const CFlashImage* image = list.find(m_StepImageType, plusDevice() ? CFlashImage::ESystemPlus
                                                                        : CFlashImage::ESystem100);
     if (image)
-        m_Record->imageWritten(partitionName(m_StepImageType), *image);
+        m_Record->imageWritten(updateattempt::partitionName(m_StepImageType), *image);
 }
 
 void CCliUpdate::showProgress(int percent)
@@ -429,5 +381,5 @@ void CCliUpdate::showProgress(int percent)
     if (percent < m_LastPercent || m_Block == 0)
         ++m_Block;
     m_LastPercent = percent;
-    m_Output->progress(stepName(m_Step), m_Block, percent);
+    m_Output->progress(updateattempt::stepName(m_Step), m_Block, percent);
 }

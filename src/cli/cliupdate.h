@@ -3,6 +3,7 @@
 #include "cli/clicommandline.h"
 #include "cli/unitfinder.h"
 #include "service/updateworkflow.h"
+#include "service/updateattempt.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -67,6 +68,8 @@ private:
     int runWorkflow();
     // How a run of the workflow that did not complete ended.
     int failed();
+    updateattempt::SFailure failure() const;
+    int finish(const updateattempt::SEnd& end);
     int finish(int exitCode, QString outcome, QString text);
     // With a database record: a serial number about to be written that another unit holds is
     // refused (the exit code), 0 when it may be written.

@@ -1,6 +1,6 @@
 #include "cli/clicommandline.h"
 #include "cli/clirunner.h"
-#include "station/exitcodes.h"
+#include "service/exitcodes.h"
 
 #include <QApplication>
 #include <QTextStream>

@@ -4,7 +4,7 @@
 #include "service/portenumerator.h"
 #include "service/signalpipe.h"
 #include "service/unitidentity.h"
-#include "station/exitcodes.h"
+#include "service/exitcodes.h"
 #include "station/stationoutput.h"
 #include "station/stationpage.h"
 #include "station/stationports.h"

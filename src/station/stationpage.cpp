@@ -1,6 +1,6 @@
 #include "stationpage.h"
 
-#include "station/exitcodes.h"
+#include "service/exitcodes.h"
 #include "web/pageserver.h"
 
 #include <QDateTime>

@@ -2,7 +2,7 @@
 
 #include "service/identityview.h"
 #include "service/portenumerator.h"
-#include "station/exitcodes.h"
+#include "service/exitcodes.h"
 #include "station/stationprotocol.h"
 #include "station/stationworker.h"
 

@@ -3,7 +3,7 @@
 #include "record/attemptrecord.h"
 #include "record/recordbacklog.h"
 #include "service/unitidentity.h"
-#include "station/exitcodes.h"
+#include "service/exitcodes.h"
 #include "station/stationoutput.h"
 #include "station/stationprotocol.h"
 #include "station/stationunit.h"

@@ -1,6 +1,6 @@
 #include "stationunit.h"
 
-#include "station/exitcodes.h"
+#include "service/exitcodes.h"
 #include "station/stationprotocol.h"
 
 #include <QJsonObject>

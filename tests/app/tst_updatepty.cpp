@@ -53,6 +53,7 @@ public:
                QString::number(QCoreApplication::applicationPid());
     }
     QString ports() const { return m_Dir.filePath(QStringLiteral("ports")); }
+    void setEnv(const QString& name, const QString& value) { m_Env.insert(name, value); }
     QString path(const QString& name) const { return m_Dir.filePath(name); }
 
     // A plus unit in its bootloader with older versions; its flash recorded in `flashOut`.
@@ -129,16 +130,53 @@ private slots:
     void unitKilledMidUpdate();
     void anotherUnitDuringRebootPause();
     void automaticUpdateNotConfirmed();
+    void recordThatCannotBeWritten();
 };
 
+// The update is recorded as ventaro-cli records one, with the station and operator named.
 void tst_UpdatePty::automaticUpdateOfPlusUnit()
 {
     PtyBench bench;
+    bench.setEnv(QStringLiteral("VENTARO_RECORD"), bench.path("record.csv"));
+    bench.setEnv(QStringLiteral("VENTARO_STATION"), QStringLiteral("desk 2"));
+    bench.setEnv(QStringLiteral("VENTARO_OPERATOR"), QStringLiteral("eva"));
     QProcess sim;
     QVERIFY(bench.startPlusUnit(sim, "flash", "sim.log"));
     QTRY_VERIFY_WITH_TIMEOUT(bench.announced(), kStartTimeoutMs);
 
     automaticUpdateSucceeds(bench, sim, "tool.log", "flash");
+    QFile record(bench.path("record.csv"));
+    QVERIFY(record.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(record.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    const QStringList fields = lines[1].split(',');
+    QCOMPARE(fields.value(14), QStringLiteral("updated"));
+    QCOMPARE(fields.value(15) + '/' + fields.value(16), QStringLiteral("desk 2/eva"));
+    QVERIFY2(fields.value(10).contains(QLatin1String("application 2.24 sha256:")),
+             qPrintable(lines[1]));
+    QCOMPARE(fields.value(17), QStringLiteral("yes"));
+}
+
+// A record that cannot take the update's line is said before the update, which does not start.
+void tst_UpdatePty::recordThatCannotBeWritten()
+{
+    PtyBench bench;
+    bench.setEnv(QStringLiteral("VENTARO_RECORD"), bench.path("no-such-folder/record.csv"));
+    QProcess sim;
+    QVERIFY(bench.startPlusUnit(sim, "flash", "sim.log"));
+    QTRY_VERIFY_WITH_TIMEOUT(bench.announced(), kStartTimeoutMs);
+    QProcess tool;
+    bench.startTool(tool, "tool.log");
+    QVERIFY(tool.waitForStarted(kStartTimeoutMs));
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        countLines(bench.path("tool.log"), QStringLiteral("The update does not start")) == 1,
+        bench.tail("tool.log").constData(), kStartTimeoutMs);
+    tool.kill();
+    tool.waitForFinished(kStartTimeoutMs);
+    sim.terminate();
+    sim.waitForFinished(kStartTimeoutMs);
+    QCOMPARE(countLines(bench.path("sim.log"), QStringLiteral("request code 3 ")), 0);
+    QCOMPARE(countLines(bench.path("sim.log"), QStringLiteral("request code 8 ")), 0);
 }
 
 // The unit's process is killed in the middle of the application upload, as a power cut would

@@ -8,7 +8,7 @@
 #include "service/identityview.h"
 #include "service/portdoctor.h"
 #include "service/portenumerator.h"
-#include "station/exitcodes.h"
+#include "service/exitcodes.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
