@@ -21,10 +21,10 @@
 
 #include <QCoreApplication>
 #include <QDirIterator>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 #include <algorithm>
@@ -324,9 +324,8 @@ bool stationAgainstStall(pgtest::Cluster& server, const QString& dir, int units)
                 "(%.3f x); exit %d and %d; lines waiting at the end %d, after record sync %s of "
                 "%d rows\n",
                 units, stalled.meanS, calm.meanS, stalled.meanS / std::max(calm.meanS, 1e-9),
-                stalled.longestS, calm.longestS,
-                stalled.longestS / std::max(calm.longestS, 1e-9), calm.exitCode, stalled.exitCode,
-                stalled.waitingAtEnd, qPrintable(rows), 2 * units);
+                stalled.longestS, calm.longestS, stalled.longestS / std::max(calm.longestS, 1e-9),
+                calm.exitCode, stalled.exitCode, stalled.waitingAtEnd, qPrintable(rows), 2 * units);
     return calm.exitCode == 0 && stalled.exitCode == 0;
 }
 

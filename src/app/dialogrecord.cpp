@@ -67,8 +67,8 @@ void CDialogRecord::completeStep()
     if (m_StepImageType == 0)
         return;
     const CFlashImageList list;
-    const CFlashImage* image = list.find(
-        m_StepImageType, m_Plus ? CFlashImage::ESystemPlus : CFlashImage::ESystem100);
+    const CFlashImage* image =
+        list.find(m_StepImageType, m_Plus ? CFlashImage::ESystemPlus : CFlashImage::ESystem100);
     if (image)
         m_Line->imageWritten(updateattempt::partitionName(m_StepImageType), *image);
     m_StepImageType = 0;
@@ -95,10 +95,10 @@ bool CDialogRecord::finish(const updateattempt::SEnd& end, quint32 serialSent, Q
     if (written && recorduri::isDatabase(m_Record)) {
         // Sent by a process of its own: a server that does not answer holds up nothing here,
         // and the line waits in the spool until a send gets through.
-        QProcess::startDetached(QDir(QCoreApplication::applicationDirPath())
-                                    .filePath(QStringLiteral("ventaro-cli")),
-                                {QStringLiteral("record"), QStringLiteral("sync"),
-                                 QStringLiteral("--record"), m_Record});
+        QProcess::startDetached(
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ventaro-cli")),
+            {QStringLiteral("record"), QStringLiteral("sync"), QStringLiteral("--record"),
+             m_Record});
     }
     return written;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "app/dialogrecord.h"
 #include "link/lltypes.h"
 #include "service/updateflags.h"
-#include "app/dialogrecord.h"
 #include "service/updateworkflow.h"
 
 #include <QDateTime>

@@ -25,10 +25,10 @@ void CMainDialogNew::on_ButtonBurn_clicked()
     // A record that cannot take the update's line is said before anything is written.
     QString why;
     if (!m_ProductionRecord.ready(why)) {
-        showMessageBox({QMessageBox::Critical, this, tr("Production record"),
-                        tr("The update does not start: its line could not be recorded.\n%1")
-                            .arg(why),
-                        QMessageBox::Ok});
+        showMessageBox(
+            {QMessageBox::Critical, this, tr("Production record"),
+             tr("The update does not start: its line could not be recorded.\n%1").arg(why),
+             QMessageBox::Ok});
         setStatus(why);
         return;
     }
@@ -124,7 +124,8 @@ bool CMainDialogNew::CUpdateHostAdapter::serialNumberFree(int serial, QString& r
     case CRecordSink::ESerialUnknown:
         break;
     }
-    refusal = QStringLiteral("cannot check that serial number %1 is new: %2").arg(serial).arg(refusal);
+    refusal =
+        QStringLiteral("cannot check that serial number %1 is new: %2").arg(serial).arg(refusal);
     d.m_Attempt.refused = {cliexit::kRecordFailed, QStringLiteral("record-failed"), refusal};
     return false;
 }
@@ -147,8 +148,8 @@ void CMainDialogNew::CUpdateHostAdapter::updateRunning(bool running)
     if (running) {
         if (d.m_Attempt.recorded && d.m_Fan)
             d.m_ProductionRecord.begin(d.m_Fan->portName(), d.m_Fan->modelName(), d.m_Ident);
-        d.m_AttemptId = d.m_ProductionRecord.active() ? d.m_ProductionRecord.attemptId()
-                                                      : QUuid::createUuid();
+        d.m_AttemptId =
+            d.m_ProductionRecord.active() ? d.m_ProductionRecord.attemptId() : QUuid::createUuid();
     } else if (d.m_ProductionRecord.active()) {
         recordEnd();
     }

@@ -40,7 +40,10 @@ public:
 private:
     // The line of a recorded update, once it ended.
     void recordEnd();
-    static QString tr(const char* text) { return QCoreApplication::translate("CMainDialogNew", text); }
+    static QString tr(const char* text)
+    {
+        return QCoreApplication::translate("CMainDialogNew", text);
+    }
 
     CMainDialogNew& d;
 };

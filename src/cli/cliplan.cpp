@@ -4,10 +4,10 @@
 #include "device/uitext.h"
 #include "firmware/flashimagelist.h"
 #include "firmware/partitiontable.h"
-#include "service/identityview.h"
 #include "service/exitcodes.h"
-#include "station/stationprotocol.h"
+#include "service/identityview.h"
 #include "service/updateattempt.h"
+#include "station/stationprotocol.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -12,9 +12,9 @@
 #include "device/logtable.h"
 #include "device/seclogreport.h"
 #include "record/recordstore.h"
+#include "service/exitcodes.h"
 #include "service/portdoctor.h"
 #include "service/singleinstance.h"
-#include "service/exitcodes.h"
 #include "station/station.h"
 #include "station/stationprotocol.h"
 

@@ -8,8 +8,8 @@
 #include "firmware/flashimagelist.h"
 #include "record/attemptrecord.h"
 #include "record/recordstore.h"
-#include "service/identityview.h"
 #include "service/exitcodes.h"
+#include "service/identityview.h"
 #include "station/workerend.h"
 
 #include <QCoreApplication>

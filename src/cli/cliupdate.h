@@ -2,8 +2,8 @@
 
 #include "cli/clicommandline.h"
 #include "cli/unitfinder.h"
-#include "service/updateworkflow.h"
 #include "service/updateattempt.h"
+#include "service/updateworkflow.h"
 
 #include <QElapsedTimer>
 #include <QString>

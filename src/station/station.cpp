@@ -1,10 +1,10 @@
 #include "station.h"
 
 #include "record/recordbacklog.h"
+#include "service/exitcodes.h"
 #include "service/portenumerator.h"
 #include "service/signalpipe.h"
 #include "service/unitidentity.h"
-#include "service/exitcodes.h"
 #include "station/stationoutput.h"
 #include "station/stationpage.h"
 #include "station/stationports.h"

@@ -1,8 +1,8 @@
 #include "stationports.h"
 
+#include "service/exitcodes.h"
 #include "service/identityview.h"
 #include "service/portenumerator.h"
-#include "service/exitcodes.h"
 #include "station/stationprotocol.h"
 #include "station/stationworker.h"
 

@@ -2,8 +2,8 @@
 
 #include "record/attemptrecord.h"
 #include "record/recordbacklog.h"
-#include "service/unitidentity.h"
 #include "service/exitcodes.h"
+#include "service/unitidentity.h"
 #include "station/stationoutput.h"
 #include "station/stationprotocol.h"
 #include "station/stationunit.h"

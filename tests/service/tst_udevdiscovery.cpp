@@ -5,10 +5,10 @@
 #include "mockbed.h"
 
 #include "cli/clidoctor.h"
+#include "service/exitcodes.h"
 #include "service/identityview.h"
 #include "service/portdoctor.h"
 #include "service/portenumerator.h"
-#include "service/exitcodes.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
