@@ -249,7 +249,9 @@ void CStation::startWorker(SUnit& unit)
     });
     connect(unit.worker, &CStationWorker::ended, this,
             [this, self](int code, const QString& failure) { workerEnded(*self, code, failure); });
-    m_Output->event(&unit, {{QStringLiteral("event"), QStringLiteral("started")}});
+    m_Output->event(&unit,
+                    {{QStringLiteral("event"), QStringLiteral("started")},
+                     {QStringLiteral("attempt"), unit.attemptId.toString(QUuid::WithoutBraces)}});
     unit.worker->start(m_Program, proto::updateArguments(unit.port, unit.identity, unit.attemptId,
                                                          m_Options.worker));
 }
