@@ -11,6 +11,7 @@
 #include "station/stationrouter.h"
 #include "station/stationunit.h"
 #include "station/stationworker.h"
+#include "web/pagenames.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -63,7 +64,8 @@ CStation::CStation(const SStationOptions& options, QTextStream& out, QTextStream
                                               m_Program, options.verbose, err, std::move(hooks));
     if (options.httpPort >= 0) {
         auto page = std::make_unique<CStationPage>(
-            m_Units, [this] { return tally(false); }, m_Clock, options.worker.stationName);
+            m_Units, [this] { return tally(false); }, m_Clock, options.worker.stationName,
+            CPageNames(options.httpNames, options.httpOrigins));
         m_Page = page.get();
         m_Output = CStationOutput::both(std::move(m_Output), std::move(page));
     }

@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <memory>
@@ -45,6 +46,8 @@ struct SStationOptions
     // The live page: port -1 for none, 0 for any free one.
     QString httpAddress = QStringLiteral("127.0.0.1");
     int httpPort = -1;
+    // The page's names and origins besides its own (CPageNames).
+    QStringList httpNames, httpOrigins;
     QString recordFile, spoolFile; // the record (empty: none) and its spool (empty: default)
     stationprotocol::SWorkerSettings worker; // its record arguments are set by the station
 };

@@ -51,7 +51,8 @@ static void initPageResources()
 }
 
 CStationPage::CStationPage(const SUnits& units, std::function<SStationSummary()> tally,
-                           const QElapsedTimer& clock, const QString& stationName)
+                           const QElapsedTimer& clock, const QString& stationName,
+                           const CPageNames& names)
     : m_Units(units), m_Tally(std::move(tally)), m_Clock(clock), m_StationName(stationName)
 {
     initPageResources();
@@ -63,7 +64,7 @@ CStationPage::CStationPage(const SUnits& units, std::function<SStationSummary()>
         hello.insert(QStringLiteral("event"), QStringLiteral("snapshot"));
         return QJsonDocument(hello).toJson(QJsonDocument::Compact);
     };
-    m_Server = std::make_unique<CPageServer>(content, CPageServer::SLimits());
+    m_Server = std::make_unique<CPageServer>(content, CPageServer::SLimits(), names);
 }
 
 CStationPage::~CStationPage() = default;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+class CPageNames;
 class CPageServer;
 class QElapsedTimer;
 
@@ -27,7 +28,7 @@ public:
     static constexpr int kShownDone = 100;
 
     CStationPage(const SUnits& units, std::function<SStationSummary()> tally,
-                 const QElapsedTimer& clock, const QString& stationName);
+                 const QElapsedTimer& clock, const QString& stationName, const CPageNames& names);
     ~CStationPage() override;
 
     // Serves on `address` ("127.0.0.1", "0.0.0.0", "::" ...) and `port` (0: a free one).

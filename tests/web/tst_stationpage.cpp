@@ -163,7 +163,7 @@ private:
     QVector<QJsonObject> m_Frames;
 };
 
-const QByteArray kUpgrade = "GET /api/events HTTP/1.1\r\nHost: a\r\nUpgrade: websocket\r\n"
+const QByteArray kUpgrade = "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
                             "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
                             "Sec-WebSocket-Version: 13\r\n\r\n";
 
@@ -194,7 +194,8 @@ void tst_StationPage::pageFollowsTheStation()
     QString error;
     QVERIFY2(browser.start(error), qPrintable(error));
     Bench bench;
-    Station station(bench);
+    Station station(bench,
+                    {"--http-name", "station.plant", "--http-origin", "https://station.plant"});
     const quint16 port = station.waitForPort();
     QVERIFY2(port > 0, station.output());
     const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(port);
@@ -223,17 +224,31 @@ void tst_StationPage::pageFollowsTheStation()
         QByteArray request;
         QByteArray status;
     } refused[] = {
-        {"GET /../../etc/passwd HTTP/1.1\r\nHost: a\r\n\r\n", "HTTP/1.1 404 Not Found"},
-        {"GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\nHost: a\r\n\r\n", "HTTP/1.1 404 Not Found"},
-        {"GET /station.html HTTP/1.1\r\nHost: a\r\n\r\n", "HTTP/1.1 404 Not Found"},
-        {"POST /api/state HTTP/1.1\r\nHost: a\r\nContent-Length: 4\r\n\r\nstop",
+        {"GET /../../etc/passwd HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", "HTTP/1.1 404 Not Found"},
+        {"GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n",
+         "HTTP/1.1 404 Not Found"},
+        {"GET /station.html HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", "HTTP/1.1 404 Not Found"},
+        {"POST /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 4\r\n\r\nstop",
          "HTTP/1.1 405 Method Not Allowed"},
-        {"GET / HTTP/1.1\r\nHost: a\r\nX-Big: " + QByteArray(20000, 'a') + "\r\n\r\n",
+        {"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Big: " + QByteArray(20000, 'a') + "\r\n\r\n",
          "HTTP/1.1 431 Request Header Fields Too Large"},
         {kUpgrade.chopped(2) + "Origin: http://evil.example\r\n\r\n", "HTTP/1.1 403 Forbidden"},
+        // Another site's name resolved to this machine; and a name the station was given, and
+        // the page of the proxy in front, both allowed.
+        {"GET / HTTP/1.1\r\nHost: rebind.attacker.example\r\n\r\n",
+         "HTTP/1.1 421 Misdirected Request"},
+        {"GET /api/state HTTP/1.1\r\nHost: rebind.attacker.example:8080\r\n\r\n",
+         "HTTP/1.1 421 Misdirected Request"},
+        {QByteArray(kUpgrade).replace("127.0.0.1", "rebind.attacker.example").chopped(2) +
+             "Origin: http://rebind.attacker.example\r\n\r\n",
+         "HTTP/1.1 421 Misdirected Request"},
+        {"GET /api/state HTTP/1.1\r\nHost: station.plant\r\n\r\n", "HTTP/1.1 200 OK"},
     };
     for (const auto& r : refused)
         QCOMPARE(statusLine(exchange(port, r.request)), r.status);
+    QCOMPARE(statusLine(exchange(
+                 port, kUpgrade.chopped(2) + "Origin: https://station.plant\r\n\r\n", 500)),
+             QByteArray("HTTP/1.1 101 Switching Protocols"));
     std::vector<std::unique_ptr<QTcpSocket>> crowd;
     for (int i = 0; i < 40; ++i) {
         crowd.push_back(std::make_unique<QTcpSocket>());
