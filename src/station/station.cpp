@@ -5,6 +5,7 @@
 #include "service/signalpipe.h"
 #include "service/unitidentity.h"
 #include "station/exitcodes.h"
+#include "station/stationhistory.h"
 #include "station/stationoutput.h"
 #include "station/stationpage.h"
 #include "station/stationports.h"
@@ -46,7 +47,8 @@ CStation::CStation(const SStationOptions& options, QTextStream& out, QTextStream
       m_Output(CStationOutput::make(outputKind(options), out, m_Clock)),
       // Fixed now: a package upgrade may replace the program file while the station runs.
       m_Program(QCoreApplication::applicationFilePath()),
-      m_Record(std::make_unique<CRecordBacklog>(options.recordFile, options.spoolFile))
+      m_Record(std::make_unique<CRecordBacklog>(options.recordFile, options.spoolFile)),
+      m_History(std::make_unique<CStationHistory>())
 {
     m_Options.worker.recordArguments = m_Record->workerArguments();
     CStationPorts::SHooks hooks;
@@ -70,7 +72,8 @@ CStation::CStation(const SStationOptions& options, QTextStream& out, QTextStream
         m_Output = CStationOutput::both(std::move(m_Output), std::move(page));
     }
     m_Router = std::make_unique<CStationRouter>(CStationRouter::SParts{
-        m_Units, *m_Output, *m_Record, err, options.worker.stationName, options.worker.operatorName,
+        m_Units, *m_History, *m_Output, *m_Record, err, options.worker.stationName,
+        options.worker.operatorName,
         [this](SUnit& unit, int exitCode) { workerEnded(unit, exitCode, QString()); }});
     m_Tick.setInterval(kRetryMs);
     connect(&m_Tick, &QTimer::timeout, this, &CStation::tick);
@@ -152,6 +155,8 @@ void CStation::tick()
         m_Dirty = false;
         m_Output->refresh(m_Units);
     }
+    // After the refresh: the outputs have shown what became of the rows dropped now.
+    m_History->prune(m_Units, *m_Output);
 }
 
 void CStation::signalReceived(int number)
@@ -295,6 +300,7 @@ void CStation::workerEnded(SUnit& unit, int exitCode, const QString& failure)
 void CStation::announceDone(SUnit& unit)
 {
     m_Dirty = true;
+    m_History->ended(unit);
     m_Output->event(&unit, {{QStringLiteral("event"), QStringLiteral("done")},
                             {QStringLiteral("exitCode"), unit.exitCode},
                             {QStringLiteral("outcome"), unit.outcome},
@@ -325,7 +331,7 @@ bool CStation::finished() const
 
 SStationSummary CStation::tally(bool final) const
 {
-    SStationSummary sum = stationSummary(m_Units, m_StartPorts, final);
+    SStationSummary sum = m_History->summary(m_Units, m_StartPorts, final);
     sum.recordWaiting = m_Record->waiting();
     sum.recordText = m_Record->text(CRecordBacklog::EWithReason);
     return sum;

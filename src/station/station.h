@@ -24,6 +24,7 @@
 
 class CPortEnumerator;
 class CRecordBacklog;
+class CStationHistory;
 class CStationOutput;
 class CStationPage;
 class CStationPorts;
@@ -108,7 +109,8 @@ private:
     CStationPage* m_Page = nullptr; // in m_Output, with --http
     QString m_Program;              // the worker's program, fixed at the start
     std::unique_ptr<CRecordBacklog> m_Record;
-    std::vector<std::unique_ptr<SUnit>> m_Units;
+    std::vector<std::unique_ptr<SUnit>> m_Units; // those going on and the latest finished
+    std::unique_ptr<CStationHistory> m_History;  // what is kept of the others
     std::unique_ptr<CStationPorts> m_Ports;
     std::unique_ptr<CStationRouter> m_Router;
     QSet<QString> m_StartPorts; // --all: ports present at the start without a unit yet

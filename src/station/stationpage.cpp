@@ -119,6 +119,11 @@ void CStationPage::recordBacklog(int waiting, const QString&, const QString&)
                    {QStringLiteral("waiting"), waiting}});
 }
 
+void CStationPage::forget(const SStationUnit& unit)
+{
+    m_Shown.remove(unit.number);
+}
+
 void CStationPage::push(const SStationUnit* unit, const QJsonObject& event)
 {
     ++m_Seq;

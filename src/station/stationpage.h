@@ -41,6 +41,7 @@ public:
     void refresh(const SUnits& units) override;
     void summary(const SStationSummary& summary) override;
     void recordBacklog(int waiting, const QString& text, const QString& withReason) override;
+    void forget(const SStationUnit& unit) override;
 
     QJsonObject state() const;
     // A unit as the page shows it.
