@@ -11,8 +11,14 @@ namespace {
 
 quint64 identityKey(const SUnitIdentity& identity)
 {
-    return (quint64(identity.plus) << 63) | (quint64(quint32(identity.board) & 0x7fffffffU) << 32) |
+    return (quint64(identity.plus) << 40) | (quint64(quint8(identity.board)) << 32) |
            identity.serial;
+}
+
+// Boards are numbered in a byte on the unit; one out of that range is not remembered.
+bool remembered(const SUnitIdentity& identity)
+{
+    return identity.serial != 0 && identity.board >= 0 && identity.board <= 0xff;
 }
 
 bool passed(int exitCode)
@@ -51,16 +57,70 @@ int bin(qint32 ms)
 
 } // namespace
 
-CStationHistory::CStationHistory() : m_TimeTree(size_t(kBins) + 1, 0) {}
+CStationHistory::CStationHistory() : m_TimeTree(size_t(kBins) + 1, 0), m_Strings{QString()} {}
 
-QString CStationHistory::shared(const QString& text)
+quint16 CStationHistory::shared(const QString& text)
 {
-    // Ports and versions are few over a shift: one copy of each.
-    const auto it = m_Strings.constFind(text);
-    if (it != m_Strings.constEnd())
+    // Ports, versions and outcomes are few over a shift: one copy of each. (Beyond what an
+    // index holds, a text is not kept: a unit is then written again rather than passed over.)
+    if (text.isEmpty())
+        return 0;
+    const auto it = m_StringIndex.constFind(text);
+    if (it != m_StringIndex.constEnd())
         return *it;
-    m_Strings.insert(text);
-    return text;
+    if (m_Strings.size() > 0xffff)
+        return 0;
+    m_StringIndex.insert(text, quint16(m_Strings.size()));
+    m_Strings.push_back(text);
+    return quint16(m_Strings.size() - 1);
+}
+
+const CStationHistory::SEntry* CStationHistory::entry(quint64 key) const
+{
+    const auto it = std::lower_bound(m_Sorted.cbegin(), m_Sorted.cend(), key,
+                                     [](const SEntry& e, quint64 k) { return e.key() < k; });
+    if (it != m_Sorted.cend() && it->key() == key)
+        return &*it;
+    for (const SEntry& e : m_Recent)
+        if (e.key() == key)
+            return &e;
+    return nullptr;
+}
+
+CStationHistory::SEntry* CStationHistory::entry(quint64 key, bool make)
+{
+    if (auto* found = const_cast<SEntry*>(std::as_const(*this).entry(key)))
+        return found;
+    if (!make)
+        return nullptr;
+    constexpr size_t kRecent = 256;
+    if (m_Recent.size() == kRecent) {
+        // Merged in: a few hundred moves per unit on average, and no more than a quarter spare.
+        std::sort(m_Recent.begin(), m_Recent.end(),
+                  [](const SEntry& a, const SEntry& b) { return a.key() < b.key(); });
+        if (m_Sorted.capacity() < m_Sorted.size() + kRecent)
+            m_Sorted.reserve(m_Sorted.size() + m_Sorted.size() / 4 + kRecent);
+        const auto middle =
+            m_Sorted.insert(m_Sorted.end(), m_Recent.begin(), m_Recent.end()) - m_Sorted.begin();
+        std::inplace_merge(m_Sorted.begin(), m_Sorted.begin() + middle, m_Sorted.end(),
+                           [](const SEntry& a, const SEntry& b) { return a.key() < b.key(); });
+        m_Recent.clear();
+    }
+    SEntry made;
+    made.serial = quint32(key);
+    made.board = quint8(key >> 32);
+    made.plus = (key >> 40) & 1;
+    m_Recent.push_back(made);
+    return &m_Recent.back();
+}
+
+template <typename Visit>
+void CStationHistory::forEachEntry(Visit&& visit) const
+{
+    for (const SEntry& e : m_Sorted)
+        visit(e);
+    for (const SEntry& e : m_Recent)
+        visit(e);
 }
 
 CStationHistory::SPart CStationHistory::partOf(const SEntry& entry)
@@ -92,17 +152,20 @@ void CStationHistory::count(const SPart& part, int sign)
 
 void CStationHistory::ended(const SStationUnit& unit)
 {
+    ++m_Version;
     const bool counts = !unit.superseded && !unit.gone();
-    if (unit.identity.serial != 0) {
-        SEntry& entry = m_Entries[identityKey(unit.identity)];
+    if (remembered(unit.identity)) {
+        SEntry& entry = *this->entry(identityKey(unit.identity), true);
         if (unit.number > entry.routedNumber) {
             entry.routedNumber = unit.number;
-            entry.generation = unit.generation;
+            entry.generation = quint32(unit.generation);
             entry.port = shared(unit.port);
             entry.updated = passed(unit.exitCode);
-            entry.bootAfter = shared(unit.bootAfter);
-            entry.applAfter = shared(unit.applAfter);
-            entry.wifiAfter = shared(unit.wifiAfter);
+            entry.versions =
+                unit.applAfter.isEmpty()
+                    ? 0
+                    : shared(QStringList{unit.bootAfter, unit.applAfter, unit.wifiAfter}.join(
+                          QLatin1Char('\n')));
         }
         if (counts && !ownUnit(unit)) {
             const QString key = keyText(unit);
@@ -112,16 +175,16 @@ void CStationHistory::ended(const SStationUnit& unit)
                 m_FirstPassed += passed(unit.exitCode);
                 entry.firstPassed = passed(unit.exitCode);
             } else if (entry.last == EFailed) {
-                m_Failed[entry.failedOutcome].remove(key);
+                m_Failed[text(entry.failedOutcome)].remove(key);
             }
             if (unit.exitCode == cliexit::kOk)
                 entry.updatedMs = qint32(unit.durationMs);
             entry.last = unit.exitCode == cliexit::kOk         ? EOk
                          : unit.exitCode == cliexit::kUpToDate ? EUpToDate
                                                                : EFailed;
-            entry.failedOutcome = entry.last == EFailed ? shared(unit.outcome) : QString();
+            entry.failedOutcome = entry.last == EFailed ? shared(unit.outcome) : 0;
             if (entry.last == EFailed)
-                m_Failed[entry.failedOutcome].insert(
+                m_Failed[unit.outcome].insert(
                     key, failureText(unit.port, unit.identity.serial, unit.text));
             count(partOf(entry), +1);
             return;
@@ -147,6 +210,7 @@ void CStationHistory::ended(const SStationUnit& unit)
 
 void CStationHistory::countNoAnswer(const SStationUnit& unit)
 {
+    ++m_Version;
     ++m_FirstTried;
     ++m_Failures;
     m_RowsFailed[unit.outcome].insert(unit.number, noAnswerText(unit));
@@ -154,20 +218,23 @@ void CStationHistory::countNoAnswer(const SStationUnit& unit)
 
 bool CStationHistory::latest(const SUnitIdentity& identity, SUnitRow& row) const
 {
-    if (identity.serial == 0)
+    if (!remembered(identity))
         return false;
-    const auto it = m_Entries.constFind(identityKey(identity));
-    if (it == m_Entries.constEnd() || it->routedNumber == 0)
+    const SEntry* found = entry(identityKey(identity));
+    if (!found || found->routedNumber == 0)
         return false;
     row = SUnitRow();
     row.state = SUnitRow::EDone;
     row.identity = identity;
-    row.port = it->port;
-    row.generation = it->generation;
-    row.updated = it->updated;
-    row.bootAfter = it->bootAfter;
-    row.applAfter = it->applAfter;
-    row.wifiAfter = it->wifiAfter;
+    row.port = text(found->port);
+    row.generation = found->generation;
+    row.updated = found->updated;
+    const QStringList versions = text(found->versions).split(QLatin1Char('\n'));
+    if (versions.size() == 3) {
+        row.bootAfter = versions[0];
+        row.applAfter = versions[1];
+        row.wifiAfter = versions[2];
+    }
     return true;
 }
 
@@ -242,6 +309,16 @@ qint64 CStationHistory::medianTime(const std::vector<int>& without) const
 SStationSummary CStationHistory::summary(const SUnits& units, const QSet<QString>& startPorts,
                                          bool final) const
 {
+    // What the figures are made of besides what ended: the rows kept and where they stand.
+    quint64 signature = m_Version * 0x9e3779b97f4a7c15ULL;
+    auto mix = [&signature](quint64 value) { signature = (signature ^ value) * 0x100000001b3ULL; };
+    for (const auto& unit : units) {
+        mix((quint64(unit->number) << 8) | (quint64(unit->state) << 1) | quint64(unit->superseded));
+        mix((quint64(unit->identity.plus) << 63) | (quint64(quint32(unit->identity.board)) << 32) |
+            unit->identity.serial);
+    }
+    if (!final && signature == m_CachedFor && signature != 0)
+        return m_Cached;
     SStationSummary sum;
     sum.updated = m_Updated;
     sum.upToDate = m_UpToDate;
@@ -277,11 +354,11 @@ SStationSummary CStationHistory::summary(const SUnits& units, const QSet<QString
             continue;
         }
         ++sum.working;
-        if (unit.identity.serial == 0)
+        if (!remembered(unit.identity))
             continue;
         const quint64 key = identityKey(unit.identity);
-        const auto it = m_Entries.constFind(key);
-        if (it == m_Entries.constEnd() || it->last == ENotEnded || atWork.contains(key))
+        const SEntry* it = entry(key);
+        if (!it || it->last == ENotEnded || atWork.contains(key))
             continue;
         atWork.insert(key);
         const SPart part = partOf(*it);
@@ -291,7 +368,7 @@ SStationSummary CStationHistory::summary(const SUnits& units, const QSet<QString
         if (part.updated)
             notTimed.push_back(bin(part.ms));
         if (final && it->last == EFailed)
-            failed[it->failedOutcome].remove(unit.identity.describe());
+            failed[text(it->failedOutcome)].remove(unit.identity.describe());
     }
     if (final) {
         for (auto it = rowsFailed.cbegin(); it != rowsFailed.cend(); ++it)
@@ -307,11 +384,11 @@ SStationSummary CStationHistory::summary(const SUnits& units, const QSet<QString
                 sum.failed[it.key()] << text;
         // Exact at the end, from every updated unit's time.
         std::vector<qint32> times = m_OtherTimes;
-        for (auto it = m_Entries.cbegin(); it != m_Entries.cend(); ++it) {
-            const SPart part = partOf(*it);
-            if (part.updated && !atWork.contains(it.key()))
+        forEachEntry([&](const SEntry& e) {
+            const SPart part = partOf(e);
+            if (part.updated && !atWork.contains(e.key()))
                 times.push_back(part.ms);
-        }
+        });
         if (!times.empty()) {
             std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
             sum.medianMs = times[times.size() / 2];
@@ -322,5 +399,9 @@ SStationSummary CStationHistory::summary(const SUnits& units, const QSet<QString
         sum.medianMs = medianTime(notTimed);
     }
     sum.seen = sum.updated + sum.upToDate + sum.failures + sum.working;
+    if (!final) {
+        m_CachedFor = signature;
+        m_Cached = sum;
+    }
     return sum;
 }

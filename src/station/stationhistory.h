@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QSet>
 #include <QString>
+#include <QVector>
 
 #include <memory>
 #include <vector>
@@ -41,19 +42,24 @@ public:
 
 private:
     enum EEnd : quint8 { ENotEnded, EOk, EUpToDate, EFailed };
-    // A unit with a serial number, over its attempts.
+    // A unit with a serial number, over its attempts: 24 bytes, kept for the whole run.
     struct SEntry
     {
+        quint32 serial = 0;
+        quint8 board = 0;
+        bool plus : 1;
         // Routing: its latest finished attempt, whatever it ended with.
-        int routedNumber = 0;
-        quint64 generation = 0;
-        QString port, bootAfter, applAfter, wifiAfter;
-        bool updated = false;
+        bool updated : 1;
         // The figures, over its attempts that count (not gone, not a duplicate).
-        EEnd last = ENotEnded; // its latest
-        bool firstPassed = false;
-        qint32 updatedMs = -1; // of its latest attempt that updated it
-        QString failedOutcome; // when its latest failed
+        bool firstPassed : 1;
+        EEnd last : 2;                  // of its latest
+        quint16 port = 0, versions = 0; // in m_Strings; versions "boot\napplication\nwifi"
+        quint16 failedOutcome = 0;      // in m_Strings, when its latest failed
+        qint32 routedNumber = 0;
+        quint32 generation = 0; // of its port then
+        qint32 updatedMs = -1;  // of its latest attempt that updated it
+        SEntry() : plus(false), updated(false), firstPassed(false), last(ENotEnded) {}
+        quint64 key() const { return (quint64(plus) << 40) | (quint64(board) << 32) | serial; }
     };
     // A unit's part in the figures.
     struct SPart
@@ -64,7 +70,14 @@ private:
     static SPart partOf(const SEntry& entry);
     void count(const SPart& part, int sign);
     void countNoAnswer(const SStationUnit& unit);
-    QString shared(const QString& text);
+    quint16 shared(const QString& text);
+    const QString& text(quint16 index) const { return m_Strings[index]; }
+    // The entry of `key`, made when `make`; null when there is none. Valid until the next one
+    // is made.
+    SEntry* entry(quint64 key, bool make);
+    const SEntry* entry(quint64 key) const;
+    template <typename Visit>
+    void forEachEntry(Visit&& visit) const;
 
     // Times per updated unit in tenths of a second (the last bin takes what is longer), as a
     // Fenwick tree, for the median while the run goes on.
@@ -72,7 +85,9 @@ private:
     void addTime(qint32 ms, int sign);
     qint64 medianTime(const std::vector<int>& without) const;
 
-    QHash<quint64, SEntry> m_Entries; // by identity
+    // By identity: the most in one sorted array, the latest few beside it until they are merged
+    // in (as few bytes per unit as can be, and a lookup in logarithmic time).
+    std::vector<SEntry> m_Sorted, m_Recent;
     std::vector<qint32> m_OtherTimes; // of updated units without an entry
     std::vector<qint32> m_TimeTree;
     int m_Times = 0;
@@ -81,5 +96,11 @@ private:
     // 60001 board 3", "#12"), rows that are no attempt of a unit (no-answer) by their number.
     QMap<QString, QMap<QString, QString>> m_Failed;
     QMap<QString, QMap<int, QString>> m_RowsFailed;
-    QSet<QString> m_Strings; // ports and versions, shared by the entries
+    QVector<QString> m_Strings; // ports, versions and outcomes of the entries; 0 is none
+    QHash<QString, quint16> m_StringIndex;
+    // The figures while the run goes on, asked for at every event: made anew only when an
+    // attempt ended or a row kept changed (what is in `m_CachedFor`).
+    quint64 m_Version = 0; // of what ended
+    mutable quint64 m_CachedFor = 0;
+    mutable SStationSummary m_Cached;
 };
