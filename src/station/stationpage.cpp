@@ -1,6 +1,7 @@
 #include "stationpage.h"
 
 #include "station/exitcodes.h"
+#include "station/stationhistory.h"
 #include "web/pageserver.h"
 
 #include <QDateTime>
@@ -8,6 +9,9 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+
+// The finished units the snapshot shows are among the rows the station keeps.
+static_assert(CStationHistory::kKeptDone >= CStationPage::kShownDone);
 
 namespace {
 
