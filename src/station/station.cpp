@@ -47,8 +47,7 @@ CStation::CStation(const SStationOptions& options, QTextStream& out, QTextStream
       m_Output(CStationOutput::make(outputKind(options), out, m_Clock)),
       // Fixed now: a package upgrade may replace the program file while the station runs.
       m_Program(QCoreApplication::applicationFilePath()),
-      m_Record(std::make_unique<CRecordBacklog>(options.recordFile, options.spoolFile)),
-      m_History(std::make_unique<CStationHistory>())
+      m_Record(std::make_unique<CRecordBacklog>(options.recordFile, options.spoolFile))
 {
     m_Options.worker.recordArguments = m_Record->workerArguments();
     CStationPorts::SHooks hooks;
@@ -71,6 +70,7 @@ CStation::CStation(const SStationOptions& options, QTextStream& out, QTextStream
         m_Page = page.get();
         m_Output = CStationOutput::both(std::move(m_Output), std::move(page));
     }
+    m_History = std::make_unique<CStationHistory>();
     m_Router = std::make_unique<CStationRouter>(CStationRouter::SParts{
         m_Units, *m_History, *m_Output, *m_Record, err, options.worker.stationName,
         options.worker.operatorName,

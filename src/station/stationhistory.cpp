@@ -95,11 +95,11 @@ CStationHistory::SEntry* CStationHistory::entry(quint64 key, bool make)
         return nullptr;
     constexpr size_t kRecent = 256;
     if (m_Recent.size() == kRecent) {
-        // Merged in: a few hundred moves per unit on average, and no more than a quarter spare.
+        // Merged in: a few hundred moves per unit on average, and an eighth spare at most.
         std::sort(m_Recent.begin(), m_Recent.end(),
                   [](const SEntry& a, const SEntry& b) { return a.key() < b.key(); });
         if (m_Sorted.capacity() < m_Sorted.size() + kRecent)
-            m_Sorted.reserve(m_Sorted.size() + m_Sorted.size() / 4 + kRecent);
+            m_Sorted.reserve(m_Sorted.size() + m_Sorted.size() / 8 + kRecent);
         const auto middle =
             m_Sorted.insert(m_Sorted.end(), m_Recent.begin(), m_Recent.end()) - m_Sorted.begin();
         std::inplace_merge(m_Sorted.begin(), m_Sorted.begin() + middle, m_Sorted.end(),
