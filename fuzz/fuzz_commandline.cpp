@@ -5,6 +5,7 @@
 #include "app/commandline.h"
 #include "cli/clicommandline.h"
 #include "service/portenumerator.h"
+#include "web/pagenames.h"
 
 #include "fuzzsupport.h"
 
@@ -97,6 +98,13 @@ void cliCommandLine(const QByteArray& bytes, bool utf8)
         o.rebootTimeoutS < 1 || o.plotWidth < 100 || o.plotWidth > 10000 || o.plotHeight < 100 ||
         o.plotHeight > 10000 || (o.all && !o.port.isEmpty()))
         std::abort();
+    // The page's names and origins are kept as they are compared.
+    for (const QString& name : o.httpNames)
+        if (name.isEmpty() || CPageNames::hostName(name) != name)
+            std::abort();
+    for (const QString& origin : o.httpOrigins)
+        if (origin.isEmpty() || CPageNames::origin(origin) != origin)
+            std::abort();
 }
 
 void portFile(const QByteArray& bytes)

@@ -22,7 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             request.headBytes > limits.maxBytes || request.headers.size() > limits.maxHeaders ||
             !request.path.startsWith('/'))
             std::abort();
-        (void)CPageServer::resolve(request);
+        static const CPageNames names({QStringLiteral("station")},
+                                      {QStringLiteral("https://station.plant")});
+        (void)CPageServer::resolve(request, names);
         (void)request.queryValue("lang");
         break;
     case httprequest::SRequest::EBad:

@@ -5,6 +5,7 @@
 #include "record/recordstats.h"
 #include "record/recorduri.h"
 #include "station/stationprotocol.h"
+#include "web/pagenames.h"
 
 #include <QCommandLineParser>
 #include <QHostAddress>
@@ -231,6 +232,37 @@ bool parseUpdateOptions(const SGiven& has, SCliOptions& o, QString& error)
     return true;
 }
 
+// --http-name and --http-origin.
+bool parsePageNames(const SGiven& has, SCliOptions& o, QString& error)
+{
+    const QCommandLineParser& parser = has.parser;
+    if ((has(kHttpNameOption) || has(kHttpOriginOption)) && !has(kHttpOption)) {
+        error = QStringLiteral("--http-name and --http-origin go with --http");
+        return false;
+    }
+    for (const QString& given : parser.values(kHttpNameOption)) {
+        const QString name = CPageNames::hostName(given);
+        if (name.isEmpty()) {
+            error = QStringLiteral("--http-name wants a host name (station-3, "
+                                   "station-3.plant.example), not \"%1\"")
+                        .arg(given);
+            return false;
+        }
+        o.httpNames << name;
+    }
+    for (const QString& given : parser.values(kHttpOriginOption)) {
+        const QString origin = CPageNames::origin(given);
+        if (origin.isEmpty()) {
+            error = QStringLiteral("--http-origin wants http[s]://HOST[:PORT] "
+                                   "(https://station.plant), not \"%1\"")
+                        .arg(given);
+            return false;
+        }
+        o.httpOrigins << origin;
+    }
+    return true;
+}
+
 // --all, --worker, --station, --operator, --jobs and --http.
 bool parseStationOptions(const SGiven& has, SCliOptions& o, QString& error)
 {
@@ -268,6 +300,8 @@ bool parseStationOptions(const SGiven& has, SCliOptions& o, QString& error)
         if (!parseHttpAddress(parser.value(kHttpOption), o.httpAddress, o.httpPort, error))
             return false;
     }
+    if (!parsePageNames(has, o, error))
+        return false;
     if (o.all && (!o.port.isEmpty() || !o.serial.isEmpty())) {
         error = QStringLiteral("--all takes neither --port nor --serial");
         return false;

@@ -49,6 +49,8 @@ struct SCliOptions
     // --http [ADDR:]PORT: the live page; port -1 when not given, 0 for any free port
     QString httpAddress = QStringLiteral("127.0.0.1");
     int httpPort = -1;
+    QStringList httpNames;   // --http-name, in lower case
+    QStringList httpOrigins; // --http-origin, as a browser sends them ("https://station.plant")
     // update run by `update --all` or `station` for one unit: no lock of its own (the
     // coordinator holds it), ports handed over on stdin ("port NAME") while it waits for the
     // unit to come back.

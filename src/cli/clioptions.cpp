@@ -114,6 +114,19 @@ const QCommandLineOption kHttpOption(QStringLiteral("http"),
                                                     "units at http://ADDR:PORT/ (ADDR default "
                                                     "127.0.0.1; 0.0.0.0 for the whole network)."),
                                      QStringLiteral("[ADDR:]PORT"));
+const QCommandLineOption kHttpNameOption(QStringLiteral("http-name"),
+                                         QStringLiteral("With --http: a name of this machine "
+                                                        "the page is opened under (besides its "
+                                                        "addresses, localhost and its host "
+                                                        "name); others get 421. Repeatable."),
+                                         QStringLiteral("NAME"));
+const QCommandLineOption kHttpOriginOption(QStringLiteral("http-origin"),
+                                           QStringLiteral("With --http: the origin of a page "
+                                                          "served through a proxy "
+                                                          "(https://station.plant) that may "
+                                                          "open the page's WebSocket besides "
+                                                          "the station's own. Repeatable."),
+                                           QStringLiteral("URL"));
 const QCommandLineOption kStationOption(QStringLiteral("station"),
                                         QStringLiteral("Name of this station, for the production "
                                                        "record."),
@@ -180,14 +193,16 @@ QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
     case SCliOptions::EPlan:
         return {kJsonOption, kForceBootOption, kForceApplOption, kSerialOption};
     case SCliOptions::EUpdate:
-        return {kJsonOption,    kForceBootOption, kForceApplOption,     kSerialOption,
-                kStartupOption, kRecordOption,    kRebootTimeoutOption, kAllOption,
-                kJobsOption,    kStationOption,   kOperatorOption,      kWorkerOption,
-                kSpoolOption,   kHttpOption,      kExpectOption,        kAttemptOption};
+        return {kJsonOption,      kForceBootOption, kForceApplOption,     kSerialOption,
+                kStartupOption,   kRecordOption,    kRebootTimeoutOption, kAllOption,
+                kJobsOption,      kStationOption,   kOperatorOption,      kWorkerOption,
+                kSpoolOption,     kHttpOption,      kExpectOption,        kHttpNameOption,
+                kHttpOriginOption, kAttemptOption};
     case SCliOptions::EStation:
-        return {kJsonOption,     kForceBootOption,     kForceApplOption, kStartupOption,
-                kRecordOption,   kRebootTimeoutOption, kJobsOption,      kStationOption,
-                kOperatorOption, kSpoolOption,         kHttpOption};
+        return {kJsonOption,      kForceBootOption,     kForceApplOption, kStartupOption,
+                kRecordOption,    kRebootTimeoutOption, kJobsOption,      kStationOption,
+                kOperatorOption,  kSpoolOption,         kHttpOption,      kHttpNameOption,
+                kHttpOriginOption};
     case SCliOptions::ERecord:
         return {kJsonOption, kRecordOption, kSpoolOption, kSinceOption, kStationOption};
     case SCliOptions::EPrimLog:

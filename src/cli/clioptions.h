@@ -26,6 +26,8 @@ extern const QCommandLineOption kRebootTimeoutOption;
 extern const QCommandLineOption kAllOption;
 extern const QCommandLineOption kJobsOption;
 extern const QCommandLineOption kHttpOption;
+extern const QCommandLineOption kHttpNameOption;
+extern const QCommandLineOption kHttpOriginOption;
 extern const QCommandLineOption kStationOption;
 extern const QCommandLineOption kOperatorOption;
 extern const QCommandLineOption kWorkerOption;

@@ -42,6 +42,8 @@ SStationOptions stationOptions(const SCliOptions& o)
     s.jobs = o.jobs;
     s.httpAddress = o.httpAddress;
     s.httpPort = o.httpPort;
+    s.httpNames = o.httpNames;
+    s.httpOrigins = o.httpOrigins;
     s.recordFile = o.recordFile;
     s.spoolFile = o.spoolFile;
     s.worker.verbose = o.verbose;

@@ -5,12 +5,14 @@
 #include "service/portenumerator.h"
 #include "service/signalpipe.h"
 #include "service/unitidentity.h"
+#include "station/stationhistory.h"
 #include "station/stationoutput.h"
 #include "station/stationpage.h"
 #include "station/stationports.h"
 #include "station/stationrouter.h"
 #include "station/stationunit.h"
 #include "station/stationworker.h"
+#include "web/pagenames.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -63,12 +65,15 @@ CStation::CStation(const SStationOptions& options, QTextStream& out, QTextStream
                                               m_Program, options.verbose, err, std::move(hooks));
     if (options.httpPort >= 0) {
         auto page = std::make_unique<CStationPage>(
-            m_Units, [this] { return tally(false); }, m_Clock, options.worker.stationName);
+            m_Units, [this] { return tally(false); }, m_Clock, options.worker.stationName,
+            CPageNames(options.httpNames, options.httpOrigins));
         m_Page = page.get();
         m_Output = CStationOutput::both(std::move(m_Output), std::move(page));
     }
+    m_History = std::make_unique<CStationHistory>();
     m_Router = std::make_unique<CStationRouter>(CStationRouter::SParts{
-        m_Units, *m_Output, *m_Record, err, options.worker.stationName, options.worker.operatorName,
+        m_Units, *m_History, *m_Output, *m_Record, err, options.worker.stationName,
+        options.worker.operatorName,
         [this](SUnit& unit, int exitCode) { workerEnded(unit, exitCode, QString()); }});
     m_Tick.setInterval(kRetryMs);
     connect(&m_Tick, &QTimer::timeout, this, &CStation::tick);
@@ -150,6 +155,8 @@ void CStation::tick()
         m_Dirty = false;
         m_Output->refresh(m_Units);
     }
+    // After the refresh: the outputs have shown what became of the rows dropped now.
+    m_History->prune(m_Units, *m_Output);
 }
 
 void CStation::signalReceived(int number)
@@ -297,6 +304,9 @@ void CStation::workerEnded(SUnit& unit, int exitCode, const QString& failure)
 void CStation::announceDone(SUnit& unit)
 {
     m_Dirty = true;
+    if (unit.exitCode == cliexit::kRecordFailed)
+        ++m_LinesLost;
+    m_History->ended(unit);
     m_Output->event(&unit, {{QStringLiteral("event"), QStringLiteral("done")},
                             {QStringLiteral("exitCode"), unit.exitCode},
                             {QStringLiteral("outcome"), unit.outcome},
@@ -327,7 +337,7 @@ bool CStation::finished() const
 
 SStationSummary CStation::tally(bool final) const
 {
-    SStationSummary sum = stationSummary(m_Units, m_StartPorts, final);
+    SStationSummary sum = m_History->summary(m_Units, m_StartPorts, final);
     sum.recordWaiting = m_Record->waiting();
     sum.recordText = m_Record->text(CRecordBacklog::EWithReason);
     return sum;
@@ -341,10 +351,7 @@ int CStation::summary()
     m_Output->summary(sum);
     // A unit whose record line was not written ends the run as a record failure: a line was
     // lost, whatever else happened.
-    const bool lineLost = std::any_of(m_Units.cbegin(), m_Units.cend(), [](const auto& u) {
-        return u->exitCode == cliexit::kRecordFailed;
-    });
-    return lineLost           ? cliexit::kRecordFailed
+    return m_LinesLost > 0    ? cliexit::kRecordFailed
            : sum.failures > 0 ? cliexit::kSomeFailed
                               : cliexit::kOk;
 }

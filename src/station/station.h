@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <memory>
@@ -23,6 +24,7 @@
 
 class CPortEnumerator;
 class CRecordBacklog;
+class CStationHistory;
 class CStationOutput;
 class CStationPage;
 class CStationPorts;
@@ -45,6 +47,8 @@ struct SStationOptions
     // The live page: port -1 for none, 0 for any free one.
     QString httpAddress = QStringLiteral("127.0.0.1");
     int httpPort = -1;
+    // The page's names and origins besides its own (CPageNames).
+    QStringList httpNames, httpOrigins;
     QString recordFile, spoolFile; // the record (empty: none) and its spool (empty: default)
     stationprotocol::SWorkerSettings worker; // its record arguments are set by the station
 };
@@ -104,8 +108,10 @@ private:
     std::unique_ptr<CStationOutput> m_Output;
     CStationPage* m_Page = nullptr; // in m_Output, with --http
     QString m_Program;              // the worker's program, fixed at the start
+    int m_LinesLost = 0; // units whose record line could not be written
     std::unique_ptr<CRecordBacklog> m_Record;
-    std::vector<std::unique_ptr<SUnit>> m_Units;
+    std::vector<std::unique_ptr<SUnit>> m_Units; // those going on and the latest finished
+    std::unique_ptr<CStationHistory> m_History;  // what is kept of the others
     std::unique_ptr<CStationPorts> m_Ports;
     std::unique_ptr<CStationRouter> m_Router;
     QSet<QString> m_StartPorts; // --all: ports present at the start without a unit yet

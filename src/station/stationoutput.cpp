@@ -89,6 +89,7 @@ public:
             line(*unit, unit->step);
         }
     }
+    void forget(const SStationUnit& unit) override { m_Steps.remove(unit.number); }
 
     void summary(const SStationSummary& s) override
     {
@@ -134,6 +135,7 @@ public:
     void event(const SStationUnit*, const QJsonObject&) override {}
     // Shown below the live lines until none waits (the reason is too long for them).
     void recordBacklog(int, const QString& text, const QString&) override { m_Record = text; }
+    void forget(const SStationUnit& unit) override { m_Written.remove(unit.number); }
 
     void refresh(const std::vector<std::unique_ptr<SStationUnit>>& units) override
     {
@@ -253,6 +255,11 @@ public:
     {
         m_First->summary(summary);
         m_Second->summary(summary);
+    }
+    void forget(const SStationUnit& unit) override
+    {
+        m_First->forget(unit);
+        m_Second->forget(unit);
     }
     void recordBacklog(int waiting, const QString& text, const QString& withReason) override
     {

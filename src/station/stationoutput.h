@@ -25,6 +25,8 @@ public:
     // The units changed meanwhile; called on the coordinator's tick and at the end.
     virtual void refresh(const std::vector<std::unique_ptr<SStationUnit>>& units) { (void)units; }
     virtual void summary(const SStationSummary& summary) = 0;
+    // The unit's row is dropped (it ended long ago): nothing of it is to be kept.
+    virtual void forget(const SStationUnit& unit) { (void)unit; }
     // The number of record lines waiting for the database changed: `text` is short (empty when
     // none waits), `withReason` says why.
     virtual void recordBacklog(int waiting, const QString& text, const QString& withReason) = 0;

@@ -1,6 +1,7 @@
 #include "stationpage.h"
 
 #include "service/exitcodes.h"
+#include "station/stationhistory.h"
 #include "web/pageserver.h"
 
 #include <QDateTime>
@@ -8,6 +9,9 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+
+// The finished units the snapshot shows are among the rows the station keeps.
+static_assert(CStationHistory::kKeptDone >= CStationPage::kShownDone);
 
 namespace {
 
@@ -51,7 +55,8 @@ static void initPageResources()
 }
 
 CStationPage::CStationPage(const SUnits& units, std::function<SStationSummary()> tally,
-                           const QElapsedTimer& clock, const QString& stationName)
+                           const QElapsedTimer& clock, const QString& stationName,
+                           const CPageNames& names)
     : m_Units(units), m_Tally(std::move(tally)), m_Clock(clock), m_StationName(stationName)
 {
     initPageResources();
@@ -63,7 +68,7 @@ CStationPage::CStationPage(const SUnits& units, std::function<SStationSummary()>
         hello.insert(QStringLiteral("event"), QStringLiteral("snapshot"));
         return QJsonDocument(hello).toJson(QJsonDocument::Compact);
     };
-    m_Server = std::make_unique<CPageServer>(content, CPageServer::SLimits());
+    m_Server = std::make_unique<CPageServer>(content, CPageServer::SLimits(), names);
 }
 
 CStationPage::~CStationPage() = default;
@@ -116,6 +121,11 @@ void CStationPage::recordBacklog(int waiting, const QString&, const QString&)
 {
     push(nullptr, {{QStringLiteral("event"), QStringLiteral("record")},
                    {QStringLiteral("waiting"), waiting}});
+}
+
+void CStationPage::forget(const SStationUnit& unit)
+{
+    m_Shown.remove(unit.number);
 }
 
 void CStationPage::push(const SStationUnit* unit, const QJsonObject& event)

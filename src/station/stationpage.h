@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+class CPageNames;
 class CPageServer;
 class QElapsedTimer;
 
@@ -27,7 +28,7 @@ public:
     static constexpr int kShownDone = 100;
 
     CStationPage(const SUnits& units, std::function<SStationSummary()> tally,
-                 const QElapsedTimer& clock, const QString& stationName);
+                 const QElapsedTimer& clock, const QString& stationName, const CPageNames& names);
     ~CStationPage() override;
 
     // Serves on `address` ("127.0.0.1", "0.0.0.0", "::" ...) and `port` (0: a free one).
@@ -40,6 +41,7 @@ public:
     void refresh(const SUnits& units) override;
     void summary(const SStationSummary& summary) override;
     void recordBacklog(int waiting, const QString& text, const QString& withReason) override;
+    void forget(const SStationUnit& unit) override;
 
     QJsonObject state() const;
     // A unit as the page shows it.

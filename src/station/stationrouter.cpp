@@ -4,6 +4,7 @@
 #include "record/recordbacklog.h"
 #include "service/exitcodes.h"
 #include "service/unitidentity.h"
+#include "station/stationhistory.h"
 #include "station/stationoutput.h"
 #include "station/stationprotocol.h"
 #include "station/stationunit.h"
@@ -25,11 +26,14 @@ bool CStationRouter::route(const SSighting& seen, const SHLP_IdentData* ident, c
     context.stationMode = run.stationMode;
     context.takesNewUnits = !run.ending && (run.stationMode || run.startPorts->contains(seen.port));
     context.present = *run.present;
-    const stationrouting::SRoute route = stationrouting::route(table(), seen, context);
+    std::vector<SUnitRow> rows;
+    std::vector<SStationUnit*> owners;
+    table(seen, rows, owners);
+    const stationrouting::SRoute route = stationrouting::route(rows, seen, context);
     const bool startPort = !run.stationMode && run.startPorts->remove(seen.port);
-    SUnits& units = m_Parts.units;
+    SStationUnit* actedOn = route.unit >= 0 ? owners[size_t(route.unit)] : nullptr;
     if (route.supersedes >= 0)
-        units[size_t(route.supersedes)]->superseded = true;
+        owners[size_t(route.supersedes)]->superseded = true;
     switch (route.action) {
     case EAction::EIgnore:
         // A unit of the start of --all identified after the end was asked for: it is listed
@@ -48,7 +52,7 @@ bool CStationRouter::route(const SSighting& seen, const SHLP_IdentData* ident, c
         break;
     case EAction::ERequeue: {
         // Plugged in again while it waits for its turn: it keeps its place, on this port.
-        SStationUnit& unit = *units[size_t(route.unit)];
+        SStationUnit& unit = *actedOn;
         unit.port = seen.port;
         unit.generation = seen.generation;
         if (ident)
@@ -56,41 +60,42 @@ bool CStationRouter::route(const SSighting& seen, const SHLP_IdentData* ident, c
         break;
     }
     case EAction::EHandOver:
-        handOver(*units[size_t(route.unit)], seen.port, seen.generation);
+        handOver(*actedOn, seen.port, seen.generation);
         break;
-    case EAction::EDuplicate: {
-        SStationUnit& twin = *units[size_t(route.unit)];
-        duplicate(newUnit(seen, ident), twin);
+    case EAction::EDuplicate:
+        duplicate(newUnit(seen, ident), actedOn, rows[size_t(route.unit)].port);
         break;
-    }
     }
     return true;
 }
 
-std::vector<SUnitRow> CStationRouter::table() const
+void CStationRouter::table(const SSighting& seen, std::vector<SUnitRow>& rows,
+                           std::vector<SStationUnit*>& owners) const
 {
-    std::vector<SUnitRow> rows;
-    rows.reserve(m_Parts.units.size());
+    // A finished attempt matters to routing only as the latest of its unit (stationrouting), and
+    // the history keeps that one for every unit, dropped or not.
     for (const auto& unit : m_Parts.units) {
+        if (unit->superseded || unit->done())
+            continue;
         SUnitRow row;
-        row.state = unit->superseded ? SUnitRow::EDone : unit->state;
+        row.state = unit->state;
         row.identity = unit->identity;
         row.port = unit->port;
         row.generation = unit->generation;
-        row.updated = unit->state == SUnitRow::EDone &&
-                      (unit->exitCode == cliexit::kOk || unit->exitCode == cliexit::kUpToDate);
-        row.bootAfter = unit->bootAfter;
-        row.applAfter = unit->applAfter;
-        row.wifiAfter = unit->wifiAfter;
         rows.push_back(row);
+        owners.push_back(unit.get());
     }
-    return rows;
+    SUnitRow latest;
+    if (m_Parts.history.latest(seen.identity, latest)) {
+        rows.push_back(latest);
+        owners.push_back(nullptr);
+    }
 }
 
 SStationUnit& CStationRouter::addUnit(const SSighting& seen, const SHLP_IdentData* ident)
 {
     auto unit = std::make_unique<SStationUnit>();
-    unit->number = int(m_Parts.units.size()) + 1;
+    unit->number = ++m_LastNumber;
     unit->port = seen.port;
     unit->generation = seen.generation;
     if (ident) {
@@ -149,18 +154,18 @@ void CStationRouter::handOver(SStationUnit& unit, const QString& port, quint64 g
                                  {QLatin1String(stationprotocol::kWait), unit.wait}});
 }
 
-void CStationRouter::duplicate(SStationUnit& seen, SStationUnit& twin)
+void CStationRouter::duplicate(SStationUnit& seen, SStationUnit* twin, const QString& twinPort)
 {
     const QString text = QStringLiteral("%1 is on %2 and on %3 at once; neither is updated")
-                             .arg(seen.identity.describe(), twin.port, seen.port);
+                             .arg(seen.identity.describe(), twinPort, seen.port);
     const QString outcome = QLatin1String(SStationUnit::kDuplicate);
-    if (twin.worker) {
+    if (twin && twin->worker) {
         // Its worker cannot tell the two apart when the unit restarts: it stops after its
         // current packet, and the unit ends as a duplicate.
-        twin.duplicateText = text;
-        twin.worker->stop(text);
-    } else if (twin.state == SUnitRow::EQueued) {
-        endWithoutWorker(twin, cliexit::kNotUpdatable, outcome, text);
+        twin->duplicateText = text;
+        twin->worker->stop(text);
+    } else if (twin && twin->state == SUnitRow::EQueued) {
+        endWithoutWorker(*twin, cliexit::kNotUpdatable, outcome, text);
     }
     endWithoutWorker(seen, cliexit::kNotUpdatable, outcome, text);
 }

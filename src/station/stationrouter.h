@@ -12,6 +12,7 @@
 #include <vector>
 
 class CRecordBacklog;
+class CStationHistory;
 class CStationOutput;
 class QTextStream;
 struct SStationUnit;
@@ -28,6 +29,7 @@ public:
     struct SParts
     {
         SUnits& units;
+        const CStationHistory& history; // the units whose rows were dropped
         CStationOutput& output;
         CRecordBacklog& record;
         QTextStream& err;
@@ -55,15 +57,20 @@ public:
     void appendRecord(SStationUnit& unit);
 
 private:
-    std::vector<stationrouting::SUnitRow> table() const;
+    // The rows routing needs: the units still going on and, of `seen`'s identity, its latest
+    // finished attempt (null in `owners`: it may be one no longer kept).
+    void table(const stationrouting::SSighting& seen, std::vector<stationrouting::SUnitRow>& rows,
+               std::vector<SStationUnit*>& owners) const;
     SStationUnit& addUnit(const stationrouting::SSighting& seen, const SHLP_IdentData* ident);
     // A unit of its own, told to the output.
     SStationUnit& newUnit(const stationrouting::SSighting& seen, const SHLP_IdentData* ident);
     void noAnswer(const stationrouting::SSighting& seen);
     void upToDate(const stationrouting::SSighting& seen, const SHLP_IdentData* ident);
-    void duplicate(SStationUnit& seen, SStationUnit& twin);
+    // `twin` is null for a finished attempt.
+    void duplicate(SStationUnit& seen, SStationUnit* twin, const QString& twinPort);
     void endWithoutWorker(SStationUnit& unit, int exitCode, const QString& outcome,
                           const QString& text);
 
     SParts m_Parts;
+    int m_LastNumber = 0; // of the units found so far (their rows may be gone)
 };

@@ -132,8 +132,10 @@ SRequest parse(const QByteArray& data, const SLimits& limits)
     }
     if (end + endLength > limits.maxBytes)
         return bad(431);
+    const QByteArray head = data.left(end + endLength);
     const QList<QByteArray> lines = headLines(data.left(end));
     SRequest r;
+    r.bareLineFeeds = head.count('\n') != head.count("\r\n");
     if (!parseRequestLine(lines.value(0), r))
         return bad(400);
     if (r.version != "HTTP/1.1" && r.version != "HTTP/1.0")

@@ -24,7 +24,8 @@ struct SRequest
     };
     EState state = EIncomplete;
     int status = 0;
-    int headBytes = 0; // the head's length with its empty line, once complete
+    int headBytes = 0;          // the head's length with its empty line, once complete
+    bool bareLineFeeds = false; // a line of the head ended in "\n" alone, not "\r\n"
     QByteArray method;
     QByteArray path;  // the target up to '?', as sent (no decoding)
     QByteArray query; // after '?', without it

@@ -14,6 +14,9 @@ namespace {
 
 // Hardly ever anything from a client: the page sends nothing.
 constexpr quint64 kMaxIncomingBytes = 1024;
+// What the system holds for one connection on top of what waits in the process: fixed, so the
+// bounds on what is queued for a client hold, not four more megabytes each.
+constexpr int kSendBufferBytes = 128 * 1024;
 
 QByteArray reason(int status)
 {
@@ -32,6 +35,8 @@ QByteArray reason(int status)
         return "Request Timeout";
     case 414:
         return "URI Too Long";
+    case 421:
+        return "Misdirected Request";
     case 426:
         return "Upgrade Required";
     case 431:
@@ -47,8 +52,14 @@ QByteArray reason(int status)
 
 } // namespace
 
-CPageServer::EResource CPageServer::resolve(const httprequest::SRequest& request)
+CPageServer::EResource CPageServer::resolve(const httprequest::SRequest& request,
+                                            const CPageNames& names)
 {
+    // A name that is not this station's: another site's page that resolved its own name to this
+    // machine, whatever it asks for. (HTTP/1.0 may come without a Host; no browser sends that.)
+    const QByteArray host = request.header("host");
+    if (!(host.isEmpty() && request.version == "HTTP/1.0") && !names.hostAllowed(host))
+        return EMisdirected;
     const bool known =
         request.path == "/" || request.path == "/api/state" || request.path == "/api/events";
     if (request.method != "GET")
@@ -63,13 +74,17 @@ CPageServer::EResource CPageServer::resolve(const httprequest::SRequest& request
         return ENeedsUpgrade;
     // A page of another site open in the same browser must not read the station.
     const QByteArray origin = request.header("origin");
-    if (!origin.isEmpty() && origin != "http://" + request.header("host"))
+    if (!origin.isEmpty() && !names.originAllowed(origin, host))
         return EForbidden;
+    // The WebSocket server reads its handshake only up to CR LF CR LF: a head that ended
+    // otherwise would wait there.
+    if (request.bareLineFeeds)
+        return EBadUpgrade;
     return EEvents;
 }
 
-CPageServer::CPageServer(SContent content, const SLimits& limits, QObject* parent)
-    : QObject(parent), m_Content(std::move(content)), m_Limits(limits),
+CPageServer::CPageServer(SContent content, const SLimits& limits, CPageNames names, QObject* parent)
+    : QObject(parent), m_Content(std::move(content)), m_Limits(limits), m_Names(std::move(names)),
       m_Server(new QTcpServer(this)),
       m_WebSockets(new QWebSocketServer(QStringLiteral("ventaro-cli"),
                                         QWebSocketServer::NonSecureMode, this))
@@ -80,6 +95,8 @@ CPageServer::CPageServer(SContent content, const SLimits& limits, QObject* paren
     connect(m_WebSockets, &QWebSocketServer::newConnection, this, &CPageServer::webSocketOpened);
     m_Batch.setSingleShot(true);
     connect(&m_Batch, &QTimer::timeout, this, &CPageServer::sendQueue);
+    m_Ping.setInterval(m_Limits.pingMs);
+    connect(&m_Ping, &QTimer::timeout, this, &CPageServer::ping);
     m_Clock.start();
 }
 
@@ -115,6 +132,9 @@ void CPageServer::accept()
         // (Watched by pointer, not by signal: the WebSocket classes cut a socket's connections.)
         m_Connections.push_back(socket);
         socket->setProperty("unanswered", true);
+        // A peer that vanished without a word is noticed by the system as well.
+        socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSendBufferBytes);
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         if (connections() > m_Limits.maxClients) {
             answer(socket, 503, "text/plain", "too many clients\n");
@@ -146,7 +166,7 @@ void CPageServer::readRequest(QTcpSocket* socket)
         answer(socket, request.status, "text/plain", reason(request.status) + '\n');
         return;
     }
-    switch (resolve(request)) {
+    switch (resolve(request, m_Names)) {
     case EPage:
         answer(socket, 200, "text/html; charset=utf-8", m_Content.page());
         break;
@@ -167,6 +187,12 @@ void CPageServer::readRequest(QTcpSocket* socket)
         break;
     case EForbidden:
         answer(socket, 403, "text/plain", "not from another site\n");
+        break;
+    case EMisdirected:
+        answer(socket, 421, "text/plain", "not a name of this station\n");
+        break;
+    case EBadUpgrade:
+        answer(socket, 400, "text/plain", "a WebSocket handshake ends its lines in CR LF\n");
         break;
     }
 }
@@ -194,14 +220,24 @@ void CPageServer::answer(QTcpSocket* socket, int status, const QByteArray& type,
     socket->readAll();
     socket->write(response);
     socket->disconnectFromHost();
+    // A client that does not take its answer keeps its connection (closing, with the bytes
+    // queued) only for so long.
+    if (socket->state() != QAbstractSocket::UnconnectedState)
+        QTimer::singleShot(m_Limits.answerMs, socket, [socket] { socket->abort(); });
 }
 
 void CPageServer::upgrade(QTcpSocket* socket)
 {
     socket->setProperty("unanswered", false);
     delete socket->findChild<QTimer*>(QStringLiteral("idle"));
-    // The WebSocket server reads the request itself and owns the socket from now on (its
-    // handshake has the same time limit).
+    // The WebSocket server reads the request itself and owns the socket from now on; its own
+    // handshake timer is not armed for a socket handed to it, so this one is. Once the
+    // WebSocket is open, the pings take over.
+    auto* handshake = new QTimer(socket);
+    handshake->setObjectName(QStringLiteral("handshake"));
+    handshake->setSingleShot(true);
+    connect(handshake, &QTimer::timeout, socket, [socket] { socket->abort(); });
+    handshake->start(m_Limits.handshakeMs);
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     disconnect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     m_WebSockets->handleConnection(socket);
@@ -213,13 +249,38 @@ void CPageServer::webSocketOpened()
         ws->setParent(this);
         ws->setMaxAllowedIncomingFrameSize(kMaxIncomingBytes);
         ws->setMaxAllowedIncomingMessageSize(kMaxIncomingBytes);
+        // Its connection's handshake is over (the same peer, still counted in m_Connections).
+        for (const QPointer<QTcpSocket>& socket : m_Connections)
+            if (socket && socket->peerPort() == ws->peerPort() &&
+                socket->peerAddress() == ws->peerAddress())
+                delete socket->findChild<QTimer*>(QStringLiteral("handshake"));
         m_Sockets.push_back(ws);
+        connect(ws, &QWebSocket::pong, ws, [ws] { ws->setProperty("missedPongs", 0); });
+        if (!m_Ping.isActive())
+            m_Ping.start();
         connect(ws, &QWebSocket::disconnected, this, [this, ws] {
             m_Sockets.erase(std::remove(m_Sockets.begin(), m_Sockets.end(), ws), m_Sockets.end());
             ws->deleteLater();
         });
         ws->sendTextMessage(QString::fromUtf8('[' + m_Content.hello() + ']'));
     }
+}
+
+void CPageServer::ping()
+{
+    // A laptop that slept or roamed away says nothing: a peer that has not answered the last
+    // pings is taken for gone, and its slot is free again.
+    for (QWebSocket* ws : std::vector<QWebSocket*>(m_Sockets)) {
+        const int missed = ws->property("missedPongs").toInt();
+        if (missed >= m_Limits.missedPongs) {
+            ws->abort();
+            continue;
+        }
+        ws->setProperty("missedPongs", missed + 1);
+        ws->ping();
+    }
+    if (m_Sockets.empty())
+        m_Ping.stop();
 }
 
 void CPageServer::broadcast(const QByteArray& frame)
@@ -250,6 +311,7 @@ void CPageServer::sendQueue()
 void CPageServer::close(int waitMs)
 {
     m_Batch.stop();
+    m_Ping.stop();
     sendQueue();
     m_Server->close();
     for (QWebSocket* ws : std::vector<QWebSocket*>(m_Sockets)) {

@@ -5,6 +5,7 @@
 // style and script built in as a resource. It serves what it is given and decides nothing.
 
 #include "web/httprequest.h"
+#include "web/pagenames.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -25,11 +26,13 @@ class QWebSocketServer;
 
 // A small read-only web server for one page: the page itself, a JSON snapshot and a WebSocket
 // that pushes text frames. It serves the three fixed paths only and never the file system,
-// answers GET only, and holds every client to bounds, so a browser left open, a scanner or a
-// slow client cannot take from the work the process is there for. Every connection gets one
-// answer and is closed. A WebSocket message is a JSON array of frames: the first holds the
-// snapshot, each later one the frames since the one before; they go out at most every
-// `kBatchMs`, so a browser gets tens of messages a second, not a message per event.
+// answers GET only, only to the names it has (CPageNames), and holds every client to bounds, so
+// a browser left open, a scanner or a slow client cannot take from the work the process is
+// there for. Every connection has a deadline in every state: its request's head, its WebSocket
+// handshake, an answer it does not read, a WebSocket peer that no longer answers pings. Every
+// connection gets one answer and is closed. A WebSocket message is a JSON array of frames: the
+// first holds the snapshot, each later one the frames since the one before; they go out at most
+// every `kBatchMs`, so a browser gets tens of messages a second, not a message per event.
 class CPageServer : public QObject
 {
     Q_OBJECT
@@ -39,6 +42,10 @@ public:
     {
         int maxClients = 32;             // connections at once, WebSockets included
         int idleMs = 10000;              // for a request's head to arrive
+        int handshakeMs = 10000;         // for a WebSocket handshake, once its head is read
+        int answerMs = 10000;            // for the client to take an answer
+        int pingMs = 15000;              // between pings to each WebSocket peer
+        int missedPongs = 2;             // unanswered pings before the peer is dropped
         qint64 maxQueuedBytes = 1 << 20; // not yet taken by a WebSocket client: dropped
         httprequest::SLimits request;    // size and header count of a request's head
     };
@@ -53,9 +60,11 @@ public:
         ENotAllowed,   // 405: not a GET
         ENeedsUpgrade, // 426: /api/events without the upgrade
         EForbidden,    // 403: a WebSocket from another site's page
+        EMisdirected,  // 421: a Host that is not one of this station's names
+        EBadUpgrade,   // 400: a WebSocket handshake with lines not ended in CR LF
     };
     // Where a complete request goes.
-    static EResource resolve(const httprequest::SRequest& request);
+    static EResource resolve(const httprequest::SRequest& request, const CPageNames& names);
 
     struct SContent
     {
@@ -64,7 +73,8 @@ public:
         std::function<QByteArray()> hello; // the first frame of each WebSocket (JSON object)
     };
 
-    CPageServer(SContent content, const SLimits& limits, QObject* parent = nullptr);
+    CPageServer(SContent content, const SLimits& limits, CPageNames names,
+                QObject* parent = nullptr);
     ~CPageServer() override;
 
     // Listens on `address`:`port` (0: any free port); false with the reason.
@@ -77,6 +87,8 @@ public:
     void close(int waitMs);
     // WebSocket clients now (none: nothing needs to be broadcast).
     int webSockets() const { return int(m_Sockets.size()); }
+    // Connections alive now: requests, handshakes and WebSockets.
+    int connections();
 
 private:
     void accept();
@@ -85,17 +97,19 @@ private:
                 const QByteArray& extraHeaders = QByteArray());
     void upgrade(QTcpSocket* socket);
     void webSocketOpened();
+    void ping();
     void sendQueue();
-    int connections(); // alive now
 
     SContent m_Content;
     SLimits m_Limits;
+    CPageNames m_Names;
     QTcpServer* m_Server = nullptr;
     QWebSocketServer* m_WebSockets = nullptr;
     std::vector<QPointer<QTcpSocket>> m_Connections; // every TCP connection (null once gone)
     std::vector<QWebSocket*> m_Sockets;
     QByteArrayList m_Queue; // frames for the next message
     QTimer m_Batch;
+    QTimer m_Ping;
     QElapsedTimer m_Clock;
     qint64 m_LastBatch = -kBatchMs;
 };

@@ -131,6 +131,16 @@ void tst_Cli::badCommandLines_data()
          {"", "x", "70000", "-1", "host:", ":8080", "::1:8080", "example.org:80"})
         QTest::addRow("page on \"%s\"", given)
             << QStringList{"station", "--http", given} << "--http wants [ADDR:]PORT";
+    QTest::addRow("page name without a page")
+        << QStringList{"station", "--http-name", "station"} << "go with --http";
+    for (const char* given : {"", "a b", "station:8080", "-station", "http://station"})
+        QTest::addRow("page name \"%s\"", given)
+            << QStringList{"station", "--http", "0", "--http-name", given}
+            << "--http-name wants a host name";
+    for (const char* given : {"station.plant", "https://station.plant/page", "ftp://station"})
+        QTest::addRow("page origin \"%s\"", given)
+            << QStringList{"station", "--http", "0", "--http-origin", given}
+            << "--http-origin wants";
     QTest::addRow("option value missing") << QStringList{"identify", "--port"} << "Missing value";
     QTest::addRow("record without action")
         << QStringList{"record", "--record", "x.csv"} << "record wants init, sync or stats";

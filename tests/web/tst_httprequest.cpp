@@ -4,6 +4,7 @@
 #include "web/httprequest.h"
 #include "web/pageserver.h"
 
+#include <QHostInfo>
 #include <QtTest>
 
 using httprequest::SRequest;
@@ -18,6 +19,9 @@ QByteArray headers(int count)
     return lines;
 }
 
+// The station as started with --http-name station --http-origin https://station.plant.
+const CPageNames kNames({QStringLiteral("station")}, {QStringLiteral("https://station.plant")});
+
 const QByteArray kUpgrade = "Upgrade: websocket\r\nConnection: keep-alive, Upgrade\r\n"
                             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
                             "Sec-WebSocket-Version: 13\r\n";
@@ -31,6 +35,8 @@ class tst_HttpRequest : public QObject
 private slots:
     void requests_data();
     void requests();
+    void origins_data();
+    void origins();
 };
 
 void tst_HttpRequest::requests_data()
@@ -41,8 +47,12 @@ void tst_HttpRequest::requests_data()
     QTest::addColumn<int>("resource"); // for EComplete
 
     const int complete = SRequest::EComplete, bad = SRequest::EBad;
-    auto get = [](const QByteArray& target, const QByteArray& more = QByteArray()) {
-        return "GET " + target + " HTTP/1.1\r\nHost: station:8080\r\n" + more + "\r\n";
+    auto getFrom = [](const QByteArray& host, const QByteArray& target,
+                      const QByteArray& more = QByteArray()) {
+        return "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\n" + more + "\r\n";
+    };
+    auto get = [&](const QByteArray& target, const QByteArray& more = QByteArray()) {
+        return getFrom("station:8080", target, more);
     };
     QTest::newRow("the page") << get("/") << complete << 0 << int(CPageServer::EPage);
     QTest::newRow("the page in German")
@@ -60,6 +70,50 @@ void tst_HttpRequest::requests_data()
     QTest::newRow("events from another site's page")
         << get("/api/events", kUpgrade + "Origin: http://evil.example\r\n") << complete << 0
         << int(CPageServer::EForbidden);
+    QTest::newRow("events through a proxy of a given origin")
+        << getFrom("127.0.0.1:8080", "/api/events", kUpgrade + "Origin: https://station.plant\r\n")
+        << complete << 0 << int(CPageServer::EEvents);
+    QTest::newRow("events from the proxy's name unencrypted")
+        << getFrom("station.plant", "/api/events", kUpgrade + "Origin: http://station.plant\r\n")
+        << complete << 0 << int(CPageServer::EMisdirected);
+    QTest::newRow("events from a page of another proxy")
+        << getFrom("127.0.0.1:8080", "/api/events", kUpgrade + "Origin: https://other.plant\r\n")
+        << complete << 0 << int(CPageServer::EForbidden);
+    // The WebSocket server would wait for a CR LF CR LF that never comes.
+    QTest::newRow("events in bare line feeds") << get("/api/events", kUpgrade).replace("\r\n", "\n")
+                                               << complete << 0 << int(CPageServer::EBadUpgrade);
+    QTest::newRow("events with one bare line feed")
+        << get("/api/events", "X-A: 1\n" + kUpgrade) << complete << 0
+        << int(CPageServer::EBadUpgrade);
+    // DNS rebinding: another site's name resolved to this machine, its Origin and Host agree.
+    for (const char* path : {"/", "/api/state", "/api/nothing"})
+        QTest::addRow("%s under a rebound name", path)
+            << getFrom("rebind.attacker.example", path) << complete << 0
+            << int(CPageServer::EMisdirected);
+    QTest::newRow("events under a rebound name")
+        << getFrom("rebind.attacker.example", "/api/events",
+                   kUpgrade + "Origin: http://rebind.attacker.example\r\n")
+        << complete << 0 << int(CPageServer::EMisdirected);
+    QTest::newRow("a name ending in the station's")
+        << getFrom("evilstation", "/") << complete << 0 << int(CPageServer::EMisdirected);
+    QTest::newRow("the station's name in another domain")
+        << getFrom("station.attacker.example", "/") << complete << 0
+        << int(CPageServer::EMisdirected);
+    QTest::newRow("a port that is none")
+        << getFrom("station:80x", "/") << complete << 0 << int(CPageServer::EMisdirected);
+    QTest::newRow("an IPv6 address without brackets")
+        << getFrom("::1", "/") << complete << 0 << int(CPageServer::EMisdirected);
+    for (const char* host : {"10.0.0.5", "10.0.0.5:8080", "[::1]:8080", "[fe80::1]", "localhost",
+                             "LOCALHOST:8080", "Station.:8080", "station"})
+        QTest::addRow("the page under %s", host)
+            << getFrom(host, "/") << complete << 0 << int(CPageServer::EPage);
+    const QByteArray machine = QHostInfo::localHostName().toLower().toLatin1();
+    QTest::newRow("the page under the machine's name")
+        << getFrom(machine + ":8080", "/") << complete << 0 << int(CPageServer::EPage);
+    if (machine.contains('.'))
+        QTest::newRow("the page under the machine's short name")
+            << getFrom(machine.left(machine.indexOf('.')), "/") << complete << 0
+            << int(CPageServer::EPage);
     QTest::newRow("events without the upgrade")
         << get("/api/events") << complete << 0 << int(CPageServer::ENeedsUpgrade);
     // Only the three paths, compared as sent: nothing reaches the file system.
@@ -71,11 +125,12 @@ void tst_HttpRequest::requests_data()
         << get("/api/state/x") << complete << 0 << int(CPageServer::ENotFound);
     QTest::newRow("a resource file name")
         << get("/station.html") << complete << 0 << int(CPageServer::ENotFound);
-    QTest::newRow("POST") << QByteArray("POST / HTTP/1.1\r\nHost: a\r\nContent-Length: 2\r\n\r\nhi")
+    QTest::newRow("POST") << QByteArray(
+                                 "POST / HTTP/1.1\r\nHost: station\r\nContent-Length: 2\r\n\r\nhi")
                           << complete << 0 << int(CPageServer::ENotAllowed);
-    QTest::newRow("HEAD") << QByteArray("HEAD /api/state HTTP/1.1\r\nHost: a\r\n\r\n") << complete
-                          << 0 << int(CPageServer::ENotAllowed);
-    QTest::newRow("DELETE elsewhere") << QByteArray("DELETE /x HTTP/1.1\r\nHost: a\r\n\r\n")
+    QTest::newRow("HEAD") << QByteArray("HEAD /api/state HTTP/1.1\r\nHost: station\r\n\r\n")
+                          << complete << 0 << int(CPageServer::ENotAllowed);
+    QTest::newRow("DELETE elsewhere") << QByteArray("DELETE /x HTTP/1.1\r\nHost: station\r\n\r\n")
                                       << complete << 0 << int(CPageServer::ENotFound);
     QTest::newRow("32 headers") << get("/", headers(31)) << complete << 0
                                 << int(CPageServer::EPage);
@@ -111,11 +166,45 @@ void tst_HttpRequest::requests()
     if (state == SRequest::EBad)
         QCOMPARE(request.status, status);
     if (state == SRequest::EComplete) {
-        QCOMPARE(int(CPageServer::resolve(request)), resource);
+        QCOMPARE(int(CPageServer::resolve(request, kNames)), resource);
         QVERIFY(request.headBytes <= data.size());
     }
     if (data.contains("?lang=de"))
         QCOMPARE(request.queryValue("lang"), QByteArray("de"));
+}
+
+void tst_HttpRequest::origins_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("origin"); // as a browser sends it; empty: refused
+    // A browser leaves out the default port and writes names in lower case.
+    QTest::newRow("https") << "https://Station.Plant/"
+                           << "https://station.plant";
+    QTest::newRow("default port") << "https://station.plant:443"
+                                  << "https://station.plant";
+    QTest::newRow("http default port") << "http://10.0.0.5:80"
+                                       << "http://10.0.0.5";
+    QTest::newRow("another port") << "https://station.plant:8443"
+                                  << "https://station.plant:8443";
+    QTest::newRow("IPv6") << "http://[::1]:8080"
+                          << "http://[::1]:8080";
+    QTest::newRow("a path") << "https://station.plant/page"
+                            << "";
+    QTest::newRow("a query") << "https://station.plant/?x=1"
+                             << "";
+    QTest::newRow("another scheme") << "ftp://station.plant"
+                                    << "";
+    QTest::newRow("no scheme") << "station.plant"
+                               << "";
+    QTest::newRow("a user") << "https://ann@station.plant"
+                            << "";
+}
+
+void tst_HttpRequest::origins()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, origin);
+    QCOMPARE(CPageNames::origin(given), origin);
 }
 
 QTEST_GUILESS_MAIN(tst_HttpRequest)

@@ -163,7 +163,7 @@ private:
     QVector<QJsonObject> m_Frames;
 };
 
-const QByteArray kUpgrade = "GET /api/events HTTP/1.1\r\nHost: a\r\nUpgrade: websocket\r\n"
+const QByteArray kUpgrade = "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
                             "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
                             "Sec-WebSocket-Version: 13\r\n\r\n";
 
@@ -180,6 +180,7 @@ class tst_StationPage : public QObject
 
 private slots:
     void pageFollowsTheStation();
+    void recordBacklogOnThePage();
     void portInUseIsRefusedUpFront_data();
     void portInUseIsRefusedUpFront();
 };
@@ -194,7 +195,8 @@ void tst_StationPage::pageFollowsTheStation()
     QString error;
     QVERIFY2(browser.start(error), qPrintable(error));
     Bench bench;
-    Station station(bench);
+    Station station(bench,
+                    {"--http-name", "station.plant", "--http-origin", "https://station.plant"});
     const quint16 port = station.waitForPort();
     QVERIFY2(port > 0, station.output());
     const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(port);
@@ -223,17 +225,31 @@ void tst_StationPage::pageFollowsTheStation()
         QByteArray request;
         QByteArray status;
     } refused[] = {
-        {"GET /../../etc/passwd HTTP/1.1\r\nHost: a\r\n\r\n", "HTTP/1.1 404 Not Found"},
-        {"GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\nHost: a\r\n\r\n", "HTTP/1.1 404 Not Found"},
-        {"GET /station.html HTTP/1.1\r\nHost: a\r\n\r\n", "HTTP/1.1 404 Not Found"},
-        {"POST /api/state HTTP/1.1\r\nHost: a\r\nContent-Length: 4\r\n\r\nstop",
+        {"GET /../../etc/passwd HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", "HTTP/1.1 404 Not Found"},
+        {"GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n",
+         "HTTP/1.1 404 Not Found"},
+        {"GET /station.html HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", "HTTP/1.1 404 Not Found"},
+        {"POST /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 4\r\n\r\nstop",
          "HTTP/1.1 405 Method Not Allowed"},
-        {"GET / HTTP/1.1\r\nHost: a\r\nX-Big: " + QByteArray(20000, 'a') + "\r\n\r\n",
+        {"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Big: " + QByteArray(20000, 'a') + "\r\n\r\n",
          "HTTP/1.1 431 Request Header Fields Too Large"},
         {kUpgrade.chopped(2) + "Origin: http://evil.example\r\n\r\n", "HTTP/1.1 403 Forbidden"},
+        // Another site's name resolved to this machine; and a name the station was given, and
+        // the page of the proxy in front, both allowed.
+        {"GET / HTTP/1.1\r\nHost: rebind.attacker.example\r\n\r\n",
+         "HTTP/1.1 421 Misdirected Request"},
+        {"GET /api/state HTTP/1.1\r\nHost: rebind.attacker.example:8080\r\n\r\n",
+         "HTTP/1.1 421 Misdirected Request"},
+        {QByteArray(kUpgrade).replace("127.0.0.1", "rebind.attacker.example").chopped(2) +
+             "Origin: http://rebind.attacker.example\r\n\r\n",
+         "HTTP/1.1 421 Misdirected Request"},
+        {"GET /api/state HTTP/1.1\r\nHost: station.plant\r\n\r\n", "HTTP/1.1 200 OK"},
     };
     for (const auto& r : refused)
         QCOMPARE(statusLine(exchange(port, r.request)), r.status);
+    QCOMPARE(statusLine(exchange(
+                 port, kUpgrade.chopped(2) + "Origin: https://station.plant\r\n\r\n", 500)),
+             QByteArray("HTTP/1.1 101 Switching Protocols"));
     std::vector<std::unique_ptr<QTcpSocket>> crowd;
     for (int i = 0; i < 40; ++i) {
         crowd.push_back(std::make_unique<QTcpSocket>());
@@ -259,12 +275,32 @@ void tst_StationPage::pageFollowsTheStation()
     QVERIFY(QTest::qWaitFor([&] { return snapshot(port).contains(QStringLiteral("units")); },
                             kTimeoutMs));
 
-    // One page loses its connection for three seconds and misses what happens meanwhile.
-    const double seqAtClose = browser
-                                  .evaluate(english, "stationPage.reconnectDelayMs = 3000; "
-                                                     "stationPage.socket.close(); stationPage.seq")
-                                  .toDouble();
-    QVERIFY(browser.waitFor(english, "stationPage.connects == 2", kTimeoutMs));
+    // Both pages lose their connection for three seconds and miss what happens meanwhile; a
+    // second without it, they are greyed and say since when they know nothing.
+    const QString lose = QStringLiteral("stationPage.reconnectDelayMs = 3000; "
+                                        "stationPage.unreachableAfterMs = 1000; "
+                                        "stationPage.socket.close(); stationPage.seq");
+    const double seqAtClose = browser.evaluate(english, lose).toDouble();
+    browser.evaluate(german, lose);
+    const QString greyed = QStringLiteral(
+        "document.body.classList.contains('unreachable') && "
+        "getComputedStyle(document.querySelector('main')).filter.includes('grayscale')");
+    const QString lastEvent = QStringLiteral(
+        "new Date(stationPage.lastEventAt).toLocaleTimeString(document.documentElement.lang)");
+    const QString bannerText = QStringLiteral("document.getElementById('banner').innerText");
+    for (const auto& [page, expected] :
+         {std::pair(english, QStringLiteral("The station cannot be reached. Last event at ")),
+          std::pair(german,
+                    QStringLiteral("Die Station ist nicht erreichbar. Letztes Ereignis um "))}) {
+        QVERIFY(browser.waitFor(page, greyed, kTimeoutMs));
+        QCOMPARE(browser.evaluate(page, bannerText).toString(),
+                 expected + browser.evaluate(page, lastEvent).toString());
+    }
+    for (const QString& page : {english, german}) {
+        QVERIFY(browser.waitFor(page, "stationPage.connects == 2", kTimeoutMs));
+        QVERIFY(
+            browser.waitFor(page, "!document.body.classList.contains('unreachable')", kTimeoutMs));
+    }
     QVERIFY2(browser.evaluate(english, "stationPage.seq").toDouble() > seqAtClose + 1,
              "nothing happened while the page was away");
 
@@ -334,6 +370,65 @@ void tst_StationPage::pageFollowsTheStation()
     QCOMPARE(station.stop(), 13);
     // The page learns that the station ended.
     QVERIFY(browser.waitFor(english, "stationPage.ended", kTimeoutMs));
+}
+
+// The record's lines pile up while its database does not take them, then fall as it takes them
+// again: the screen says so plainly while they grow, in English and in German. (The frames are
+// the station's, with their figures as a station without units would send them.)
+void tst_StationPage::recordBacklogOnThePage()
+{
+    CChromium browser;
+    QString error;
+    QVERIFY2(browser.start(error), qPrintable(error));
+    Bench bench;
+    Station station(bench);
+    const quint16 port = station.waitForPort();
+    QVERIFY2(port > 0, station.output());
+    const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    const QString english = browser.open(url);
+    const QString german = browser.open(url + QStringLiteral("?lang=de"));
+    QVERIFY(!english.isEmpty() && !german.isEmpty());
+    const QString record = QStringLiteral(
+        "(document.getElementById('record').classList.contains('growing') ? 'growing: ' : '') + "
+        "document.getElementById('record').innerText");
+    const struct
+    {
+        int waiting;
+        QString english, german;
+    } steps[] = {
+        {1,
+         "growing: record lines waiting for the database: 1 - more and more: the database does "
+         "not take them\nrecord: 1 line waits for the database (down)",
+         "growing: Protokollzeilen warten auf die Datenbank: 1 - es werden mehr: die Datenbank "
+         "nimmt sie nicht an\nrecord: 1 line waits for the database (down)"},
+        {3,
+         "growing: record lines waiting for the database: 3 - more and more: the database does "
+         "not take them\nrecord: 3 lines wait for the database (down)",
+         "growing: Protokollzeilen warten auf die Datenbank: 3 - es werden mehr: die Datenbank "
+         "nimmt sie nicht an\nrecord: 3 lines wait for the database (down)"},
+        {2,
+         "record lines waiting for the database: 2\nrecord: 2 lines wait for the database (down)",
+         "Protokollzeilen warten auf die Datenbank: 2\nrecord: 2 lines wait for the database "
+         "(down)"},
+        {0, "", ""},
+    };
+    for (const QString& page : {english, german})
+        QVERIFY(browser.waitFor(page, "stationPage.connects == 1", kTimeoutMs));
+    for (const auto& step : steps) {
+        for (const auto& [page, expected] :
+             {std::pair(english, step.english), std::pair(german, step.german)}) {
+            const QString frame =
+                QStringLiteral(
+                    "take({event: 'record', waiting: %1, seq: stationPage.seq + 1, at: Date.now(), "
+                    "ended: false, summary: Object.assign({}, stationPage.summary, "
+                    "{recordWaiting: %1, recordText: 'record: %1 line%2 for the database (down)'})"
+                    "}); redraw(); true")
+                    .arg(step.waiting)
+                    .arg(step.waiting == 1 ? QStringLiteral(" waits") : QStringLiteral("s wait"));
+            QVERIFY(browser.evaluate(page, frame).toBool());
+            QCOMPARE(browser.evaluate(page, record).toString(), expected);
+        }
+    }
 }
 
 void tst_StationPage::portInUseIsRefusedUpFront_data()
