@@ -60,6 +60,7 @@ private slots:
     void olderSchemaIsBroughtForward();
     void serialNumberOncePerPlant();
     void serialNumberReservedBeforeWrite();
+    void dialogRecordsItsUpdates();
     void statsAgreeForFileAndDatabase();
 
 private:
@@ -421,6 +422,32 @@ void tst_PgRecord::serialNumberReservedBeforeWrite()
     SSerialClaim again = claim;
     again.attemptId = QUuid::createUuid();
     QCOMPARE(sinkNow->reserveSerial(again, text), CRecordSink::ESerialTaken);
+}
+
+// The dialog's update reaches the database through the spool, sent by a record sync of its own;
+// the number it wrote is reserved for that attempt.
+void tst_PgRecord::dialogRecordsItsUpdates()
+{
+    Bench bench;
+    QVERIFY(bench.startSim(kNoSerialBootOnly));
+    QProcessEnvironment env = bench.environment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("VENTARO_RECORD"), m_Server.uri());
+    env.insert(QStringLiteral("VENTARO_STATION"), QStringLiteral("desk 1"));
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    tool.setStandardOutputFile(QProcess::nullDevice());
+    tool.setStandardErrorFile(bench.path(QStringLiteral("tool.log")));
+    tool.start(binary("src/korvath-update"), {"-ap", "-sn", "61501"});
+    QVERIFY(tool.waitForFinished(kUpdateTimeoutMs));
+    QCOMPARE(tool.exitCode(), 100);
+    const QString row = QStringLiteral("SELECT outcome || ' ' || station || ' ' || (SELECT "
+                                       "s.attempt_id = u.attempt_id FROM serial_number s WHERE "
+                                       "s.serial = 61501) FROM unit_update u WHERE serial = 61501");
+    QVERIFY2(
+        QTest::qWaitFor([&] { return m_Server.value(row) == QLatin1String("updated desk 1 true"); },
+                        kTimeoutMs),
+        qPrintable(m_Server.value(row)));
 }
 
 // The same attempts written to a CSV file and to the database give the same figures.
