@@ -36,8 +36,9 @@ public:
     int m_StartAdr = 0; // an unsigned 32-bit address stored as a signed integer
 };
 
-// The built-in images, read from the resources at construction. Nothing is cached between
-// lists; QSettings keeps the parsed files of a process, so building another list is cheap.
+// The images to install: the built-in ones, read from the resources at construction, except
+// those a loaded firmware bundle replaces (useBundle). Nothing is cached between lists;
+// QSettings keeps the parsed files of a process, so building another list is cheap.
 class CFlashImageList
 {
 public:
@@ -70,7 +71,23 @@ public:
     };
     static const SResource kResources[6];
 
+    // An image of a firmware bundle, in place of the built-in image kResources[resource].
+    struct SBundleImage
+    {
+        int resource = 0;
+        CFlashImage image;
+    };
+
     CFlashImageList();
+
+    // From now on every list of this process takes these images instead of the built-in ones
+    // of the same name; the others stay built in. useBuiltIn() goes back to the built-in set.
+    static void useBundle(const QList<SBundleImage>& images);
+    static void useBuiltIn();
+    static bool bundleInUse();
+    // kResources' index of "Application", "cc3200_bridge", ... (the file name without .ini);
+    // -1 for none.
+    static int resourceIndex(const QString& name);
 
     // The first image of the given type whose variant mask shares a bit with `system`.
     const CFlashImage* find(int type, int system) const;
@@ -79,6 +96,11 @@ public:
     // Reads one INI image file into `image`; 0 or an ELoadResult. On failure `image` may be
     // partly filled and must be discarded.
     [[nodiscard]] static int loadImage(CFlashImage& image, const QString& resourcePath, int system);
+    // The same for an image file's bytes held in memory. They are parsed from an anonymous
+    // memory file that stays open for the life of the process, so that its name is never
+    // given to other bytes while QSettings may still hold a parsed copy of it.
+    [[nodiscard]] static int loadImageBytes(CFlashImage& image, const QByteArray& bytes,
+                                            int system);
 
 private:
     QList<CFlashImage> m_Images;
