@@ -175,14 +175,23 @@ bool parseSecretKey(const QByteArray& text, SSecretKey& out, QString& error)
         error = QStringLiteral("libsodium could not be started");
         return false;
     }
-    // The checksum is BLAKE2b-256 over the algorithm, the key id and the secret key.
+    // The checksum is BLAKE2b-256 over the algorithm, the key id and the secret key; minisign
+    // leaves it zero in an unencrypted key. Either way the secret key must give its own public
+    // half, so a damaged key never signs.
     QByteArray computed(kChecksumBytes, '\0');
     const QByteArray checked = bytes.left(kAlgBytes) + out.keyId + out.key;
     crypto_generichash(reinterpret_cast<unsigned char*>(computed.data()), size_t(computed.size()),
                        reinterpret_cast<const unsigned char*>(checked.constData()),
                        size_t(checked.size()), nullptr, 0);
-    if (computed != stored) {
-        error = QStringLiteral("the secret key's checksum is wrong");
+    QByteArray publicKey(kPublicKeyBytes, '\0');
+    QByteArray secretKey(kSecretKeyBytes, '\0');
+    crypto_sign_seed_keypair(reinterpret_cast<unsigned char*>(publicKey.data()),
+                             reinterpret_cast<unsigned char*>(secretKey.data()),
+                             reinterpret_cast<const unsigned char*>(out.key.constData()));
+    if ((computed != stored && stored != QByteArray(kChecksumBytes, '\0')) ||
+        secretKey != out.key) {
+        error = QStringLiteral("the secret key is damaged (its checksum or its public half is "
+                               "wrong)");
         return false;
     }
     return true;
