@@ -7,7 +7,8 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
           postgresql libqt5sql5-psql libpq-dev
           libqt5websockets5-dev chromium
           xvfb socat fonts-dejavu-core python3 dpkg-dev file
-          lintian help2man man-db bash-completion)
+          lintian help2man man-db bash-completion
+          minisign libsodium-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

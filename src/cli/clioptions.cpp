@@ -201,7 +201,7 @@ const QCommandLineOption kSignOption(QStringLiteral("sign"),
                                      QStringLiteral("bundle make: sign manifest.json with this "
                                                     "unencrypted minisign secret key (minisign "
                                                     "-G -W) and pack at once (with --out)."),
-                                     QStringLiteral("SECRETKEY"));
+                                     QStringLiteral("KEYFILE"));
 const QCommandLineOption kOutOption(QStringLiteral("out"),
                                     QStringLiteral("bundle make: pack manifest.json, "
                                                    "manifest.json.minisig and the images into "
@@ -305,7 +305,7 @@ const char* commandDescription(SCliOptions::ECommand command)
                "Bootloader1.ini, ... any of the six): with --release and --counter it writes "
                "FOLDER/manifest.json, to be signed with 'minisign -Sm manifest.json'; with "
                "--out it packs manifest.json, its signature and the images into a .vfw; with "
-               "--release, --counter, --sign SECRETKEY and --out it does all at once. Exits "
+               "--release, --counter, --sign KEYFILE and --out it does all at once. Exits "
                "with 16 when the bundle is refused or cannot be made.";
     case SCliOptions::EDoctor:
         return "Check this machine's set-up for ventaro units, each finding with its fix: the "
@@ -357,7 +357,7 @@ QString commandHelp(const QString& program, SCliOptions::ECommand command)
         QStringLiteral("Usage: %1 %2%3 [options]\n\n")
             .arg(program, commandName(command),
                  command == SCliOptions::ERecord   ? QStringLiteral(" init|sync|stats")
-                 : command == SCliOptions::EBundle ? QStringLiteral(" verify FILE|make FOLDER")
+                 : command == SCliOptions::EBundle ? QStringLiteral(" verify|make FILE|FOLDER")
                                                    : QString());
     QString text = parser.helpText();
     // The parser's own usage line names the executable only; ours names the command.

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 const CFlashImageList::SResource CFlashImageList::kResources[6] = {
@@ -125,22 +126,28 @@ bool inRange(int value, int lo, int hi)
 
 int CFlashImageList::loadImageBytes(CFlashImage& image, const QByteArray& bytes, int system)
 {
-    static int made = 0;
-    const QByteArray name = "ventaro-image-" + QByteArray::number(++made);
+    // QSettings keeps parsed files by path and reads one again only when its size or time
+    // changed, and a closed descriptor's number (so its path) is handed out again: every
+    // memory file gets a time of its own, one second after the one before.
+    static qint64 made = 0;
+    ++made;
+    const QByteArray name = "ventaro-image-" + QByteArray::number(made);
     const int fd = ::memfd_create(name.constData(), MFD_CLOEXEC);
     if (fd < 0)
         return EDataMissing;
     qint64 done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0) {
-            ::close(fd);
-            return EDataMissing;
-        }
+        if (n <= 0)
+            break;
         done += n;
     }
-    // The descriptor is kept open on purpose (see the header).
-    return loadImage(image, QStringLiteral("/proc/self/fd/%1").arg(fd), system);
+    const struct timespec times[2] = {{time_t(made), 0}, {time_t(made), 0}};
+    const int result = done == bytes.size() && ::futimens(fd, times) == 0
+                           ? loadImage(image, QStringLiteral("/proc/self/fd/%1").arg(fd), system)
+                           : int(EDataMissing);
+    ::close(fd);
+    return result;
 }
 
 int CFlashImageList::loadImage(CFlashImage& image, const QString& resourcePath, int system)

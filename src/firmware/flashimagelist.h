@@ -96,9 +96,8 @@ public:
     // Reads one INI image file into `image`; 0 or an ELoadResult. On failure `image` may be
     // partly filled and must be discarded.
     [[nodiscard]] static int loadImage(CFlashImage& image, const QString& resourcePath, int system);
-    // The same for an image file's bytes held in memory. They are parsed from an anonymous
-    // memory file that stays open for the life of the process, so that its name is never
-    // given to other bytes while QSettings may still hold a parsed copy of it.
+    // The same for an image file's bytes held in memory, parsed from an anonymous memory file
+    // (never from a file others could change between the check and the parse).
     [[nodiscard]] static int loadImageBytes(CFlashImage& image, const QByteArray& bytes,
                                             int system);
 

@@ -129,6 +129,7 @@ private slots:
     void signedByMinisignItself();
     void counterOfAcceptedBundles();
     void imagesReplaceOnlyTheirOwn();
+    void imageBytesReadAnewEachTime();
 
 private:
     SKeyPair makeKey(const QString& name);
@@ -560,6 +561,19 @@ void tst_FirmwareBundle::imagesReplaceOnlyTheirOwn()
     QCOMPARE(
         CFlashImageList().find(CPartitionTable::EApplication, CFlashImage::ESystemPlus)->m_SubVer,
         24);
+}
+
+// Image files of one size loaded one after the other (releases 2.30, 2.31, ...) are each read
+// as they are, never as the one before.
+void tst_FirmwareBundle::imageBytesReadAnewEachTime()
+{
+    for (int subVer = 30; subVer < 36; ++subVer) {
+        CFlashImage image;
+        QCOMPARE(CFlashImageList::loadImageBytes(
+                     image, withVersion(builtInImage("Bootloader1"), subVer), 3),
+                 int(CFlashImageList::ELoadOk));
+        QCOMPARE(int(image.m_SubVer), subVer);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_FirmwareBundle)
