@@ -131,6 +131,8 @@ void CMainDialogNew::applyUpdateLock()
     const SStateView v = stateView(m_State);
     m_ButtonBurn->setEnabled(v.burnEnabled && !m_Workflow.running());
     m_ButtonClose->setEnabled(v.closeEnabled && !m_Workflow.running());
+    // Another bundle only while nothing is being written.
+    m_ButtonBundle->setEnabled(v.closeEnabled && !m_Workflow.running());
 }
 
 void CMainDialogNew::refreshState()

@@ -3,6 +3,7 @@
 
 #include "device/uitext.h"
 #include "dialogfixture.h"
+#include "firmware/flashimagelist.h"
 #include "firmware/partitiontable.h"
 #include "logcapture.h"
 
@@ -12,10 +13,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaMethod>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -93,6 +96,7 @@ private slots:
     void dialogStates();
     void rejectIgnoredWhileCloseDisabled();
     void automaticRunPlacesWindowTopRight();
+    void firmwareBundleReplacesAvailableSoftware();
 };
 
 // ---- Discovery --------------------------------------------------------------------------------
@@ -655,6 +659,82 @@ void tst_MainDialog::automaticRunPlacesWindowTopRight()
     QCOMPARE(d.frameGeometry().top(), 50);
     QCOMPARE(d.frameGeometry().right(), area.right() - 50);
     QCOMPARE(d.size(), d.minimumSizeHint());
+}
+
+namespace {
+bool runTool(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+} // namespace
+
+// A unit up to date with the built-in images is ready for the bundle's newer application; a
+// refused bundle says why and changes nothing, also after a bundle was accepted.
+void tst_MainDialog::firmwareBundleReplacesAvailableSoftware()
+{
+    QTemporaryDir dir;
+    const QString keys = dir.filePath("keys");
+    const QString images = dir.filePath("images");
+    QDir().mkpath(keys);
+    QDir().mkpath(images);
+    qputenv("VENTARO_TRUSTED_KEYS_DIR", keys.toUtf8());
+    qputenv("VENTARO_BUNDLE_STATE", dir.filePath("counter").toUtf8());
+    const auto restore = qScopeGuard([] {
+        qunsetenv("VENTARO_TRUSTED_KEYS_DIR");
+        qunsetenv("VENTARO_BUNDLE_STATE");
+        CFlashImageList::useBuiltIn();
+    });
+    QVERIFY(runTool("minisign", {"-G", "-W", "-s", dir.filePath("k.key"), "-p", keys + "/k.pub"}));
+    QVERIFY(runTool("minisign",
+                    {"-G", "-W", "-s", dir.filePath("x.key"), "-p", dir.filePath("x.pub")}));
+    QFile source(QStringLiteral("%1/images/Application.ini")
+                     .arg(qEnvironmentVariable("VENTARO_SOURCE_DIR")));
+    QFile copy(images + "/Application.ini");
+    QVERIFY(source.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly));
+    copy.write(source.readAll().replace("SubVer=24", "SubVer=31"));
+    copy.close();
+    const QString cli = QDir(qEnvironmentVariable("VENTARO_BUILD_DIR")).filePath("src/ventaro-cli");
+    const QString good = dir.filePath("good.vfw");
+    const QString foreign = dir.filePath("foreign.vfw");
+    QVERIFY(runTool(cli, {"bundle", "make", images, "--release", "2.31", "--counter", "1", "--sign",
+                          dir.filePath("k.key"), "--out", good}));
+    QVERIFY(runTool(cli, {"bundle", "make", images, "--release", "2.31", "--counter", "1", "--sign",
+                          dir.filePath("x.key"), "--out", foreign}));
+
+    BoxRecorder boxes;
+    SDevSimIdentity id = unit(2);
+    id.runningCopy = 2;
+    id.bootSub = 24;
+    id.applSub = 30;
+    CDevSimLoopback sim(id);
+    DialogOnLoopback<> t({}, [&](FakeEnumerator& e, LoopbackConnector& c) {
+        sim.attach(c.addPort(kCom3, nullptr));
+        e.ports = {devicePort(kCom3)};
+    });
+    QCOMPARE(t.dialog->state(), int(EStateUpToDate));
+    auto* release = widget<QLabel>(*t.dialog, "BundleRelease");
+    QVERIFY(release && !release->isVisibleTo(t.dialog.get()));
+
+    QVERIFY(!t.dialog->loadBundle(foreign));
+    QCOMPARE(boxes.boxes.size(), 1);
+    QVERIFY2(boxes.boxes.last().text.contains(QLatin1String("not trust")),
+             qPrintable(boxes.boxes.last().text));
+    QCOMPARE(field(*t.dialog, "ImageApplicationVersion"), QStringLiteral("2.24"));
+    QCOMPARE(t.dialog->state(), int(EStateUpToDate));
+
+    QVERIFY(t.dialog->loadBundle(good));
+    QCOMPARE(field(*t.dialog, "ImageApplicationVersion"), QStringLiteral("2.31"));
+    QCOMPARE(field(*t.dialog, "ImageBootloaderVersion"), QStringLiteral("2.24"));
+    QVERIFY(release->isVisibleTo(t.dialog.get()));
+    QVERIFY2(release->text().contains(QLatin1String("2.31")), qPrintable(release->text()));
+    QCOMPARE(t.dialog->state(), int(EStateReady));
+
+    QVERIFY(!t.dialog->loadBundle(dir.filePath("missing.vfw")));
+    QCOMPARE(boxes.boxes.size(), 2);
+    QVERIFY(boxes.boxes.last().informativeText.contains(QLatin1String("2.31")));
+    QCOMPARE(field(*t.dialog, "ImageApplicationVersion"), QStringLiteral("2.31"));
 }
 
 QTEST_MAIN(tst_MainDialog)

@@ -1,0 +1,61 @@
+#include "maindialognew.h"
+
+#include "app/messagebox.h"
+#include "service/bundleuse.h"
+
+#include <QDebug>
+#include <QFileDialog>
+#include <QLocale>
+
+namespace {
+// The dialog's language, as its text table decides it.
+bool germanLocale()
+{
+    return QLocale().language() == QLocale::German;
+}
+} // namespace
+
+QString CMainDialogNew::bundleText(const char* english, const char* german)
+{
+    return QString::fromUtf8(germanLocale() ? german : english);
+}
+
+void CMainDialogNew::chooseBundle()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, bundleText("Load Firmware Bundle", "Firmware-Paket laden"), QString(),
+        bundleText("Firmware bundles (*.vfw)", "Firmware-Pakete (*.vfw)"));
+    if (!path.isEmpty())
+        (void)loadBundle(path);
+}
+
+bool CMainDialogNew::loadBundle(const QString& path)
+{
+    if (m_Workflow.running())
+        return false;
+    CFirmwareBundle bundle;
+    const bundleuse::SLoad load = bundleuse::load(path, bundleuse::EUse, bundle);
+    if (!load.verdict.accepted()) {
+        qDebug() << "CMainDialogNew::loadBundle: refused" << path
+                 << bundleOutcomeWord(load.verdict.outcome) << load.verdict.detail;
+        m_AutoStart = false;
+        showMessageBox(SMessageBox(
+            QMessageBox::Warning, this,
+            bundleText("Firmware bundle refused", "Firmware-Paket abgelehnt"),
+            load.verdict.message(germanLocale()), QMessageBox::Ok, QMessageBox::NoButton,
+            m_BundleRelease.isEmpty()
+                ? bundleText("The built-in firmware stays in use.",
+                             "Die eingebaute Firmware bleibt in Gebrauch.")
+                : bundleText("Release %1 stays in use.", "Version %1 bleibt in Gebrauch.")
+                      .arg(m_BundleRelease)));
+        return false;
+    }
+    qDebug() << "CMainDialogNew::loadBundle: release" << bundle.release() << "key" << bundle.keyId()
+             << "counter" << bundle.securityCounter();
+    m_BundleRelease = bundle.release();
+    fillImageVersions();
+    // The unit present is decided on again with the bundle's versions.
+    if (m_ComPartner != 0 && applyFlagRules(m_Ident, false))
+        refreshState();
+    return true;
+}
