@@ -253,12 +253,11 @@ int runBundle(const SCliOptions& o, QTextStream& out, QTextStream& err)
     return o.bundleAction == SCliOptions::EBundleVerify ? runVerify(o, out) : runMake(o, out, err);
 }
 
-int useBundle(const SCliOptions& o, CFirmwareBundle& bundle, QTextStream& out, QTextStream& err)
+int useBundle(const SCliOptions& o, CFirmwareBundle& bundle, QTextStream& out, qint64 plantCounter)
 {
-    (void)err;
     if (o.bundleFile.isEmpty())
         return 0;
-    bundleuse::SLoad load = bundleuse::load(o.bundleFile, bundleuse::EUse, bundle);
+    bundleuse::SLoad load = bundleuse::load(o.bundleFile, bundleuse::EUse, bundle, plantCounter);
     if (load.verdict.accepted() && !o.bundleSha256.isEmpty() &&
         bundle.fileSha256() != o.bundleSha256) {
         CFlashImageList::useBuiltIn();

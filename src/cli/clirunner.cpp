@@ -203,7 +203,7 @@ int runWorker(const SCliOptions& o, QTextStream& out, QTextStream& err)
         return cliexit::kOk;
     }
     CFirmwareBundle bundle;
-    if (const int refused = useBundle(o, bundle, out, err))
+    if (const int refused = useBundle(o, bundle, out))
         return refused;
     CCliUnit unit;
     const CCliUnit::EResult connected = unit.connect(o.port);
@@ -239,20 +239,22 @@ int runCli(const SCliOptions& o, QTextStream& out, QTextStream& err)
     if (!guard.acquire())
         return fail(err, cliexit::kLocked,
                     QStringLiteral("the service tool or another ventaro-cli is running"));
-    // The bundle is checked and in use before any unit is touched (and under the lock, which
-    // keeps the station's counter of accepted bundles to one writer).
-    CFirmwareBundle bundle;
-    if (const int refused = useBundle(o, bundle, out, err))
-        return refused;
     // A record that cannot be written, a database that does not answer or lacks its schema:
-    // found before any unit is touched.
+    // found before any unit is touched. With a database, the plant's highest bundle counter.
+    qint64 plantCounter = 0;
     if (!o.recordFile.isEmpty()) {
         QString error;
         const std::unique_ptr<CRecordSink> sink =
             recordstore::open(o.recordFile, o.spoolFile, error);
-        if (!sink || !sink->check(CRecordSink::EFull, error))
+        if (!sink || !sink->check(CRecordSink::EFull, error) ||
+            (!o.bundleFile.isEmpty() && !sink->highestBundleCounter(plantCounter, error)))
             return fail(err, cliexit::kRecordFailed, error);
     }
+    // The bundle is checked and in use before any unit is touched (and under the lock, which
+    // keeps the station's counter of accepted bundles to one writer).
+    CFirmwareBundle bundle;
+    if (const int refused = useBundle(o, bundle, out, plantCounter))
+        return refused;
     if (o.command == SCliOptions::EStation || (o.command == SCliOptions::EUpdate && o.all))
         return CStation(stationOptions(o, bundle), out, err).run();
 

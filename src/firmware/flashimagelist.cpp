@@ -58,16 +58,29 @@ QList<CFlashImageList::SBundleImage>& bundleImages()
     return images;
 }
 
+CFlashImageList::SBundleTag& tagInUse()
+{
+    static CFlashImageList::SBundleTag tag;
+    return tag;
+}
+
 } // namespace
 
-void CFlashImageList::useBundle(const QList<SBundleImage>& images)
+void CFlashImageList::useBundle(const QList<SBundleImage>& images, const SBundleTag& tag)
 {
     bundleImages() = images;
+    tagInUse() = tag;
 }
 
 void CFlashImageList::useBuiltIn()
 {
     bundleImages().clear();
+    tagInUse() = SBundleTag();
+}
+
+const CFlashImageList::SBundleTag& CFlashImageList::bundleTag()
+{
+    return tagInUse();
 }
 
 bool CFlashImageList::bundleInUse()

@@ -78,13 +78,24 @@ public:
         CFlashImage image;
     };
 
+    // Which firmware bundle the images come from, for the production record; empty fields (and
+    // counter -1) for the built-in set.
+    struct SBundleTag
+    {
+        QString release;
+        QString manifestSha256;
+        QString keyId;
+        qint64 counter = -1;
+    };
+
     CFlashImageList();
 
     // From now on every list of this process takes these images instead of the built-in ones
     // of the same name; the others stay built in. useBuiltIn() goes back to the built-in set.
-    static void useBundle(const QList<SBundleImage>& images);
+    static void useBundle(const QList<SBundleImage>& images, const SBundleTag& tag);
     static void useBuiltIn();
     static bool bundleInUse();
+    static const SBundleTag& bundleTag();
     // kResources' index of "Application", "cc3200_bridge", ... (the file name without .ini);
     // -1 for none.
     static int resourceIndex(const QString& name);

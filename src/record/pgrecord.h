@@ -52,6 +52,8 @@ public:
     // The earliest attempt that holds `serial`; `found` false when none does.
     [[nodiscard]] bool findSerial(quint32 serial, bool& found, SSerialUse& use, QString& error);
     [[nodiscard]] bool attempts(const SStatsFilter& filter, QVector<SAttempt>& out, QString& error);
+    // The highest bundle_counter of all attempts, 0 when none used a firmware bundle.
+    [[nodiscard]] bool highestBundleCounter(qint64& counter, QString& error);
 
 private:
     [[nodiscard]] bool reopen(QString& error);

@@ -37,6 +37,14 @@ public:
     // Whether another unit's attempt already holds `serial` (a database only: a file never
     // refuses). `text` names where and when when it is taken, the failure when unknown.
     virtual ESerial serialInUse(quint32 serial, QString& text) = 0;
+    // The highest security counter of a firmware bundle the plant's record holds (a database
+    // only: 0 for a file); false with `error` when the database cannot be asked.
+    [[nodiscard]] virtual bool highestBundleCounter(qint64& counter, QString& error)
+    {
+        (void)error;
+        counter = 0;
+        return true;
+    }
 };
 
 namespace recordstore {

@@ -31,7 +31,8 @@ SLoad load(const QString& path, EMode use, CFirmwareBundle& bundle, qint64 plant
         bundle = CFirmwareBundle();
         return out;
     }
-    CFlashImageList::useBundle(bundle.flashImages());
+    CFlashImageList::useBundle(bundle.flashImages(), {bundle.release(), bundle.manifestSha256(),
+                                                      bundle.keyId(), bundle.securityCounter()});
     return out;
 }
 

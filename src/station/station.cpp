@@ -64,6 +64,7 @@ CStation::CStation(const SStationOptions& options, QTextStream& out, QTextStream
     if (options.httpPort >= 0) {
         auto page = std::make_unique<CStationPage>(
             m_Units, [this] { return tally(false); }, m_Clock, options.worker.stationName);
+        page->setBundleRelease(options.bundleRelease);
         m_Page = page.get();
         m_Output = CStationOutput::both(std::move(m_Output), std::move(page));
     }

@@ -117,8 +117,15 @@ void tst_CliBundle::releaseSignedWithMinisignUpdatesAUnit()
     QCOMPARE(v.value("notes").toObject().value("de").toString(), QStringLiteral("Leisere Lüfter"));
 
     QVERIFY(bench.startSim(kOlderPlus));
-    r = bench.run({"update", "--bundle", vfw}, kUpdateTimeoutMs);
+    const QString record = bench.path(QStringLiteral("record.csv"));
+    r = bench.run({"update", "--bundle", vfw, "--record", record}, kUpdateTimeoutMs);
     QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+    // The record names the release, its manifest, its key and its counter.
+    const QString line = QString::fromUtf8(readAll(record)).trimmed().section('\n', -1);
+    QVERIFY2(
+        line.endsWith(QStringLiteral(",2.30,%1,%2,3")
+                          .arg(v.value("manifestSha256").toString(), v.value("keyId").toString())),
+        qPrintable(line));
     QVERIFY2(bench.simLog().contains(QLatin1String("image of type 3 written, version 2.30")),
              qPrintable(bench.simLog()));
     // The bootloader is not in the bundle: the built-in one is written.

@@ -551,7 +551,7 @@ void tst_FirmwareBundle::imagesReplaceOnlyTheirOwn()
 {
     CFirmwareBundle b;
     QVERIFY(b.loadBytes(goodParts(m_A).pack(), policy()).accepted());
-    CFlashImageList::useBundle(b.flashImages());
+    CFlashImageList::useBundle(b.flashImages(), {});
     const CFlashImageList list;
     QCOMPARE(list.find(CPartitionTable::EApplication, CFlashImage::ESystemPlus)->m_SubVer, 30);
     QCOMPARE(list.find(CPartitionTable::EBootloader2, CFlashImage::ESystemPlus)->m_SubVer, 30);
