@@ -1,6 +1,7 @@
 // Before any Qt header: the engine has a member named like a Qt keyword macro.
 #include "engine/devsimloopback.h"
 
+#include "bundlemaker.h"
 #include "device/uitext.h"
 #include "dialogfixture.h"
 #include "firmware/flashimagelist.h"
@@ -661,47 +662,15 @@ void tst_MainDialog::automaticRunPlacesWindowTopRight()
     QCOMPARE(d.size(), d.minimumSizeHint());
 }
 
-namespace {
-bool runTool(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    return p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-} // namespace
-
 // A unit up to date with the built-in images is ready for the bundle's newer application; a
 // refused bundle says why and changes nothing, also after a bundle was accepted.
 void tst_MainDialog::firmwareBundleReplacesAvailableSoftware()
 {
-    QTemporaryDir dir;
-    const QString keys = dir.filePath("keys");
-    const QString images = dir.filePath("images");
-    QDir().mkpath(keys);
-    QDir().mkpath(images);
-    qputenv("VENTARO_TRUSTED_KEYS_DIR", keys.toUtf8());
-    qputenv("VENTARO_BUNDLE_STATE", dir.filePath("counter").toUtf8());
-    const auto restore = qScopeGuard([] {
-        qunsetenv("VENTARO_TRUSTED_KEYS_DIR");
-        qunsetenv("VENTARO_BUNDLE_STATE");
-        CFlashImageList::useBuiltIn();
-    });
-    QVERIFY(runTool("minisign", {"-G", "-W", "-s", dir.filePath("k.key"), "-p", keys + "/k.pub"}));
-    QVERIFY(runTool("minisign",
-                    {"-G", "-W", "-s", dir.filePath("x.key"), "-p", dir.filePath("x.pub")}));
-    QFile source(QStringLiteral("%1/images/Application.ini")
-                     .arg(qEnvironmentVariable("VENTARO_SOURCE_DIR")));
-    QFile copy(images + "/Application.ini");
-    QVERIFY(source.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly));
-    copy.write(source.readAll().replace("SubVer=24", "SubVer=31"));
-    copy.close();
-    const QString cli = QDir(qEnvironmentVariable("VENTARO_BUILD_DIR")).filePath("src/ventaro-cli");
-    const QString good = dir.filePath("good.vfw");
-    const QString foreign = dir.filePath("foreign.vfw");
-    QVERIFY(runTool(cli, {"bundle", "make", images, "--release", "2.31", "--counter", "1", "--sign",
-                          dir.filePath("k.key"), "--out", good}));
-    QVERIFY(runTool(cli, {"bundle", "make", images, "--release", "2.31", "--counter", "1", "--sign",
-                          dir.filePath("x.key"), "--out", foreign}));
+    BundleMaker bundles;
+    QVERIFY(bundles.ready());
+    const QString good = bundles.make("Application", 31, 1);
+    const QString foreign = bundles.make("Application", 31, 1, false);
+    QVERIFY(!good.isEmpty() && !foreign.isEmpty());
 
     BoxRecorder boxes;
     SDevSimIdentity id = unit(2);
@@ -731,7 +700,7 @@ void tst_MainDialog::firmwareBundleReplacesAvailableSoftware()
     QVERIFY2(release->text().contains(QLatin1String("2.31")), qPrintable(release->text()));
     QCOMPARE(t.dialog->state(), int(EStateReady));
 
-    QVERIFY(!t.dialog->loadBundle(dir.filePath("missing.vfw")));
+    QVERIFY(!t.dialog->loadBundle(bundles.path("missing.vfw")));
     QCOMPARE(boxes.boxes.size(), 2);
     QVERIFY(boxes.boxes.last().informativeText.contains(QLatin1String("2.31")));
     QCOMPARE(field(*t.dialog, "ImageApplicationVersion"), QStringLiteral("2.31"));
