@@ -69,6 +69,7 @@ inline constexpr char kSerial[] = "serial";
 inline constexpr char kStation[] = "station";
 inline constexpr char kOutcome[] = "outcome";
 inline constexpr char kDuration[] = "duration_s";
+inline constexpr char kBundle[] = "bundle";
 inline constexpr char kBundleCounter[] = "bundle_counter";
 
 // Every column, in file order.
