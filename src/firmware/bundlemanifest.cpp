@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <iterator>
+#include <vector>
 
 namespace bundlemanifest {
 
@@ -61,6 +62,46 @@ bool onlyKeys(const QJsonObject& o, const QSet<QString>& known, const QString& w
         }
     }
     return true;
+}
+
+// A key that an object of the JSON text names twice, or empty. Readers disagree about such a
+// manifest (Qt takes the last value, others the first), so what was signed would be ambiguous.
+// Keys are compared as decoded ("notes" and "not\u0065s" are one key).
+QString repeatedKey(const QByteArray& json)
+{
+    struct SLevel
+    {
+        bool object;
+        bool expectKey;
+        QSet<QString> keys;
+    };
+    std::vector<SLevel> levels;
+    for (int i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (c == '"') {
+            int end = i + 1;
+            while (end < json.size() && json.at(end) != '"')
+                end += json.at(end) == '\\' ? 2 : 1;
+            if (!levels.empty() && levels.back().object && levels.back().expectKey) {
+                const QString key = QJsonDocument::fromJson('[' + json.mid(i, end - i + 1) + ']')
+                                        .array()
+                                        .at(0)
+                                        .toString();
+                if (levels.back().keys.contains(key))
+                    return key;
+                levels.back().keys.insert(key);
+                levels.back().expectKey = false;
+            }
+            i = end;
+        } else if (c == '{' || c == '[') {
+            levels.push_back({c == '{', c == '{', {}});
+        } else if ((c == '}' || c == ']') && !levels.empty()) {
+            levels.pop_back();
+        } else if (c == ',' && !levels.empty() && levels.back().object) {
+            levels.back().expectKey = true;
+        }
+    }
+    return {};
 }
 
 EResult invalid(QString& detail, const QString& text)
@@ -133,6 +174,11 @@ bool safeEntryName(const QString& name)
 EResult parse(const QByteArray& bytes, SBundleManifest& out, QString& detail)
 {
     out = SBundleManifest();
+    const QString repeated = repeatedKey(bytes);
+    if (!repeated.isEmpty()) {
+        detail = QStringLiteral("manifest.json names \"%1\" twice in one object").arg(repeated);
+        return EInvalid;
+    }
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject()) {

@@ -375,6 +375,12 @@ void tst_FirmwareBundle::refused_data()
         O::Manifest, "securityCounter");
     row("local time", resigned([](QByteArray& m) { m.replace("09:00:00Z", "09:00:00+01:00"); }),
         O::Manifest, "created");
+    // Readers differ on which of two values they take: what was signed would be ambiguous.
+    row("field twice", resigned([](QByteArray& m) {
+            m.replace("\"securityCounter\": 3,",
+                      "\"securityCounter\": 3, \"securityCount\\u0065r\": 0,");
+        }),
+        O::Manifest, "names \"securityCounter\" twice");
     row("misspelt field", resigned([](QByteArray& m) { m.replace("\"notes\"", "\"notez\""); }),
         O::Manifest, "unknown field \"notez\"");
     row("unknown image name", resigned([](QByteArray& m) {
