@@ -159,8 +159,9 @@ private:
     bool m_ForceAppl = false;
     bool m_Fc = false;
     bool m_Owner = false;
-    bool m_AutoStart = false; // cleared once the automatic update has been queued
-    bool m_AutoExit = false;  // exit with kExitAfterAutoUpdate after a successful update
+    bool m_AutoStart = false;     // cleared once the automatic update has been queued
+    bool m_AutoExit = false;      // exit with kExitAfterAutoUpdate after a successful update
+    bool m_AutoCancelled = false; // a firmware bundle was refused: no automatic update
     QString m_ExcludedPort;
     QString m_SerialPreset;
     bool m_Debug = false;

@@ -39,6 +39,7 @@ bool CMainDialogNew::loadBundle(const QString& path)
         qDebug() << "CMainDialogNew::loadBundle: refused" << path
                  << bundleOutcomeWord(load.verdict.outcome) << load.verdict.detail;
         m_AutoStart = false;
+        m_AutoCancelled = true;
         showMessageBox(SMessageBox(
             QMessageBox::Warning, this,
             bundleText("Firmware bundle refused", "Firmware-Paket abgelehnt"),

@@ -141,8 +141,14 @@ void CMainDialogNew::refreshState()
     showState(state);
     if (state == EStateReady && m_AutoStart) {
         m_AutoStart = false;
-        QMetaObject::invokeMethod(this, &CMainDialogNew::on_ButtonBurn_clicked,
-                                  Qt::QueuedConnection);
+        // A bundle refused meanwhile (-b) calls the automatic update off.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_AutoCancelled)
+                    on_ButtonBurn_clicked();
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -704,6 +704,22 @@ void tst_MainDialog::firmwareBundleReplacesAvailableSoftware()
     QCOMPARE(boxes.boxes.size(), 2);
     QVERIFY(boxes.boxes.last().informativeText.contains(QLatin1String("2.31")));
     QCOMPARE(field(*t.dialog, "ImageApplicationVersion"), QStringLiteral("2.31"));
+
+    // -ap with a bundle that is refused: the update queued by the first discovery, with the
+    // images that were not asked for, does not run.
+    CFlashImageList::useBuiltIn();
+    DialogOptions automatic;
+    automatic.automatic = true;
+    CDevSimLoopback older(unit(1));
+    DialogOnLoopback<> a(automatic, [&](FakeEnumerator& e, LoopbackConnector& c) {
+        older.attach(c.addPort(kCom3, nullptr));
+        e.ports = {devicePort(kCom3)};
+    });
+    QCOMPARE(a.dialog->state(), int(EStateReady));
+    QVERIFY(!a.dialog->loadBundle(foreign));
+    QCoreApplication::processEvents();
+    QCOMPARE(a.dialog->state(), int(EStateReady));
+    QVERIFY(older.unit().flash().images().isEmpty());
 }
 
 QTEST_MAIN(tst_MainDialog)
