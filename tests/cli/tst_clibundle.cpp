@@ -1,11 +1,17 @@
 // `ventaro-cli bundle make|verify` and `update --bundle` against the simulated unit: a release
 // made in two steps with Debian's minisign updates a unit to the bundle's versions, one made in
-// one step updates it through the station's workers, and a refused bundle touches no unit.
+// one step updates it through `station` (its workers, its page), and a refused bundle touches
+// no unit.
 
 #include "cliprocess.h"
 
+#include <QHostAddress>
 #include <QJsonArray>
+#include <QRegularExpression>
+#include <QTcpSocket>
 #include <QtTest>
+
+#include <csignal>
 
 using namespace clitest;
 
@@ -39,6 +45,20 @@ QByteArray plusApplication(int subVer)
     QByteArray ini = readAll(QStringLiteral("%1/images/ventaroplus.ini")
                                  .arg(qEnvironmentVariable("VENTARO_SOURCE_DIR")));
     return ini.replace("SubVer=24", "SubVer=" + QByteArray::number(subVer));
+}
+
+QJsonObject pageState(quint16 port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(kTimeoutMs))
+        return {};
+    socket.write("GET /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray answer;
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(kTimeoutMs))
+        answer += socket.readAll();
+    answer += socket.readAll();
+    return QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4)).object();
 }
 
 QJsonObject lastJson(const QString& out)
@@ -142,9 +162,34 @@ void tst_CliBundle::releaseSignedInOneStepThroughTheStation()
     CliResult r = bench.run({"bundle", "make", dir, "--release", "2.31", "--counter", "4", "--sign",
                              m_Key, "--out", vfw});
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QProcess station;
+    station.setProcessEnvironment(bench.environment());
+    station.start(cliPath(), {"station", "--json", "--http", "0", "--bundle", vfw});
+    QVERIFY(station.waitForStarted(kTimeoutMs));
+    QString err;
+    const QRegularExpression at(QStringLiteral("the page is at http://127.0.0.1:(\\d+)/"));
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     err += QString::fromUtf8(station.readAllStandardError());
+                     return at.match(err).hasMatch();
+                 },
+                 kTimeoutMs),
+             qPrintable(err));
+    // The page names the release being flashed.
+    QCOMPARE(pageState(quint16(at.match(err).captured(1).toUInt())).value("release").toString(),
+             QStringLiteral("2.31"));
     QVERIFY(bench.startSim(kOlderPlus));
-    r = bench.run({"update", "--all", "--json", "--bundle", vfw}, kUpdateTimeoutMs);
-    QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+    QString out;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     out += QString::fromUtf8(station.readAllStandardOutput());
+                     return out.contains(QLatin1String("\"event\":\"done\""));
+                 },
+                 kUpdateTimeoutMs),
+             qPrintable(out));
+    ::kill(pid_t(station.processId()), SIGINT);
+    QVERIFY(station.waitForFinished(kTimeoutMs));
+    QCOMPARE(station.exitCode(), 0);
     QVERIFY2(bench.simLog().contains(QLatin1String("image of type 3 written, version 2.31")),
              qPrintable(bench.simLog()));
 
