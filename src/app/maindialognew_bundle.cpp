@@ -1,6 +1,8 @@
 #include "maindialognew.h"
 
 #include "app/messagebox.h"
+#include "record/recordstore.h"
+#include "record/recorduri.h"
 #include "service/bundleuse.h"
 
 #include <QDebug>
@@ -12,6 +14,17 @@ namespace {
 bool germanLocale()
 {
     return QLocale().language() == QLocale::German;
+}
+// With the plant's database as the record (VENTARO_RECORD), the highest counter it holds; a
+// database that cannot be asked refuses the bundle, as a rollback could not be ruled out.
+bool plantCounter(qint64& counter, QString& error)
+{
+    counter = 0;
+    const QString record = qEnvironmentVariable("VENTARO_RECORD");
+    if (!recorduri::isDatabase(record))
+        return true;
+    const std::unique_ptr<CRecordSink> sink = recordstore::open(record, QString(), error);
+    return sink && sink->highestBundleCounter(counter, error);
 }
 } // namespace
 
@@ -34,7 +47,16 @@ bool CMainDialogNew::loadBundle(const QString& path)
     if (m_Workflow.running())
         return false;
     CFirmwareBundle bundle;
-    const bundleuse::SLoad load = bundleuse::load(path, bundleuse::EUse, bundle);
+    qint64 plant = 0;
+    QString error;
+    bundleuse::SLoad load;
+    if (plantCounter(plant, error))
+        load = bundleuse::load(path, bundleuse::EUse, bundle, plant);
+    else
+        load.verdict = SBundleVerdict{
+            EBundleOutcome::Rollback,
+            QStringLiteral("the plant's record cannot be asked for the highest counter: %1")
+                .arg(error)};
     if (!load.verdict.accepted()) {
         qDebug() << "CMainDialogNew::loadBundle: refused" << path
                  << bundleOutcomeWord(load.verdict.outcome) << load.verdict.detail;
