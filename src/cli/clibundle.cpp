@@ -257,7 +257,10 @@ int useBundle(const SCliOptions& o, CFirmwareBundle& bundle, QTextStream& out, q
 {
     if (o.bundleFile.isEmpty())
         return 0;
-    bundleuse::SLoad load = bundleuse::load(o.bundleFile, bundleuse::EUse, bundle, plantCounter);
+    // A plan writes nothing: it accepts no bundle for good.
+    const bundleuse::EMode mode =
+        o.command == SCliOptions::EPlan ? bundleuse::EPreview : bundleuse::EUse;
+    bundleuse::SLoad load = bundleuse::load(o.bundleFile, mode, bundle, plantCounter);
     if (load.verdict.accepted() && !o.bundleSha256.isEmpty() &&
         bundle.fileSha256() != o.bundleSha256) {
         CFlashImageList::useBuiltIn();

@@ -216,7 +216,7 @@ QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
     case SCliOptions::EDoctor:
         return {kJsonOption};
     case SCliOptions::EPlan:
-        return {kJsonOption, kForceBootOption, kForceApplOption, kSerialOption};
+        return {kJsonOption, kForceBootOption, kForceApplOption, kSerialOption, kBundleOption};
     case SCliOptions::EUpdate:
         return {kJsonOption,     kForceBootOption, kForceApplOption,     kSerialOption,
                 kStartupOption,  kRecordOption,    kRebootTimeoutOption, kAllOption,

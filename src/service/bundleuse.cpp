@@ -26,7 +26,7 @@ SLoad load(const QString& path, EMode use, CFirmwareBundle& bundle, qint64 plant
     if (!out.verdict.accepted() || use == ECheckOnly)
         return out;
     // Accepted for use: a later bundle with a lower counter is a rollback from now on.
-    if (!bundlecounter::raise(bundle.securityCounter(), error)) {
+    if (use == EUse && !bundlecounter::raise(bundle.securityCounter(), error)) {
         out.verdict = SBundleVerdict{EBundleOutcome::Rollback, error};
         bundle = CFirmwareBundle();
         return out;

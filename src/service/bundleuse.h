@@ -12,6 +12,7 @@ namespace bundleuse {
 
 enum EMode {
     ECheckOnly, // bundle verify: nothing changes
+    EPreview,   // plan: the images are used, the counter stays (nothing is written)
     EUse,       // the images are used from now on; the counter is raised first
 };
 

@@ -137,6 +137,10 @@ void tst_CliBundle::releaseSignedWithMinisignUpdatesAUnit()
     QCOMPARE(v.value("notes").toObject().value("de").toString(), QStringLiteral("Leisere Lüfter"));
 
     QVERIFY(bench.startSim(kOlderPlus));
+    // The plan names the bundle's version and accepts nothing for good.
+    r = bench.run({"plan", "--json", "--bundle", vfw});
+    QVERIFY2(r.exitCode == 0 && r.out.contains(QLatin1String("2.30")), qPrintable(r.out + r.err));
+    QVERIFY(!QFile::exists(m_Dir.filePath(QStringLiteral("counter"))));
     const QString record = bench.path(QStringLiteral("record.csv"));
     r = bench.run({"update", "--bundle", vfw, "--record", record}, kUpdateTimeoutMs);
     QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
