@@ -186,6 +186,8 @@ SBundleVerdict CFirmwareBundle::loadBytes(const QByteArray& bytes, const SBundle
     *this = CFirmwareBundle();
     if (bytes.size() > kMaxFileBytes)
         return refuse(EBundleOutcome::TooLarge, QStringLiteral("the bundle is larger than 64 MiB"));
+    if (bytes.isEmpty())
+        return refuse(EBundleOutcome::Format, QStringLiteral("the file is empty, or no file"));
     ustar::SArchive archive;
     QString detail;
     if (ustar::read(bytes, archive, detail) != ustar::EOk)

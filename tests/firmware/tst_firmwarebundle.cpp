@@ -469,6 +469,7 @@ void tst_FirmwareBundle::refusedFiles_data()
     QVERIFY(b.open(QIODevice::WriteOnly) && b.resize(CFirmwareBundle::kMaxFileBytes + 1));
     QTest::addRow("over 64 MiB") << big << "bundle-too-large";
     QTest::addRow("missing") << m_Dir.filePath(QStringLiteral("none.vfw")) << "bundle-format";
+    QTest::addRow("a folder") << m_Dir.path() << "bundle-format";
 }
 
 void tst_FirmwareBundle::refusedFiles()
