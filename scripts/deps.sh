@@ -8,7 +8,7 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
           libqt5websockets5-dev chromium
           xvfb socat fonts-dejavu-core python3 dpkg-dev file
           lintian help2man man-db bash-completion
-          locales)
+          minisign libsodium-dev locales)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

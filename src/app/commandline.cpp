@@ -45,6 +45,7 @@ SStartOptions SStartOptions::parse(const QStringList& arguments)
     o.excludedPort =
         parser.option(QStringLiteral("ec"), o.excludedGiven, CCommandLineParser::Value);
     o.serialPreset = parser.option(QStringLiteral("sn"), o.serialGiven, CCommandLineParser::Value);
+    o.bundleFile = parser.option(QStringLiteral("b"), o.bundleGiven, CCommandLineParser::Value);
     o.unrecognized = parser.unrecognized();
     return o;
 }

@@ -42,6 +42,8 @@ struct SStartOptions
     QString excludedPort;
     bool serialGiven = false; // -sn
     QString serialPreset;
+    bool bundleGiven = false; // -b: a signed firmware bundle to flash
+    QString bundleFile;
     QString unrecognized;
 
     static SStartOptions parse(const QStringList& arguments);

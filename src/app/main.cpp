@@ -98,6 +98,9 @@ int main(int argc, char* argv[])
                               options.fc, options.owner, options.automatic, options.excludedPort,
                               options.serialPreset, options.debug,
                               QString::fromLatin1(kTestValuesPath), nullptr);
+        // Before the event loop runs the automatic update the first discovery may have queued.
+        if (options.bundleGiven)
+            (void)dialog.loadBundle(options.bundleFile);
         dialog.show();
         exitCode = app.exec();
     }

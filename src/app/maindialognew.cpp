@@ -1,14 +1,14 @@
 #include "maindialognew.h"
 
-#include "service/fanfactory.h"
-#include "service/identityview.h"
 #include "app/maindialognew_updatehost.h"
-#include "service/portconnector.h"
-#include "service/portenumerator.h"
 #include "device/fan.h"
 #include "device/seclogentry.h"
 #include "device/uitext.h"
 #include "firmware/partitiontable.h"
+#include "service/fanfactory.h"
+#include "service/identityview.h"
+#include "service/portconnector.h"
+#include "service/portenumerator.h"
 
 #include <QCheckBox>
 #include <QDebug>
@@ -83,6 +83,7 @@ CMainDialogNew::CMainDialogNew(bool manufacturing, bool forceBoot, bool forceApp
 
     connect(m_ButtonBurn, &QPushButton::clicked, this, &CMainDialogNew::on_ButtonBurn_clicked);
     connect(m_ButtonClose, &QPushButton::clicked, this, &CMainDialogNew::on_ButtonClose_clicked);
+    connect(m_ButtonBundle, &QPushButton::clicked, this, [this] { chooseBundle(); });
     connect(m_DeIceCheck, &QCheckBox::clicked, this, &CMainDialogNew::on_ButtonDeIce_clicked);
 
     m_Log->setVisible(m_Manufacturing || m_Debug);
@@ -163,7 +164,10 @@ void CMainDialogNew::buildWidgets()
 
     m_ButtonBurn = new QPushButton(uiText(128));
     m_ButtonClose = new QPushButton(uiText(127));
+    m_ButtonBundle =
+        new QPushButton(bundleText("Load Firmware Bundle...", "Firmware-Paket laden..."));
     QHBoxLayout* buttons = addRow(column, container);
+    buttons->addWidget(m_ButtonBundle);
     buttons->addWidget(m_ButtonBurn);
     buttons->addWidget(m_ButtonClose);
 }
@@ -193,6 +197,8 @@ void CMainDialogNew::nameWidgets()
         {m_Banner, "Banner"},
         {m_ButtonBurn, "ButtonBurn"},
         {m_ButtonClose, "ButtonClose"},
+        {m_ButtonBundle, "ButtonBundle"},
+        {m_ReleaseLabel, "BundleRelease"},
     };
     for (const auto& [object, name] : names)
         object->setObjectName(QLatin1String(name));
@@ -248,7 +254,7 @@ QWidget* CMainDialogNew::buildDeIceGroup()
 QWidget* CMainDialogNew::buildSoftwareGroup()
 {
     auto* group = new QGroupBox(uiText(129));
-    auto* row = new QHBoxLayout(group);
+    auto* row = new QHBoxLayout;
     m_ImageApplField = new QLineEdit;
     m_ImageBootField = new QLineEdit;
     m_ImageApplField->setEnabled(false);
@@ -257,6 +263,12 @@ QWidget* CMainDialogNew::buildSoftwareGroup()
     row->addWidget(m_ImageApplField);
     row->addWidget(new QLabel(uiText(126)));
     row->addWidget(m_ImageBootField);
+    // The release of a loaded firmware bundle, below the versions.
+    auto* column = new QVBoxLayout(group);
+    column->addLayout(row);
+    m_ReleaseLabel = new QLabel;
+    m_ReleaseLabel->setVisible(false);
+    column->addWidget(m_ReleaseLabel);
     return group;
 }
 
@@ -267,6 +279,11 @@ void CMainDialogNew::fillImageVersions()
     m_ImageBootField->setText(versionText(mainVer, subVer));
     imageVersion(CPartitionTable::EApplication, mainVer, subVer);
     m_ImageApplField->setText(versionText(mainVer, subVer));
+    m_ReleaseLabel->setText(m_BundleRelease.isEmpty() ? QString()
+                                                      : bundleText("Firmware bundle: release %1",
+                                                                   "Firmware-Paket: Version %1")
+                                                            .arg(m_BundleRelease));
+    m_ReleaseLabel->setVisible(!m_BundleRelease.isEmpty());
 }
 
 void CMainDialogNew::showEvent(QShowEvent* event)

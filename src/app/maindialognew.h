@@ -93,6 +93,15 @@ public:
     // debug panel (the old one is deleted later, so the panel itself may call this).
     bool identifyDevice();
 
+    // Checks a signed firmware bundle and, when it is accepted, flashes its images from now on
+    // (the "Available Software" box shows its versions and release, and the unit present is
+    // decided on again). A refused bundle is reported in a box with its reason and leaves the
+    // images in place; it also cancels an automatic run (-ap), which must not write other
+    // images than the ones asked for. Not while an update runs.
+    bool loadBundle(const QString& path);
+    // The release of the bundle in use, empty for the built-in images.
+    const QString& bundleRelease() const { return m_BundleRelease; }
+
 public slots:
     void on_ButtonClose_clicked();
     void on_ButtonBurn_clicked();
@@ -121,6 +130,10 @@ private:
     QWidget* buildSoftwareGroup();
     void fillImageVersions();
     void logUserInfo();
+    // "Load Firmware Bundle...": asks for the file.
+    void chooseBundle();
+    // A text of the bundle's controls in the dialog's language.
+    static QString bundleText(const char* english, const char* german);
 
     // Discovery.
     void switchModel(bool plus);
@@ -148,12 +161,14 @@ private:
     bool m_ForceAppl = false;
     bool m_Fc = false;
     bool m_Owner = false;
-    bool m_AutoStart = false; // cleared once the automatic update has been queued
-    bool m_AutoExit = false;  // exit with kExitAfterAutoUpdate after a successful update
+    bool m_AutoStart = false;     // cleared once the automatic update has been queued
+    bool m_AutoExit = false;      // exit with kExitAfterAutoUpdate after a successful update
+    bool m_AutoCancelled = false; // a firmware bundle was refused: no automatic update
     QString m_ExcludedPort;
     QString m_SerialPreset;
     bool m_Debug = false;
     QString m_TestValuesPath;
+    QString m_BundleRelease;
 
     // Device and discovery.
     std::unique_ptr<CFanBase> m_Fan;
@@ -214,8 +229,10 @@ private:
     QCheckBox* m_DeIceCheck = nullptr;
     QLineEdit* m_ImageApplField = nullptr;
     QLineEdit* m_ImageBootField = nullptr;
+    QLabel* m_ReleaseLabel = nullptr;
     QProgressBar* m_Progress = nullptr;
     QLabel* m_Banner = nullptr;
     QPushButton* m_ButtonBurn = nullptr;
     QPushButton* m_ButtonClose = nullptr;
+    QPushButton* m_ButtonBundle = nullptr;
 };

@@ -131,6 +131,8 @@ void CMainDialogNew::applyUpdateLock()
     const SStateView v = stateView(m_State);
     m_ButtonBurn->setEnabled(v.burnEnabled && !m_Workflow.running());
     m_ButtonClose->setEnabled(v.closeEnabled && !m_Workflow.running());
+    // Another bundle only while nothing is being written.
+    m_ButtonBundle->setEnabled(v.closeEnabled && !m_Workflow.running());
 }
 
 void CMainDialogNew::refreshState()
@@ -139,8 +141,14 @@ void CMainDialogNew::refreshState()
     showState(state);
     if (state == EStateReady && m_AutoStart) {
         m_AutoStart = false;
-        QMetaObject::invokeMethod(this, &CMainDialogNew::on_ButtonBurn_clicked,
-                                  Qt::QueuedConnection);
+        // A bundle refused meanwhile (-b) calls the automatic update off.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_AutoCancelled)
+                    on_ButtonBurn_clicked();
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -108,6 +108,67 @@ bool parseRecordCommand(const QCommandLineParser& parser, SCliOptions& o, QStrin
     return true;
 }
 
+// `bundle verify FILE` and `bundle make FOLDER` with the options each one takes.
+bool parseBundleCommand(const QCommandLineParser& parser, SCliOptions& o, QString& error)
+{
+    const QStringList positional = parser.positionalArguments();
+    const QString action = positional.size() > 1 ? positional.at(1) : QString();
+    o.bundlePath = positional.size() > 2 ? positional.at(2) : QString();
+    const bool makes = parser.isSet(kReleaseOption) || parser.isSet(kCounterOption) ||
+                       parser.isSet(kNotesEnOption) || parser.isSet(kNotesDeOption) ||
+                       parser.isSet(kSignOption) || parser.isSet(kOutOption);
+    if (action == QLatin1String("verify")) {
+        o.bundleAction = SCliOptions::EBundleVerify;
+        if (o.bundlePath.isEmpty() || makes) {
+            error = QStringLiteral("bundle verify wants FILE and takes only --json");
+            return false;
+        }
+        return true;
+    }
+    if (action != QLatin1String("make")) {
+        error = QStringLiteral("bundle wants verify FILE or make FOLDER");
+        return false;
+    }
+    o.bundleAction = SCliOptions::EBundleMake;
+    o.release = parser.value(kReleaseOption);
+    o.notesEn = parser.value(kNotesEnOption);
+    o.notesDe = parser.value(kNotesDeOption);
+    o.signKey = parser.value(kSignOption);
+    o.outFile = parser.value(kOutOption);
+    if (o.bundlePath.isEmpty() || parser.isSet(kJsonOption)) {
+        error = QStringLiteral("bundle make wants FOLDER (and no --json)");
+        return false;
+    }
+    const bool writesManifest = parser.isSet(kReleaseOption) || parser.isSet(kCounterOption);
+    if (writesManifest && (o.release.trimmed().isEmpty() || o.release.contains(QLatin1Char('\n')) ||
+                           !parser.isSet(kCounterOption))) {
+        error = QStringLiteral("bundle make wants --release TEXT (one line) and --counter N");
+        return false;
+    }
+    if (parser.isSet(kCounterOption)) {
+        bool ok = false;
+        o.counter = parser.value(kCounterOption).trimmed().toLongLong(&ok);
+        if (!ok || o.counter < 0 || o.counter > (qint64(1) << 53)) {
+            error = QStringLiteral("--counter wants a whole number from 0 to 2^53");
+            return false;
+        }
+    }
+    if (!writesManifest && (parser.isSet(kNotesEnOption) || parser.isSet(kNotesDeOption) ||
+                            parser.isSet(kSignOption))) {
+        error = QStringLiteral("--notes-en, --notes-de and --sign go with --release");
+        return false;
+    }
+    if (parser.isSet(kSignOption) && o.outFile.isEmpty()) {
+        error = QStringLiteral("--sign goes with --out");
+        return false;
+    }
+    if (!writesManifest && o.outFile.isEmpty()) {
+        error = QStringLiteral("bundle make wants --release and --counter, or --out");
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool parseHttpAddress(const QString& text, QString& address, int& port, QString& error)
@@ -352,13 +413,17 @@ bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& er
         error = QStringLiteral("%1: %2").arg(commandName(o.command), parser.errorText());
         return false;
     }
-    const int positionals = o.command == SCliOptions::ERecord ? 2 : 1;
+    const int positionals = o.command == SCliOptions::ERecord   ? 2
+                            : o.command == SCliOptions::EBundle ? 3
+                                                                : 1;
     if (parser.positionalArguments().size() > positionals) {
         error = QStringLiteral("unexpected argument \"%1\"")
                     .arg(parser.positionalArguments().at(positionals));
         return false;
     }
     if (o.command == SCliOptions::ERecord && !parseRecordCommand(parser, o, error))
+        return false;
+    if (o.command == SCliOptions::EBundle && !parseBundleCommand(parser, o, error))
         return false;
     o.port = parser.value(kPortOption);
     if (parser.isSet(kPortOption) && o.port.isEmpty()) {
@@ -372,6 +437,18 @@ bool parseCliArguments(const QStringList& arguments, SCliOptions& o, QString& er
     o.forceAppl = has(kForceApplOption);
     if (!parseUpdateOptions(has, o, error) || !parseStationOptions(has, o, error))
         return false;
+    if (has(kBundleOption)) {
+        o.bundleFile = parser.value(kBundleOption);
+        if (o.bundleFile.isEmpty()) {
+            error = QStringLiteral("--bundle wants a .vfw file");
+            return false;
+        }
+    }
+    o.bundleSha256 = has(kBundleShaOption) ? parser.value(kBundleShaOption) : QString();
+    if (!o.bundleSha256.isEmpty() && (!o.worker || o.bundleFile.isEmpty())) {
+        error = QStringLiteral("--bundle-sha256 goes with --worker and --bundle");
+        return false;
+    }
     if ((o.command == SCliOptions::EPrimLog || o.command == SCliOptions::ESecLog) &&
         !parseLogOutput(parser, o, error))
         return false;

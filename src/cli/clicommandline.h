@@ -23,6 +23,7 @@ struct SCliOptions
         EDoctor,
         EStation,
         ERecord,
+        EBundle,
     };
 
     ECommand command = ENone;
@@ -58,6 +59,21 @@ struct SCliOptions
     bool expectGiven = false; // worker: --expect, the unit it is for
     SUnitIdentity expected;
     QUuid attemptId; // worker: --attempt, the attempt's key as its coordinator made it
+
+    // --bundle: update and station flash the images of this signed firmware bundle; a worker
+    // is also given the SHA-256 of the file its coordinator checked (--bundle-sha256).
+    QString bundleFile;
+    QString bundleSha256;
+
+    // bundle verify FILE | bundle make FOLDER
+    enum EBundleAction { EBundleNone, EBundleVerify, EBundleMake };
+    EBundleAction bundleAction = EBundleNone;
+    QString bundlePath;  // the .vfw to verify, or the folder of images to make a release of
+    QString release;     // make: --release
+    qint64 counter = -1; // make: --counter, -1 when not given
+    QString notesEn, notesDe;
+    QString signKey; // make: --sign SECRETKEY
+    QString outFile; // make: --out FILE.vfw
 
     // record init|sync|stats
     enum ERecordAction { ERecordNone, ERecordInit, ERecordSync, ERecordStats };

@@ -26,6 +26,7 @@ constexpr SCommandInfo kCommands[] = {
      "Update every unit plugged in, several at once, until stopped."},
     {SCliOptions::ERecord, "record",
      "The production record's database: init, sync (send what waits), stats."},
+    {SCliOptions::EBundle, "bundle", "Signed firmware bundles: verify one, or make a release."},
 };
 
 const char* const kExitCodes = R"(Exit codes:
@@ -50,7 +51,11 @@ const char* const kExitCodes = R"(Exit codes:
       verify-failed: another version, a checksum error or the old bootloader copy; the text
       names each) or did not answer again afterwards (outcome not-back): update it again
   15  update --all, station: the page of --http could not be served (the address is in use
-      or not this machine's))";
+      or not this machine's)
+  16  the firmware bundle was refused (update --bundle, station --bundle, bundle verify; the
+      outcome word says why: bundle-format, bundle-too-large, bundle-entry,
+      bundle-signature, bundle-key, bundle-manifest, bundle-image, bundle-rollback), or
+      bundle make could not make one)";
 
 // Options every command that talks to a unit accepts.
 const QCommandLineOption kPortOption(QStringLiteral("port"),
@@ -183,6 +188,47 @@ const QCommandLineOption kSizeOption(QStringLiteral("size"),
                                                     "Default: 1200x600."),
                                      QStringLiteral("WxH"));
 
+const QCommandLineOption kBundleOption(QStringLiteral("bundle"),
+                                       QStringLiteral("Flash the images of this signed firmware "
+                                                      "bundle (.vfw) instead of the built-in "
+                                                      "ones; images it does not carry stay "
+                                                      "built in. Checked before any unit is "
+                                                      "touched."),
+                                       QStringLiteral("FILE"));
+// The SHA-256 of the bundle a station's coordinator checked; not for people.
+QCommandLineOption bundleShaOption()
+{
+    QCommandLineOption option(QStringLiteral("bundle-sha256"), QString(), QStringLiteral("HEX"));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return option;
+}
+const QCommandLineOption kBundleShaOption = bundleShaOption();
+const QCommandLineOption kReleaseOption(QStringLiteral("release"),
+                                        QStringLiteral("bundle make: the release's name (one line "
+                                                       "of text); writes manifest.json."),
+                                        QStringLiteral("TEXT"));
+const QCommandLineOption kCounterOption(QStringLiteral("counter"),
+                                        QStringLiteral("bundle make: the security counter (0 and "
+                                                       "up); a station refuses a bundle with a "
+                                                       "lower one than it accepted before."),
+                                        QStringLiteral("N"));
+const QCommandLineOption kNotesEnOption(QStringLiteral("notes-en"),
+                                        QStringLiteral("bundle make: release notes in English."),
+                                        QStringLiteral("TEXT"));
+const QCommandLineOption kNotesDeOption(QStringLiteral("notes-de"),
+                                        QStringLiteral("bundle make: release notes in German."),
+                                        QStringLiteral("TEXT"));
+const QCommandLineOption kSignOption(QStringLiteral("sign"),
+                                     QStringLiteral("bundle make: sign manifest.json with this "
+                                                    "unencrypted minisign secret key (minisign "
+                                                    "-G -W) and pack at once (with --out)."),
+                                     QStringLiteral("KEYFILE"));
+const QCommandLineOption kOutOption(QStringLiteral("out"),
+                                    QStringLiteral("bundle make: pack manifest.json, "
+                                                   "manifest.json.minisig and the images into "
+                                                   "this .vfw file."),
+                                    QStringLiteral("FILE"));
+
 QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
 {
     switch (command) {
@@ -191,18 +237,21 @@ QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command)
     case SCliOptions::EDoctor:
         return {kJsonOption};
     case SCliOptions::EPlan:
-        return {kJsonOption, kForceBootOption, kForceApplOption, kSerialOption};
+        return {kJsonOption, kForceBootOption, kForceApplOption, kSerialOption, kBundleOption};
     case SCliOptions::EUpdate:
-        return {kJsonOption,      kForceBootOption, kForceApplOption,     kSerialOption,
-                kStartupOption,   kRecordOption,    kRebootTimeoutOption, kAllOption,
-                kJobsOption,      kStationOption,   kOperatorOption,      kWorkerOption,
-                kSpoolOption,     kHttpOption,      kExpectOption,        kHttpNameOption,
-                kHttpOriginOption, kAttemptOption};
+        return {kJsonOption,       kForceBootOption, kForceApplOption,     kSerialOption,
+                kStartupOption,    kRecordOption,    kRebootTimeoutOption, kAllOption,
+                kJobsOption,       kStationOption,   kOperatorOption,      kWorkerOption,
+                kSpoolOption,      kHttpOption,      kExpectOption,        kHttpNameOption,
+                kHttpOriginOption, kAttemptOption,   kBundleOption,        kBundleShaOption};
     case SCliOptions::EStation:
-        return {kJsonOption,      kForceBootOption,     kForceApplOption, kStartupOption,
-                kRecordOption,    kRebootTimeoutOption, kJobsOption,      kStationOption,
-                kOperatorOption,  kSpoolOption,         kHttpOption,      kHttpNameOption,
-                kHttpOriginOption};
+        return {kJsonOption,     kForceBootOption,     kForceApplOption, kStartupOption,
+                kRecordOption,   kRebootTimeoutOption, kJobsOption,      kStationOption,
+                kOperatorOption, kSpoolOption,         kHttpOption,      kHttpNameOption,
+                kHttpOriginOption, kBundleOption};
+    case SCliOptions::EBundle:
+        return {kJsonOption,    kReleaseOption, kCounterOption, kNotesEnOption,
+                kNotesDeOption, kSignOption,    kOutOption};
     case SCliOptions::ERecord:
         return {kJsonOption, kRecordOption, kSpoolOption, kSinceOption, kStationOption};
     case SCliOptions::EPrimLog:
@@ -271,6 +320,17 @@ const char* commandDescription(SCliOptions::ECommand command)
                "file there, and 'record init --record FILE' brings a file begun by an older "
                "release forward, keeping every line. Exits with 10 when the database did not "
                "answer, lacks its schema, or lines are still waiting after a sync.";
+    case SCliOptions::EBundle:
+        return "Signed firmware bundles (.vfw). 'bundle verify FILE' checks a bundle as an "
+               "update would (signature against the trusted keys, manifest, every image's size "
+               "and SHA-256, the security counter) and prints its release, counter, key id and "
+               "images with their versions and hashes (--json); it changes nothing. 'bundle "
+               "make FOLDER' makes a release of the image files in FOLDER (Application.ini, "
+               "Bootloader1.ini, ... any of the six): with --release and --counter it writes "
+               "FOLDER/manifest.json, to be signed with 'minisign -Sm manifest.json'; with "
+               "--out it packs manifest.json, its signature and the images into a .vfw; with "
+               "--release, --counter, --sign KEYFILE and --out it does all at once. Exits "
+               "with 16 when the bundle is refused or cannot be made.";
     case SCliOptions::EDoctor:
         return "Check this machine's set-up for ventaro units, each finding with its fix: the "
                "udev rule, read/write access to each ventaro port (dialout group, seat), "
@@ -320,7 +380,9 @@ QString commandHelp(const QString& program, SCliOptions::ECommand command)
     QString usage =
         QStringLiteral("Usage: %1 %2%3 [options]\n\n")
             .arg(program, commandName(command),
-                 command == SCliOptions::ERecord ? QStringLiteral(" init|sync|stats") : QString());
+                 command == SCliOptions::ERecord   ? QStringLiteral(" init|sync|stats")
+                 : command == SCliOptions::EBundle ? QStringLiteral(" verify|make FILE|FOLDER")
+                                                   : QString());
     QString text = parser.helpText();
     // The parser's own usage line names the executable only; ours names the command.
     const int firstBreak = text.indexOf(QLatin1Char('\n'));
@@ -345,6 +407,9 @@ QList<QCommandLineOption> allOptions()
     for (const QCommandLineOption& o : commandOptions(SCliOptions::ESecLog))
         all << o;
     all << kSinceOption;
+    for (const QCommandLineOption& o : commandOptions(SCliOptions::EBundle))
+        if (o.names() != kJsonOption.names())
+            all << o;
     return all;
 }
 

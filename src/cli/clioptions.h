@@ -39,6 +39,14 @@ extern const QCommandLineOption kOldestOption;
 extern const QCommandLineOption kFormatOption;
 extern const QCommandLineOption kPlotOption;
 extern const QCommandLineOption kSizeOption;
+extern const QCommandLineOption kBundleOption;
+extern const QCommandLineOption kBundleShaOption;
+extern const QCommandLineOption kReleaseOption;
+extern const QCommandLineOption kCounterOption;
+extern const QCommandLineOption kNotesEnOption;
+extern const QCommandLineOption kNotesDeOption;
+extern const QCommandLineOption kSignOption;
+extern const QCommandLineOption kOutOption;
 
 // The options `command` takes besides --port, --verbose and --help.
 QList<QCommandLineOption> commandOptions(SCliOptions::ECommand command);

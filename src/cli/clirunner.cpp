@@ -1,5 +1,6 @@
 #include "clirunner.h"
 
+#include "cli/clibundle.h"
 #include "cli/clidoctor.h"
 #include "cli/cliplan.h"
 #include "cli/clirecord.h"
@@ -11,6 +12,7 @@
 #include "device/fanbase.h"
 #include "device/logtable.h"
 #include "device/seclogreport.h"
+#include "firmware/firmwarebundle.h"
 #include "record/recordstore.h"
 #include "service/exitcodes.h"
 #include "service/portdoctor.h"
@@ -18,6 +20,7 @@
 #include "station/station.h"
 #include "station/stationprotocol.h"
 
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -33,7 +36,7 @@ bool reportFailed(const QString& report)
            report.endsWith(QLatin1String(report::kUnknownSpan));
 }
 
-SStationOptions stationOptions(const SCliOptions& o)
+SStationOptions stationOptions(const SCliOptions& o, const CFirmwareBundle& bundle)
 {
     SStationOptions s;
     s.mode = o.command == SCliOptions::EStation ? SStationOptions::EStation : SStationOptions::EAll;
@@ -53,6 +56,14 @@ SStationOptions stationOptions(const SCliOptions& o)
     s.worker.rebootTimeoutS = o.rebootTimeoutS;
     s.worker.stationName = o.stationName;
     s.worker.operatorName = o.operatorName;
+    if (bundle.isLoaded()) {
+        // Each worker checks the bundle again and takes it only when it is the very file
+        // checked here.
+        s.worker.bundleArguments =
+            QStringList{QStringLiteral("--bundle"), QFileInfo(o.bundleFile).absoluteFilePath(),
+                        QStringLiteral("--bundle-sha256"), bundle.fileSha256()};
+        s.bundleRelease = bundle.release();
+    }
     return s;
 }
 
@@ -193,6 +204,9 @@ int runWorker(const SCliOptions& o, QTextStream& out, QTextStream& err)
         out << stationprotocol::identLine(unit.ident());
         return cliexit::kOk;
     }
+    CFirmwareBundle bundle;
+    if (const int refused = useBundle(o, bundle, out))
+        return refused;
     CCliUnit unit;
     const CCliUnit::EResult connected = unit.connect(o.port);
     if (connected != CCliUnit::EOk)
@@ -217,6 +231,8 @@ int runCli(const SCliOptions& o, QTextStream& out, QTextStream& err)
 
     if (o.command == SCliOptions::ERecord)
         return runRecord(o, out, err);
+    if (o.command == SCliOptions::EBundle)
+        return runBundle(o, out, err);
     if (o.worker)
         return runWorker(o, out, err);
 
@@ -226,16 +242,23 @@ int runCli(const SCliOptions& o, QTextStream& out, QTextStream& err)
         return fail(err, cliexit::kLocked,
                     QStringLiteral("the service tool or another ventaro-cli is running"));
     // A record that cannot be written, a database that does not answer or lacks its schema:
-    // found before any unit is touched.
+    // found before any unit is touched. With a database, the plant's highest bundle counter.
+    qint64 plantCounter = 0;
     if (!o.recordFile.isEmpty()) {
         QString error;
         const std::unique_ptr<CRecordSink> sink =
             recordstore::open(o.recordFile, o.spoolFile, error);
-        if (!sink || !sink->check(CRecordSink::EFull, error))
+        if (!sink || !sink->check(CRecordSink::EFull, error) ||
+            (!o.bundleFile.isEmpty() && !sink->highestBundleCounter(plantCounter, error)))
             return fail(err, cliexit::kRecordFailed, error);
     }
+    // The bundle is checked and in use before any unit is touched (and under the lock, which
+    // keeps the station's counter of accepted bundles to one writer).
+    CFirmwareBundle bundle;
+    if (const int refused = useBundle(o, bundle, out, plantCounter))
+        return refused;
     if (o.command == SCliOptions::EStation || (o.command == SCliOptions::EUpdate && o.all))
-        return CStation(stationOptions(o), out, err).run();
+        return CStation(stationOptions(o, bundle), out, err).run();
 
     CCliUnit unit;
     const CCliUnit::EResult connected = unit.connect(o.port);

@@ -3,9 +3,14 @@
 #include <QDebug>
 #include <QSettings>
 
+#include <algorithm>
 #include <array>
 #include <iterator>
 #include <memory>
+
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 const CFlashImageList::SResource CFlashImageList::kResources[6] = {
     {":/Images/Bootloader1.ini", CFlashImage::ESystem100 | CFlashImage::ESystemPlus},
@@ -45,12 +50,66 @@ private:
     std::array<std::unique_ptr<QSettings>, std::size(CFlashImageList::kResources)> m_Readers;
 };
 
+// The images of the firmware bundle in use; empty for the built-in set. One thread per process
+// looks images up (the GUI thread, or the command line's).
+QList<CFlashImageList::SBundleImage>& bundleImages()
+{
+    static QList<CFlashImageList::SBundleImage> images;
+    return images;
+}
+
+CFlashImageList::SBundleTag& tagInUse()
+{
+    static CFlashImageList::SBundleTag tag;
+    return tag;
+}
+
 } // namespace
+
+void CFlashImageList::useBundle(const QList<SBundleImage>& images, const SBundleTag& tag)
+{
+    bundleImages() = images;
+    tagInUse() = tag;
+}
+
+void CFlashImageList::useBuiltIn()
+{
+    bundleImages().clear();
+    tagInUse() = SBundleTag();
+}
+
+const CFlashImageList::SBundleTag& CFlashImageList::bundleTag()
+{
+    return tagInUse();
+}
+
+bool CFlashImageList::bundleInUse()
+{
+    return !bundleImages().isEmpty();
+}
+
+int CFlashImageList::resourceIndex(const QString& name)
+{
+    for (size_t i = 0; i < std::size(kResources); ++i) {
+        const QString path = QString::fromLatin1(kResources[i].path);
+        if (path == QStringLiteral(":/Images/%1.ini").arg(name))
+            return int(i);
+    }
+    return -1;
+}
 
 CFlashImageList::CFlashImageList()
 {
     static const CPinnedImages pinned;
-    for (const SResource& resource : kResources) {
+    for (size_t i = 0; i < std::size(kResources); ++i) {
+        const SResource& resource = kResources[i];
+        const auto replaced =
+            std::find_if(bundleImages().cbegin(), bundleImages().cend(),
+                         [i](const SBundleImage& b) { return b.resource == int(i); });
+        if (replaced != bundleImages().cend()) {
+            m_Images.append(replaced->image);
+            continue;
+        }
         const QString path = QString::fromLatin1(resource.path);
         CFlashImage image;
         if (loadImage(image, path, resource.system) == ELoadOk)
@@ -77,6 +136,32 @@ bool inRange(int value, int lo, int hi)
 }
 
 } // namespace
+
+int CFlashImageList::loadImageBytes(CFlashImage& image, const QByteArray& bytes, int system)
+{
+    // QSettings keeps parsed files by path and reads one again only when its size or time
+    // changed, and a closed descriptor's number (so its path) is handed out again: every
+    // memory file gets a time of its own, one second after the one before.
+    static qint64 made = 0;
+    ++made;
+    const QByteArray name = "ventaro-image-" + QByteArray::number(made);
+    const int fd = ::memfd_create(name.constData(), MFD_CLOEXEC);
+    if (fd < 0)
+        return EDataMissing;
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    const struct timespec times[2] = {{time_t(made), 0}, {time_t(made), 0}};
+    const int result = done == bytes.size() && ::futimens(fd, times) == 0
+                           ? loadImage(image, QStringLiteral("/proc/self/fd/%1").arg(fd), system)
+                           : int(EDataMissing);
+    ::close(fd);
+    return result;
+}
 
 int CFlashImageList::loadImage(CFlashImage& image, const QString& resourcePath, int system)
 {

@@ -36,8 +36,9 @@ public:
     int m_StartAdr = 0; // an unsigned 32-bit address stored as a signed integer
 };
 
-// The built-in images, read from the resources at construction. Nothing is cached between
-// lists; QSettings keeps the parsed files of a process, so building another list is cheap.
+// The images to install: the built-in ones, read from the resources at construction, except
+// those a loaded firmware bundle replaces (useBundle). Nothing is cached between lists;
+// QSettings keeps the parsed files of a process, so building another list is cheap.
 class CFlashImageList
 {
 public:
@@ -70,7 +71,34 @@ public:
     };
     static const SResource kResources[6];
 
+    // An image of a firmware bundle, in place of the built-in image kResources[resource].
+    struct SBundleImage
+    {
+        int resource = 0;
+        CFlashImage image;
+    };
+
+    // Which firmware bundle the images come from, for the production record; empty fields (and
+    // counter -1) for the built-in set.
+    struct SBundleTag
+    {
+        QString release;
+        QString manifestSha256;
+        QString keyId;
+        qint64 counter = -1;
+    };
+
     CFlashImageList();
+
+    // From now on every list of this process takes these images instead of the built-in ones
+    // of the same name; the others stay built in. useBuiltIn() goes back to the built-in set.
+    static void useBundle(const QList<SBundleImage>& images, const SBundleTag& tag);
+    static void useBuiltIn();
+    static bool bundleInUse();
+    static const SBundleTag& bundleTag();
+    // kResources' index of "Application", "cc3200_bridge", ... (the file name without .ini);
+    // -1 for none.
+    static int resourceIndex(const QString& name);
 
     // The first image of the given type whose variant mask shares a bit with `system`.
     const CFlashImage* find(int type, int system) const;
@@ -79,6 +107,10 @@ public:
     // Reads one INI image file into `image`; 0 or an ELoadResult. On failure `image` may be
     // partly filled and must be discarded.
     [[nodiscard]] static int loadImage(CFlashImage& image, const QString& resourcePath, int system);
+    // The same for an image file's bytes held in memory, parsed from an anonymous memory file
+    // (never from a file others could change between the check and the parse).
+    [[nodiscard]] static int loadImageBytes(CFlashImage& image, const QByteArray& bytes,
+                                            int system);
 
 private:
     QList<CFlashImage> m_Images;

@@ -144,8 +144,8 @@ const QString& CAttemptReader::intern(const SField& field)
 const QVector<const char*>& CAttemptReader::recordColumns()
 {
     using namespace productionrecord;
-    static const QVector<const char*> columns = {kTime,    kModel,   kSerial,
-                                                 kStation, kOutcome, kDuration};
+    static const QVector<const char*> columns = {kTime,    kModel,    kSerial, kStation,
+                                                 kOutcome, kDuration, kBundle};
     return columns;
 }
 
@@ -159,10 +159,10 @@ bool CAttemptReader::setColumns(const QByteArray& headerRow)
         const char* name;
         int* slot;
     } columns[] = {
-        {productionrecord::kTime, &m_Time},        {kTimeMs, &m_TimeMs},
-        {productionrecord::kModel, &m_Model},      {productionrecord::kSerial, &m_Serial},
-        {productionrecord::kStation, &m_Station},  {productionrecord::kOutcome, &m_Outcome},
-        {productionrecord::kDuration, &m_Duration}};
+        {productionrecord::kTime, &m_Time},         {kTimeMs, &m_TimeMs},
+        {productionrecord::kModel, &m_Model},       {productionrecord::kSerial, &m_Serial},
+        {productionrecord::kStation, &m_Station},   {productionrecord::kOutcome, &m_Outcome},
+        {productionrecord::kDuration, &m_Duration}, {productionrecord::kBundle, &m_Bundle}};
     for (int i = 0; i < m_Fields.size(); ++i) {
         const QByteArray name = QByteArray::fromRawData(m_Fields[i].data, m_Fields[i].size);
         for (const auto& column : columns)
@@ -202,6 +202,9 @@ void CAttemptReader::read(const char* bytes, qsizetype size, QVector<SAttempt>& 
         a.outcome = intern(m_Fields[m_Outcome]);
         if (m_Duration >= 0)
             a.durationS = parseNumber(m_Fields[m_Duration].data, m_Fields[m_Duration].size);
+        // Optional: lines written before the column came are shorter.
+        if (m_Bundle >= 0 && m_Bundle < m_Fields.size())
+            a.bundle = intern(m_Fields[m_Bundle]);
         attempts << a;
     }
 }

@@ -16,6 +16,7 @@ struct SAttempt
     QString station;
     QString outcome;
     double durationS = 0;
+    QString bundle; // the firmware bundle's release, empty for the built-in images
 };
 
 // Attempts from CSV rows (RFC 4180) whose columns are named first: a record file, or the rows a
@@ -47,7 +48,7 @@ private:
     const QString& intern(const SField& field);
 
     int m_Time = -1, m_TimeMs = -1, m_Model = -1, m_Serial = -1, m_Station = -1, m_Outcome = -1,
-        m_Duration = -1;
+        m_Duration = -1, m_Bundle = -1;
     int m_Needed = 0; // fields a row must have
     QVector<SField> m_Fields;
     std::vector<QByteArray> m_Unquoted; // per field, for quoted ones

@@ -20,6 +20,11 @@ CAttemptRecord::CAttemptRecord(const QString& port, const QString& model,
     m_Line.wifiBefore = wifiVersionText(before);
     m_Line.station = place.station;
     m_Line.operatorName = place.operatorName;
+    const CFlashImageList::SBundleTag& bundle = CFlashImageList::bundleTag();
+    m_Line.bundle = bundle.release;
+    m_Line.bundleSha256 = bundle.manifestSha256;
+    m_Line.bundleKey = bundle.keyId;
+    m_Line.bundleCounter = bundle.counter;
 }
 
 void CAttemptRecord::begunAt(const QUuid& attemptId, const QDateTime& start)

@@ -136,6 +136,15 @@ int connectTimeoutMs(const QStringList& options)
     return 10000;
 }
 
+bool appliedMigrations(QSqlQuery& query, QSet<int>& versions)
+{
+    if (!query.exec(QStringLiteral("SELECT version FROM %1").arg(kSchemaTable)))
+        return false;
+    while (query.next())
+        versions.insert(query.value(0).toInt());
+    return true;
+}
+
 } // namespace
 
 CPgRecordDb::CPgRecordDb(SRecordUri uri)
@@ -249,13 +258,19 @@ bool CPgRecordDb::checkSchema(QString& error)
         error = QStringLiteral("the record database %1 has no schema: %2").arg(m_Uri.text(), init);
         return false;
     }
-    if (!exec(query,
-              QStringLiteral("SELECT coalesce(max(version), 0) FROM %1").arg(kSchemaTable)) ||
-        !query.next()) {
+    QSet<int> applied;
+    if (!appliedMigrations(query, applied)) {
         error = errorText(QStringLiteral("cannot read the record database's schema"), query);
         return false;
     }
-    const int version = query.value(0).toInt();
+    // Complete up to `version`; a later migration alone (made on another branch of the tool
+    // first) does not stand for the ones before it.
+    int version = 0;
+    for (const SMigration& migration : migrations()) {
+        if (!applied.contains(migration.version))
+            break;
+        version = migration.version;
+    }
     if (version < schemaVersion()) {
         error = QStringLiteral("the record database %1 has schema version %2, this tool needs %3: "
                                "%4")
@@ -309,13 +324,12 @@ bool CPgRecordDb::init(QStringList& applied, QString& error)
                                     "applied timestamptz NOT NULL DEFAULT now())")
                          .arg(kSchemaTable)))
         return fail(QStringLiteral("cannot create the schema table"));
-    if (!exec(query,
-              QStringLiteral("SELECT coalesce(max(version), 0) FROM %1").arg(kSchemaTable)) ||
-        !query.next())
+    QSet<int> done;
+    if (!appliedMigrations(query, done))
         return fail(QStringLiteral("cannot read the schema version"));
-    const int version = query.value(0).toInt();
+    // Every migration not applied yet, also one numbered below one that is.
     for (const SMigration& migration : migrations()) {
-        if (migration.version <= version)
+        if (done.contains(migration.version))
             continue;
         for (const QString& statement : migration.statements)
             if (!exec(query, statement))
@@ -419,6 +433,23 @@ bool CPgRecordDb::insert(const QVector<SSpoolEntry>& entries, QString& error)
         return false;
     }
     return insertOnce(entries, error);
+}
+
+bool CPgRecordDb::highestBundleCounter(qint64& counter, QString& error)
+{
+    for (int round = 0; round < 2; ++round) {
+        QSqlQuery query(QSqlDatabase::database(m_Name, false));
+        if (query.exec(
+                QStringLiteral("SELECT coalesce(max(bundle_counter), 0) FROM %1").arg(kTable)) &&
+            query.next()) {
+            counter = query.value(0).toLongLong();
+            return true;
+        }
+        error = errorText(QStringLiteral("cannot look up the highest bundle counter"), query);
+        if (round == 0 && !reopen(error))
+            return false;
+    }
+    return false;
 }
 
 bool CPgRecordDb::attempts(const SStatsFilter& filter, QVector<SAttempt>& out, QString& error)

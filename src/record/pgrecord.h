@@ -50,6 +50,8 @@ public:
     [[nodiscard]] bool reserveSerial(const SSerialClaim& claim, bool& taken, SSerialUse& use,
                                      QString& error);
     [[nodiscard]] bool attempts(const SStatsFilter& filter, QVector<SAttempt>& out, QString& error);
+    // The highest bundle_counter of all attempts, 0 when none used a firmware bundle.
+    [[nodiscard]] bool highestBundleCounter(qint64& counter, QString& error);
 
 private:
     [[nodiscard]] bool reopen(QString& error);

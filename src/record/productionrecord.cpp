@@ -57,6 +57,12 @@ const QVector<SColumn>& columnDefs()
         {"verified", "text", 2,
          [](R r) { return r.verified ? QStringLiteral("yes") : QStringLiteral("no"); }},
         {"verify_detail", "text", 2, [](R r) { return r.verifyDetail; }},
+        // The firmware bundle the images came from (empty for the built-in images).
+        {kBundle, "text", 4, [](R r) { return r.bundle; }},
+        {"bundle_sha256", "text", 4, [](R r) { return r.bundleSha256; }},
+        {"bundle_key", "text", 4, [](R r) { return r.bundleKey; }},
+        {kBundleCounter, "bigint", 4,
+         [](R r) { return r.bundleCounter < 0 ? QString() : QString::number(r.bundleCounter); }},
     };
     return columns;
 }

@@ -43,6 +43,10 @@ struct SProductionRecord
     QString operatorName;  // --operator, may be empty
     bool verified = false; // the unit confirmed everything its update wrote
     QString verifyDetail;  // what it did not confirm, or what could not be checked
+    // The firmware bundle the images came from: its release, the SHA-256 of its manifest, the
+    // id of the key that signed it and its security counter; empty (-1) for the built-in set.
+    QString bundle, bundleSha256, bundleKey;
+    qint64 bundleCounter = -1;
 };
 
 namespace productionrecord {
@@ -65,6 +69,8 @@ inline constexpr char kSerial[] = "serial";
 inline constexpr char kStation[] = "station";
 inline constexpr char kOutcome[] = "outcome";
 inline constexpr char kDuration[] = "duration_s";
+inline constexpr char kBundle[] = "bundle";
+inline constexpr char kBundleCounter[] = "bundle_counter";
 
 // Every column, in file order.
 const QVector<SColumn>& columnDefs();

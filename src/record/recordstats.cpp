@@ -174,6 +174,13 @@ SStats compute(const QVector<SAttempt>& attempts, const SStatsFilter& filter)
     std::sort(items.begin(), items.end(), byUnit);
     stats.all = figuresOf(items.cbegin(), items.cend());
 
+    // Per firmware bundle: the attempts made with each release, in the same order.
+    QMap<QString, std::vector<SItem>> byBundle;
+    for (const SItem& item : items)
+        byBundle[item.attempt->bundle].push_back(item);
+    for (auto it = byBundle.cbegin(); it != byBundle.cend(); ++it)
+        stats.bundles << SStats::SBundle{it.key(), figuresOf(it->cbegin(), it->cend())};
+
     // Per station, then per station and day: the same figures over each group's attempts.
     std::stable_sort(items.begin(), items.end(),
                      [](const SItem& x, const SItem& y) { return x.station < y.station; });
@@ -248,6 +255,17 @@ QString text(const SStats& stats)
                  QString::number(f.medianSeconds, 'f', 1));
     for (auto it = f.byOutcome.cbegin(); it != f.byOutcome.cend(); ++it)
         out += QStringLiteral("  failed, %1: %2\n").arg(it.key()).arg(it.value());
+    // Releases of firmware bundles, when any attempt used one.
+    if (stats.bundles.size() > 1 ||
+        (stats.bundles.size() == 1 && !stats.bundles.first().release.isEmpty())) {
+        out += QStringLiteral("\n%1 %2  units  updated  failed  first-pass  last-pass  median s\n")
+                   .arg(QStringLiteral("bundle"), -16)
+                   .arg(QString(), -10);
+        for (const SStats::SBundle& bundle : stats.bundles)
+            out +=
+                tableRow(bundle.release.isEmpty() ? QStringLiteral("(built in)") : bundle.release,
+                         QString(), bundle.figures);
+    }
     if (stats.stations.isEmpty())
         return out;
     out += QStringLiteral("\n%1 %2  units  updated  failed  first-pass  last-pass  median s\n")
@@ -280,6 +298,13 @@ QByteArray json(const SStats& stats)
         stations << s;
     }
     object.insert(QStringLiteral("stations"), stations);
+    QJsonArray bundles;
+    for (const SStats::SBundle& bundle : stats.bundles) {
+        QJsonObject b = figuresJson(bundle.figures);
+        b.insert(QStringLiteral("bundle"), bundle.release);
+        bundles << b;
+    }
+    object.insert(QStringLiteral("bundles"), bundles);
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 

@@ -50,11 +50,18 @@ struct SStats
         QMap<QString, SFigures> days; // "2026-12-07" (UTC) -> the station's attempts that day
     };
     QVector<SStation> stations; // by name
+    // The same per firmware bundle (its release; empty for the built-in images), by release.
+    struct SBundle
+    {
+        QString release;
+        SFigures figures;
+    };
+    QVector<SBundle> bundles;
 };
 
 namespace recordstats {
 
-// The figures of the attempts `filter` accepts, whole and per station and day.
+// The figures of the attempts `filter` accepts, whole, per station and day, and per bundle.
 SStats compute(const QVector<SAttempt>& attempts, const SStatsFilter& filter);
 
 // The attempts of a CSV production record (its header names the columns, so files from before

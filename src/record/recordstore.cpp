@@ -170,6 +170,23 @@ public:
         return ESerialTaken;
     }
 
+    bool highestBundleCounter(qint64& counter, QString& error) override
+    {
+        // Lines of this station not sent yet count too.
+        counter = 0;
+        QVector<SSpoolEntry> entries;
+        if (m_Spool.pending(entries, error))
+            for (const SSpoolEntry& entry : entries)
+                counter = qMax(counter,
+                               entry.values.value(productionrecord::kBundleCounter).toLongLong());
+        qint64 inDatabase = 0;
+        if ((!m_Connected && !(m_Connected = m_Db.open(error))) ||
+            !m_Db.highestBundleCounter(inDatabase, error))
+            return false;
+        counter = qMax(counter, inDatabase);
+        return true;
+    }
+
 private:
     CPgRecordDb m_Db;
     CRecordSpool m_Spool;

@@ -43,6 +43,14 @@ public:
     // ESerialUnknown when the record cannot be asked (`text` says why). A file holds a number
     // once one of its lines carries it.
     virtual ESerial reserveSerial(const SSerialClaim& claim, QString& text) = 0;
+    // The highest security counter of a firmware bundle the plant's record holds (a database
+    // only: 0 for a file); false with `error` when the database cannot be asked.
+    [[nodiscard]] virtual bool highestBundleCounter(qint64& counter, QString& error)
+    {
+        (void)error;
+        counter = 0;
+        return true;
+    }
 };
 
 namespace recordstore {

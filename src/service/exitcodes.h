@@ -22,4 +22,6 @@ constexpr int kNotVerified = 14;   // update: all was written, but the unit does
                                    // (another version, a checksum error, the old bootloader
                                    // copy) or did not answer again afterwards
 constexpr int kPageFailed = 15;    // update --all, station: the --http page could not be served
+constexpr int kBundleRefused = 16; // the firmware bundle was refused (outcome bundle-...), or
+                                   // bundle make could not make one
 } // namespace cliexit

@@ -67,6 +67,7 @@ CStation::CStation(const SStationOptions& options, QTextStream& out, QTextStream
         auto page = std::make_unique<CStationPage>(
             m_Units, [this] { return tally(false); }, m_Clock, options.worker.stationName,
             CPageNames(options.httpNames, options.httpOrigins));
+        page->setBundleRelease(options.bundleRelease);
         m_Page = page.get();
         m_Output = CStationOutput::both(std::move(m_Output), std::move(page));
     }

@@ -51,6 +51,7 @@ struct SStationOptions
     QStringList httpNames, httpOrigins;
     QString recordFile, spoolFile; // the record (empty: none) and its spool (empty: default)
     stationprotocol::SWorkerSettings worker; // its record arguments are set by the station
+    QString bundleRelease; // the firmware bundle's release, empty for the built-in images
 };
 
 // `ventaro-cli update --all` and `ventaro-cli station`: many units at once. Each unit is updated

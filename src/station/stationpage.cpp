@@ -166,6 +166,7 @@ QJsonObject CStationPage::state() const
             {QStringLiteral("at"), QDateTime::currentMSecsSinceEpoch()},
             {QStringLiteral("ms"), m_Clock.elapsed()},
             {QStringLiteral("station"), m_StationName},
+            {QStringLiteral("release"), m_BundleRelease},
             {QStringLiteral("ended"), m_Ended},
             {QStringLiteral("units"), rows},
             {QStringLiteral("summary"), figures(m_Ended ? m_Final : m_Tally())}};

@@ -43,6 +43,9 @@ public:
     void recordBacklog(int waiting, const QString& text, const QString& withReason) override;
     void forget(const SStationUnit& unit) override;
 
+    // The firmware bundle's release being flashed (empty: the built-in images), in the state.
+    void setBundleRelease(const QString& release) { m_BundleRelease = release; }
+
     QJsonObject state() const;
     // A unit as the page shows it.
     static QJsonObject row(const SStationUnit& unit);
@@ -55,6 +58,7 @@ private:
     std::function<SStationSummary()> m_Tally;
     const QElapsedTimer& m_Clock;
     QString m_StationName;
+    QString m_BundleRelease;
     std::unique_ptr<CPageServer> m_Server;
     qint64 m_Seq = 0;
     bool m_Ended = false;

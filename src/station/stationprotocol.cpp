@@ -25,6 +25,7 @@ QStringList updateArguments(const QString& port, const SUnitIdentity& unit, cons
     if (s.startupMode >= 0)
         args << QStringLiteral("--startup-mode") << QString::number(s.startupMode);
     args << s.recordArguments;
+    args << s.bundleArguments;
     args << QStringLiteral("--reboot-timeout") << QString::number(s.rebootTimeoutS);
     if (!s.stationName.isEmpty())
         args << QStringLiteral("--station") << s.stationName;

@@ -62,6 +62,7 @@ struct SWorkerSettings
     int rebootTimeoutS = 120;
     QString stationName, operatorName;
     QStringList recordArguments; // --record and --spool, when there is a record
+    QStringList bundleArguments; // --bundle and --bundle-sha256, with a firmware bundle
 };
 
 // The arguments of the update worker for the unit on `port` and its attempt, and of the probe

@@ -1,8 +1,10 @@
 // Before any Qt header: the engine has a member named like a Qt keyword macro.
 #include "engine/devsimloopback.h"
 
+#include "bundlemaker.h"
 #include "device/uitext.h"
 #include "dialogfixture.h"
+#include "firmware/flashimagelist.h"
 #include "firmware/partitiontable.h"
 #include "logcapture.h"
 
@@ -12,10 +14,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaMethod>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -93,6 +97,7 @@ private slots:
     void dialogStates();
     void rejectIgnoredWhileCloseDisabled();
     void automaticRunPlacesWindowTopRight();
+    void firmwareBundleReplacesAvailableSoftware();
 };
 
 // ---- Discovery --------------------------------------------------------------------------------
@@ -655,6 +660,66 @@ void tst_MainDialog::automaticRunPlacesWindowTopRight()
     QCOMPARE(d.frameGeometry().top(), 50);
     QCOMPARE(d.frameGeometry().right(), area.right() - 50);
     QCOMPARE(d.size(), d.minimumSizeHint());
+}
+
+// A unit up to date with the built-in images is ready for the bundle's newer application; a
+// refused bundle says why and changes nothing, also after a bundle was accepted.
+void tst_MainDialog::firmwareBundleReplacesAvailableSoftware()
+{
+    BundleMaker bundles;
+    QVERIFY(bundles.ready());
+    const QString good = bundles.make("Application", 31, 1);
+    const QString foreign = bundles.make("Application", 31, 1, false);
+    QVERIFY(!good.isEmpty() && !foreign.isEmpty());
+
+    BoxRecorder boxes;
+    SDevSimIdentity id = unit(2);
+    id.runningCopy = 2;
+    id.bootSub = 24;
+    id.applSub = 30;
+    CDevSimLoopback sim(id);
+    DialogOnLoopback<> t({}, [&](FakeEnumerator& e, LoopbackConnector& c) {
+        sim.attach(c.addPort(kCom3, nullptr));
+        e.ports = {devicePort(kCom3)};
+    });
+    QCOMPARE(t.dialog->state(), int(EStateUpToDate));
+    auto* release = widget<QLabel>(*t.dialog, "BundleRelease");
+    QVERIFY(release && !release->isVisibleTo(t.dialog.get()));
+
+    QVERIFY(!t.dialog->loadBundle(foreign));
+    QCOMPARE(boxes.boxes.size(), 1);
+    QVERIFY2(boxes.boxes.last().text.contains(QLatin1String("not trust")),
+             qPrintable(boxes.boxes.last().text));
+    QCOMPARE(field(*t.dialog, "ImageApplicationVersion"), QStringLiteral("2.24"));
+    QCOMPARE(t.dialog->state(), int(EStateUpToDate));
+
+    QVERIFY(t.dialog->loadBundle(good));
+    QCOMPARE(field(*t.dialog, "ImageApplicationVersion"), QStringLiteral("2.31"));
+    QCOMPARE(field(*t.dialog, "ImageBootloaderVersion"), QStringLiteral("2.24"));
+    QVERIFY(release->isVisibleTo(t.dialog.get()));
+    QVERIFY2(release->text().contains(QLatin1String("2.31")), qPrintable(release->text()));
+    QCOMPARE(t.dialog->state(), int(EStateReady));
+
+    QVERIFY(!t.dialog->loadBundle(bundles.path("missing.vfw")));
+    QCOMPARE(boxes.boxes.size(), 2);
+    QVERIFY(boxes.boxes.last().informativeText.contains(QLatin1String("2.31")));
+    QCOMPARE(field(*t.dialog, "ImageApplicationVersion"), QStringLiteral("2.31"));
+
+    // -ap with a bundle that is refused: the update queued by the first discovery, with the
+    // images that were not asked for, does not run.
+    CFlashImageList::useBuiltIn();
+    DialogOptions automatic;
+    automatic.automatic = true;
+    CDevSimLoopback older(unit(1));
+    DialogOnLoopback<> a(automatic, [&](FakeEnumerator& e, LoopbackConnector& c) {
+        older.attach(c.addPort(kCom3, nullptr));
+        e.ports = {devicePort(kCom3)};
+    });
+    QCOMPARE(a.dialog->state(), int(EStateReady));
+    QVERIFY(!a.dialog->loadBundle(foreign));
+    QCoreApplication::processEvents();
+    QCOMPARE(a.dialog->state(), int(EStateReady));
+    QVERIFY(older.unit().flash().images().isEmpty());
 }
 
 QTEST_MAIN(tst_MainDialog)

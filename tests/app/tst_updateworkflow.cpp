@@ -1,6 +1,8 @@
 // Before any Qt header: the simulated unit's engine has a member named like a Qt keyword macro.
 #include "updaterig.h"
 
+#include "bundlemaker.h"
+
 #include "app/currentinfo.h"
 #include "device/hlprecords.h"
 #include "device/uitext.h"
@@ -37,6 +39,7 @@ private slots:
     void applicationRunningShowsTheHint_data();
     void applicationRunningShowsTheHint();
     void manufacturingSetsStartupMode();
+    void bundleImagesAreFlashed();
 
     void runtimeText_data();
     void runtimeText();
@@ -615,6 +618,29 @@ void tst_UpdateWorkflow::deIcing()
         QCOMPARE(unitCounters[39], 22u);
         QCOMPARE(unitCounters[40], 11u);
     }
+}
+
+// A unit up to date with the built-in images takes the bundle's application, in the dialog's
+// usual order; the bootloader, which the bundle does not carry, stays as it is.
+void tst_UpdateWorkflow::bundleImagesAreFlashed()
+{
+    BundleMaker bundles;
+    QVERIFY(bundles.ready());
+    const QString vfw = bundles.make("ventaroplus", 31, 2);
+    QVERIFY(!vfw.isEmpty());
+    UpdateRig rig(bootUnit(true, 30, 24, 60001));
+    QCOMPARE(rig.d().state(), int(EStateUpToDate));
+    QVERIFY(rig.d().loadBundle(vfw));
+    QCOMPARE(rig.d().state(), int(EStateReady));
+    rig.d().on_ButtonBurn_clicked();
+    QCOMPARE(rig.d().state(), int(EStateUpdated));
+    QCOMPARE(rig.flashedTypes(), QVector<int>{CPartitionTable::EApplication});
+    const SDevSimFlashedImage& written = rig.sim.unit().flash().images().first();
+    QCOMPARE(int(written.subVer), 31);
+    QCOMPARE(written.blocks.size(),
+             CFlashImageList()
+                 .find(CPartitionTable::EApplication, CFlashImage::ESystemPlus)
+                 ->m_MemBlocks.size());
 }
 
 QTEST_MAIN(tst_UpdateWorkflow)

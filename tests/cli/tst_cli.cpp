@@ -153,6 +153,20 @@ void tst_Cli::badCommandLines_data()
     // A spool beside a CSV file would wait forever for a database that is not there.
     QTest::addRow("spool with a file")
         << QStringList{"update", "--record", "x.csv", "--spool", "s"} << "--spool goes with";
+    QTest::addRow("bundle verify without file") << QStringList{"bundle", "verify"} << "wants FILE";
+    // A release without its counter would pass every station's rollback check.
+    QTest::addRow("bundle make without counter")
+        << QStringList{"bundle", "make", "dir", "--release", "2.30"} << "--counter N";
+    QTest::addRow("bundle make, two-line release")
+        << QStringList{"bundle", "make", "dir", "--release", "2.30\nx", "--counter", "1"}
+        << "(one line)";
+    QTest::addRow("bundle signed but not packed")
+        << QStringList{"bundle", "make", "d", "--release", "r", "--counter", "1", "--sign", "k"}
+        << "--sign goes with --out";
+    // Only a station's worker is told which file its coordinator checked.
+    QTest::addRow("bundle hash by hand")
+        << QStringList{"update", "--bundle", "b.vfw", "--bundle-sha256", "00"}
+        << "--bundle-sha256 goes with --worker";
 }
 
 void tst_Cli::badCommandLines()

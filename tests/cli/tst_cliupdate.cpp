@@ -119,7 +119,7 @@ void tst_CliUpdate::refusals()
     QCOMPARE(lines.size(), 3);
     // No images, no versions after; duration, retries, exit code, outcome; no station, operator.
     const QRegularExpression tail(
-        QStringLiteral(",,,,,\\d+\\.\\d,0,%1,%2,,,no,$").arg(exitCode).arg(outcome));
+        QStringLiteral(",,,,,\\d+\\.\\d,0,%1,%2,,,no,,,,,$").arg(exitCode).arg(outcome));
     QVERIFY2(QString::fromUtf8(lines.at(1)).contains(tail), lines.at(1));
 }
 
@@ -184,12 +184,12 @@ void tst_CliUpdate::productionRecordAfterTwoUpdates()
     QCOMPARE(lines.at(0),
              "time,port,model,serial,boot_before,appl_before,wifi_before,boot_after,"
              "appl_after,wifi_after,images,duration_s,retries,exit_code,outcome,station,"
-             "operator,verified,verify_detail");
+             "operator,verified,verify_detail,bundle,bundle_sha256,bundle_key,bundle_counter");
     QVERIFY(lines.at(3).isEmpty());
 
     const QRegularExpression time(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$"));
     const QStringList plus = QString::fromUtf8(lines.at(1)).split(QLatin1Char(','));
-    QCOMPARE(plus.size(), 19);
+    QCOMPARE(plus.size(), 23);
     QVERIFY2(time.match(plus.at(0)).hasMatch(), qPrintable(plus.at(0)));
     QVERIFY(plus.at(1).startsWith(QLatin1String("/dev/pts/")));
     QCOMPARE(plus.mid(2, 8), (QStringList{"ventaro plus", "60001", "2.20.A", "2.20", "3.05",
@@ -199,17 +199,19 @@ void tst_CliUpdate::productionRecordAfterTwoUpdates()
                  .arg(sha256(CPartitionTable::EApplication, CFlashImage::ESystemPlus),
                       sha256(CPartitionTable::EBootloader2, CFlashImage::ESystemPlus)));
     QVERIFY(plus.at(11).toDouble() > 0.0);
-    QCOMPARE(plus.mid(12), (QStringList{"0", "0", "updated", "", "", "yes", ""}));
+    // The built-in images: no bundle.
+    QCOMPARE(plus.mid(12), (QStringList{"0", "0", "updated", "", "", "yes", "", "", "", "", ""}));
 
     // Copy B was running: copy 1 is written and swapped in.
     const QStringList hundred = QString::fromUtf8(lines.at(2)).split(QLatin1Char(','));
-    QCOMPARE(hundred.size(), 19);
+    QCOMPARE(hundred.size(), 23);
     QCOMPARE(hundred.mid(2, 8), (QStringList{"ventaro100", "50321", "2.20.B", "2.25", "3.05",
                                              "2.24.A", "2.25", "3.05"}));
     QCOMPARE(hundred.at(10),
              QStringLiteral("bootloader copy 1 2.24 sha256:%1")
                  .arg(sha256(CPartitionTable::EBootloader1, CFlashImage::ESystem100)));
-    QCOMPARE(hundred.mid(12), (QStringList{"0", "0", "updated", "", "", "yes", ""}));
+    QCOMPARE(hundred.mid(12),
+             (QStringList{"0", "0", "updated", "", "", "yes", "", "", "", "", ""}));
 }
 
 // Without --port, with two units attached: the one it updates restarts after its swap, and the

@@ -80,6 +80,8 @@ ventaro-cli seclog --span 1 --youngest<SP>       |=|10 100
 ventaro-cli primlog --f                          |=|--format
 ventaro-cli record<SP>                           |=|init stats sync
 ventaro-cli record stats --s                     |=|--since --spool --station
+ventaro-cli bundle<SP>                           |=|make verify
+ventaro-cli update --bundle rec                  |=|record.csv
 ventaro-cli update --jobs<SP>                    |=|
 ventaro-cli update --record rec                  |=|record.csv
 ventaro-cli list --port<SP>                      |~|$work/pts-7

@@ -62,6 +62,7 @@ private slots:
     void serialNumberReservedBeforeWrite();
     void dialogRecordsItsUpdates();
     void statsAgreeForFileAndDatabase();
+    void highestBundleCounterOfThePlant();
 
 private:
     std::unique_ptr<CRecordSink> sink(const QString& spool)
@@ -123,7 +124,7 @@ void tst_PgRecord::initAgainKeepsEverything()
     QCOMPARE(rows(), before);
     QCOMPARE(m_Server.value("SELECT string_agg(version::text, ',' ORDER BY version) FROM "
                             "ventaro_schema"),
-             QStringLiteral("1,2,3"));
+             QStringLiteral("1,2,3,4"));
     QCOMPARE(m_Server.value("SELECT count(*) FROM pg_indexes WHERE tablename = 'unit_update'"),
              QStringLiteral("3")); // attempt_id, serial, time
     // The table has the file's columns, each with its type, the later ones added behind.
@@ -135,7 +136,8 @@ void tst_PgRecord::initAgainKeepsEverything()
                             "wifi_before text, boot_after text, appl_after text, wifi_after text, "
                             "images text, duration_s numeric, retries integer, exit_code integer, "
                             "outcome text, station text, operator text, received timestamp with "
-                            "time zone, verified text, verify_detail text"));
+                            "time zone, verified text, verify_detail text, bundle text, "
+                            "bundle_sha256 text, bundle_key text, bundle_counter bigint"));
     QCOMPARE(
         m_Server.value("SELECT serial || ' ' || \"time\" AT TIME ZONE 'UTC' || ' ' || "
                        "duration_s || ' ' || (host <> '') FROM unit_update WHERE serial = 61001"),
@@ -265,7 +267,7 @@ void tst_PgRecord::refusedBeforeAnyUnit_data()
                                << "has no schema: run 'ventaro-cli record init";
     QTest::addRow("older schema") << "postgresql://ventaro@127.0.0.1:%1/older" << pgtest::kPassword
                                   << "station"
-                                  << "has schema version 1, this tool needs 3: run 'ventaro-cli "
+                                  << "has schema version 1, this tool needs 4: run 'ventaro-cli "
                                      "record init";
 }
 
@@ -491,6 +493,29 @@ void tst_PgRecord::statsAgreeForFileAndDatabase()
     const CliResult text = Bench().run({"record", "stats", "--record", m_Server.uri()});
     QVERIFY2(text.out.contains("line 4           2026-12-07      3        0       2"),
              describe(text));
+}
+
+// The plant's highest firmware-bundle counter: what the database holds and what waits in this
+// station's spool; attempts with the built-in images (no counter) do not count.
+void tst_PgRecord::highestBundleCounterOfThePlant()
+{
+    auto sent = sink(QStringLiteral("bundle-sent.spool"));
+    auto waiting = sink(QStringLiteral("bundle-waiting.spool"));
+    QString error;
+    SProductionRecord r = record(62001, "updated", "2026-12-09T08:00:00Z");
+    r.bundle = QStringLiteral("2.30");
+    r.bundleCounter = 7;
+    QVERIFY(sent->write(r, error));
+    QVERIFY(sent->write(record(62002, "updated", "2026-12-09T08:01:00Z"), error));
+    QCOMPARE(sent->send(), 0);
+    r = record(62003, "updated", "2026-12-09T08:02:00Z");
+    r.bundleCounter = 9;
+    QVERIFY(waiting->write(r, error));
+    qint64 counter = -1;
+    QVERIFY2(sent->highestBundleCounter(counter, error), qPrintable(error));
+    QCOMPARE(counter, 7);
+    QVERIFY2(waiting->highestBundleCounter(counter, error), qPrintable(error));
+    QCOMPARE(counter, 9);
 }
 
 QTEST_GUILESS_MAIN(tst_PgRecord)

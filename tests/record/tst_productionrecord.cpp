@@ -65,11 +65,12 @@ void tst_ProductionRecord::lineAndQuoting()
     QCOMPARE(productionrecord::header(),
              "time,port,model,serial,boot_before,appl_before,wifi_before,boot_after,appl_after,"
              "wifi_after,images,duration_s,retries,exit_code,outcome,station,operator,verified,"
-             "verify_detail\n");
+             "verify_detail,bundle,bundle_sha256,bundle_key,bundle_counter\n");
     SProductionRecord r = sample();
-    QCOMPARE(productionrecord::line(r),
-             "2026-12-07T22:05:09Z,/dev/pts/3,ventaro100,50123,2.20.A,2.01,3.05,2.24.B,2.24,3.11,"
-             "application 2.24 sha256:ab12;WiFi module 3.11 sha256:cd34,12.3,1,0,updated,,,yes,\n");
+    QCOMPARE(
+        productionrecord::line(r),
+        "2026-12-07T22:05:09Z,/dev/pts/3,ventaro100,50123,2.20.A,2.01,3.05,2.24.B,2.24,3.11,"
+        "application 2.24 sha256:ab12;WiFi module 3.11 sha256:cd34,12.3,1,0,updated,,,yes,,,,,\n");
     // Port names come from the command line: a comma, quote or line break is quoted.
     r.port = QStringLiteral("a,\"b\"\nc");
     r.images.clear();
@@ -79,7 +80,15 @@ void tst_ProductionRecord::lineAndQuoting()
     // The verification's detail names versions with commas between them.
     r.verified = false;
     r.verifyDetail = QStringLiteral("application: 2.10, 2.24 was written");
-    QVERIFY(productionrecord::line(r).endsWith(",no,\"application: 2.10, 2.24 was written\"\n"));
+    QVERIFY(
+        productionrecord::line(r).endsWith(",no,\"application: 2.10, 2.24 was written\",,,,\n"));
+    // Images from a firmware bundle name it: release, manifest hash, key id, counter.
+    r.bundle = QStringLiteral("2.30, plant B");
+    r.bundleSha256 = QStringLiteral("2adf86d7");
+    r.bundleKey = QStringLiteral("2B72F2132DA76F1B");
+    r.bundleCounter = 0;
+    QVERIFY2(productionrecord::line(r).endsWith(",\"2.30, plant B\",2adf86d7,2B72F2132DA76F1B,0\n"),
+             productionrecord::line(r).constData());
 }
 
 void tst_ProductionRecord::headerOnceThenLines()

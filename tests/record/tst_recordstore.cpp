@@ -67,6 +67,7 @@ private slots:
     void figures();
     void csvRecordIsRead();
     void textTable();
+    void figuresPerBundle();
 };
 
 void tst_RecordStore::uriForms_data()
@@ -416,6 +417,41 @@ void tst_RecordStore::textTable()
     const SStats later = recordstats::compute(attempts, filter);
     QCOMPARE(later.all.units, 1);
     QCOMPARE(later.stations.size(), 1);
+}
+
+// A release's figures count the attempts made with it: a unit that failed with the built-in
+// images and was updated with the bundle counts for each; the bundle column is read from a file.
+void tst_RecordStore::figuresPerBundle()
+{
+    const QByteArray file =
+        "time,port,model,serial,boot_before,appl_before,wifi_before,boot_after,appl_after,"
+        "wifi_after,images,duration_s,retries,exit_code,outcome,station,operator,verified,"
+        "verify_detail,bundle,bundle_sha256,bundle_key,bundle_counter\n"
+        "2026-12-07T08:00:00Z,/dev/a,ventaro plus,60001,,,,,,,,5.0,0,4,transfer-failed,A,,no,,,,,\n"
+        "2026-12-07T09:00:00Z,/dev/a,ventaro "
+        "plus,60001,,,,,,,,9.0,0,0,updated,A,,yes,,2.30,ab,K,3\n"
+        "2026-12-07T09:10:00Z,/dev/a,ventaro "
+        "plus,60002,,,,,,,,11.0,0,0,updated,A,,yes,,2.30,ab,K,3\n";
+    QVector<SAttempt> attempts;
+    QString error;
+    QVERIFY2(recordstats::readCsv(file, attempts, error), qPrintable(error));
+    QCOMPARE(attempts.size(), 3);
+    QCOMPARE(attempts[1].bundle, QStringLiteral("2.30"));
+    const SStats stats = recordstats::compute(attempts, SStatsFilter());
+    QCOMPARE(stats.bundles.size(), 2);
+    QCOMPARE(stats.bundles[0].release, QString());
+    QCOMPARE(stats.bundles[0].figures.failed, 1);
+    QCOMPARE(stats.bundles[1].release, QStringLiteral("2.30"));
+    QCOMPARE(stats.bundles[1].figures.units, 2);
+    QCOMPARE(stats.bundles[1].figures.updated, 2);
+    QCOMPARE(stats.bundles[1].figures.medianSeconds, 10.0);
+    const QStringList lines = recordstats::text(stats).split(QLatin1Char('\n'));
+    const QStringList expected = {
+        "bundle                       units  updated  failed  first-pass  last-pass  median s",
+        "(built in)                       1        0       1       0.0 %      0.0 %       0.0",
+        "2.30                             2        2       0     100.0 %    100.0 %      10.0"};
+    for (int i = 0; i < expected.size(); ++i)
+        QCOMPARE(lines.value(2 + i), expected.at(i));
 }
 
 QTEST_GUILESS_MAIN(tst_RecordStore)

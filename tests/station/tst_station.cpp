@@ -240,7 +240,7 @@ void tst_CliStation::updateAllWithOneFaultyUnit()
     QCOMPARE(lines.size(), 1 + 4);
     const QString restarted = recordOf(lines, 60003);
     QVERIFY2(restarted.contains(",2.20.A,2.20,3.05,2.24.B,2.24,3.05,"), qPrintable(restarted));
-    QVERIFY2(restarted.endsWith(",0,updated,line 3,ann,yes,"), qPrintable(restarted));
+    QVERIFY2(restarted.endsWith(",0,updated,line 3,ann,yes,,,,,"), qPrintable(restarted));
     QVERIFY2(recordOf(lines, 60002).contains(",14,verify-failed,line 3,ann,no,application: "),
              qPrintable(lines.join('\n')));
     QVERIFY2(recordOf(lines, 60004).contains(",4,transfer-failed,"), qPrintable(lines.join('\n')));
@@ -303,7 +303,7 @@ void tst_CliStation::stationFollowsUnitsByIdentity()
     QCOMPARE(summary[0].value(QStringLiteral("failed")).toInt(), 0);
     const QStringList lines = recordLines(bench);
     QCOMPARE(lines.size(), 1 + count);
-    QVERIFY2(lines[3].endsWith(",2.24.B,2.24,3.05,,0.0,0,7,up-to-date,,,no,"),
+    QVERIFY2(lines[3].endsWith(",2.24.B,2.24,3.05,,0.0,0,7,up-to-date,,,no,,,,,"),
              qPrintable(lines[3]));
 }
 
