@@ -87,9 +87,11 @@ bool CRecordBacklog::poll()
             m_Send.kill();
             m_Send.waitForFinished(1000);
             m_Send.readAllStandardError();
+            m_SendClock.invalidate();
             m_SendError =
                 QStringLiteral("the database did not answer within %1 s").arg(kSendLimitMs / 1000);
             update(m_Sink->waiting());
+            m_LastTry.restart();
             m_NextTryMs = kRetryAfterFailureMs;
         }
     } else if (m_SendClock.isValid()) {
