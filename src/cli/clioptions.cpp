@@ -140,30 +140,20 @@ const QCommandLineOption kOperatorOption(QStringLiteral("operator"),
                                          QStringLiteral("Name of the operator, for the "
                                                         "production record."),
                                          QStringLiteral("NAME"));
-// One unit's update run by `update --all` or `station`; not for people.
-QCommandLineOption workerOption()
+// An option a station's coordinator gives its workers; not for people, so not in the help.
+QCommandLineOption workerOnly(const char* name, const char* valueName = nullptr)
 {
-    QCommandLineOption option(QStringLiteral("worker"));
+    QCommandLineOption option(QLatin1String(name), QString(),
+                              valueName ? QLatin1String(valueName) : QString());
     option.setFlags(QCommandLineOption::HiddenFromHelp);
     return option;
 }
-const QCommandLineOption kWorkerOption = workerOption();
-// The identity of the unit a worker is for ("plus,60001,3"); not for people.
-QCommandLineOption expectOption()
-{
-    QCommandLineOption option(QStringLiteral("expect"), QString(), QStringLiteral("UNIT"));
-    option.setFlags(QCommandLineOption::HiddenFromHelp);
-    return option;
-}
-const QCommandLineOption kExpectOption = expectOption();
-// The key of the attempt a worker is for, given by its coordinator; not for people.
-QCommandLineOption attemptOption()
-{
-    QCommandLineOption option(QStringLiteral("attempt"), QString(), QStringLiteral("UUID"));
-    option.setFlags(QCommandLineOption::HiddenFromHelp);
-    return option;
-}
-const QCommandLineOption kAttemptOption = attemptOption();
+// One unit's update run by `update --all` or `station`.
+const QCommandLineOption kWorkerOption = workerOnly("worker");
+// The identity of the unit a worker is for ("plus,60001,3").
+const QCommandLineOption kExpectOption = workerOnly("expect", "UNIT");
+// The key of the attempt a worker is for, made by its coordinator.
+const QCommandLineOption kAttemptOption = workerOnly("attempt", "UUID");
 const QCommandLineOption kSpanOption(QStringLiteral("span"),
                                      QStringLiteral("Secondary log: 0 quarter hour, 1 day, "
                                                     "2 month (required)."),
@@ -195,14 +185,8 @@ const QCommandLineOption kBundleOption(QStringLiteral("bundle"),
                                                       "built in. Checked before any unit is "
                                                       "touched."),
                                        QStringLiteral("FILE"));
-// The SHA-256 of the bundle a station's coordinator checked; not for people.
-QCommandLineOption bundleShaOption()
-{
-    QCommandLineOption option(QStringLiteral("bundle-sha256"), QString(), QStringLiteral("HEX"));
-    option.setFlags(QCommandLineOption::HiddenFromHelp);
-    return option;
-}
-const QCommandLineOption kBundleShaOption = bundleShaOption();
+// The SHA-256 of the bundle a station's coordinator checked.
+const QCommandLineOption kBundleShaOption = workerOnly("bundle-sha256", "HEX");
 const QCommandLineOption kReleaseOption(QStringLiteral("release"),
                                         QStringLiteral("bundle make: the release's name (one line "
                                                        "of text); writes manifest.json."),
