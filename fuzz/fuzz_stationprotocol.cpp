@@ -28,6 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         return 0;
     }
+    // A stop that names a twin reads back with the same text.
+    QString twin;
+    if (stationprotocol::isStop(line, &twin) && !twin.isEmpty()) {
+        QString again;
+        if (!stationprotocol::isStop(stationprotocol::stopLine(twin), &again) ||
+            again != twin.simplified())
+            std::abort();
+    }
     int wait = 0;
     QString port;
     if (stationprotocol::parseHandOver(line, wait, port)) {

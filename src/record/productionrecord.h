@@ -102,6 +102,10 @@ QByteArray imageSha256(const CFlashImage& image);
 [[nodiscard]] bool append(const QString& path, const QByteArray& line, QString& error,
                           QString* notice = nullptr);
 
+// The rows of a record file's bytes from `from` on (after its header), each given `columns`
+// fields and a line break; `rows` counts them, `torn` a last one that had no line break.
+QByteArray padRows(const QByteArray& bytes, int from, int columns, int& rows, int& torn);
+
 // Brings a file begun by an older release forward: the current header, and every line given the
 // columns added since (empty), written to a copy that replaces the file once it is on the disk.
 // `applied` says what changed (nothing for a current file).

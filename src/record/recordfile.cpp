@@ -88,6 +88,20 @@ QByteArray firstLine(int fd)
     return end >= 0 ? line.left(end) : line;
 }
 
+// The end of the file after its last line break, when it does not end in one: a line a crash
+// tore. Looked at up to kHeaderLimit bytes back, which is more than any record line.
+QByteArray tornTail(int fd, off_t size)
+{
+    char last = '\n';
+    if (size == 0 || ::pread(fd, &last, 1, size - 1) != 1 || last == '\n')
+        return {};
+    const off_t from = std::max<off_t>(0, size - kHeaderLimit);
+    QByteArray tail(int(size - from), Qt::Uninitialized);
+    const ssize_t got = ::pread(fd, tail.data(), size_t(tail.size()), from);
+    tail.truncate(int(std::max<ssize_t>(got, 0)));
+    return tail.isEmpty() ? QByteArray(1, last) : tail.mid(tail.lastIndexOf('\n') + 1);
+}
+
 enum class EHeader { ENone, ECurrent, EOlder, EForeign };
 
 EHeader headerOf(const QByteArray& line, int& columns)
@@ -120,10 +134,12 @@ QString foreignText(const QString& path)
         .arg(path);
 }
 
-// The rows of a record file's bytes after the header, each given `columns` fields (a row with
-// fewer gets empty ones, as a column added later is empty for older lines) and ending in a line
-// break; a field in quotes may hold commas and line breaks. `torn` counts a last row without
-// its line break.
+} // namespace
+
+namespace productionrecord {
+
+// A row with fewer fields gets empty ones, as a column added later is empty for older lines; a
+// field in quotes may hold commas and line breaks, and one a tear left open is closed.
 QByteArray padRows(const QByteArray& bytes, int from, int columns, int& rows, int& torn)
 {
     QByteArray out;
@@ -153,14 +169,19 @@ QByteArray padRows(const QByteArray& bytes, int from, int columns, int& rows, in
     }
     if (start < bytes.size()) {
         ++torn;
-        endRow(bytes.size());
+        if (quoted) {
+            out += bytes.mid(start);
+            out += '"';
+            start = bytes.size();
+            ++rows;
+            out += QByteArray(std::max(0, columns - fields), ',');
+            out += '\n';
+        } else {
+            endRow(bytes.size());
+        }
     }
     return out;
 }
-
-} // namespace
-
-namespace productionrecord {
 
 bool checkWritable(const QString& path, QString& error)
 {
@@ -199,10 +220,12 @@ bool append(const QString& path, const QByteArray& text, QString& error, QString
         return false;
     }
     QByteArray bytes = st.st_size == 0 ? header() + text : text;
-    char last = '\n';
-    if (st.st_size > 0 && ::pread(fd.get(), &last, 1, st.st_size - 1) == 1 && last != '\n') {
-        // A writer died half-way through its line: that line stays torn, ours is whole.
-        bytes.prepend('\n');
+    const QByteArray tail = tornTail(fd.get(), st.st_size);
+    if (!tail.isEmpty()) {
+        // A writer died half-way through its line: that line stays torn, ours is whole. A
+        // quoted field the tear left open is closed, or a reader would take the lines after it
+        // for that field.
+        bytes.prepend(tail.count('"') % 2 ? "\"\n" : "\n");
         if (notice)
             *notice = QStringLiteral("the production record %1 ended in a torn line (a crash "
                                      "while it was written); it was ended before this one")

@@ -87,8 +87,9 @@ bool parseExpect(const QString& text, SUnitIdentity& unit)
 
 QByteArray stopLine(const QString& duplicate)
 {
-    return duplicate.isEmpty() ? QByteArray("stop\n")
-                               : "stop duplicate " + duplicate.simplified().toUtf8() + '\n';
+    // On one line; a text of white space alone names no twin.
+    const QByteArray text = duplicate.simplified().toUtf8();
+    return text.isEmpty() ? QByteArray("stop\n") : "stop duplicate " + text + '\n';
 }
 
 bool isStop(const QByteArray& line, QString* duplicate)

@@ -134,6 +134,13 @@ void tst_ProductionRecord::tornOrOlderFile()
     QVERIFY(productionrecord::append(path, "two\n", error, &notice));
     QCOMPARE(readAll(path), productionrecord::header() + "one\ntor\ntwo\n");
     QVERIFY2(notice.contains(QLatin1String("torn line")), qPrintable(notice));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("\"op,en"); // torn inside a quoted field: closed, or it swallows what follows
+    }
+    QVERIFY(productionrecord::append(path, "three\n", error, &notice));
+    QCOMPARE(readAll(path), productionrecord::header() + "one\ntor\ntwo\n\"op,en\"\nthree\n");
 
     const QStringList all = productionrecord::columns();
     const int older = int(all.size()) - 2;
@@ -144,7 +151,7 @@ void tst_ProductionRecord::tornOrOlderFile()
     {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(olderHeader + a + quoted + full + "cut,off");
+        file.write(olderHeader + a + quoted + full + "cut,\"of");
     }
     QVERIFY(!productionrecord::checkWritable(path, error));
     QVERIFY2(error.contains(QStringLiteral("run 'ventaro-cli record init --record %1'").arg(path)),
@@ -154,7 +161,8 @@ void tst_ProductionRecord::tornOrOlderFile()
     QCOMPARE(applied.size(), 2);
     QVERIFY2(applied.first().contains(QLatin1String("4 lines kept")), qPrintable(applied.first()));
     QCOMPARE(readAll(path), productionrecord::header() + a.chopped(1) + ",,\n" + quoted.chopped(1) +
-                                ",,\n" + full + "cut,off" + QByteArray(all.size() - 2, ',') + '\n');
+                                ",,\n" + full + "cut,\"of\"" + QByteArray(all.size() - 2, ',') +
+                                '\n');
     QVERIFY(productionrecord::checkWritable(path, error));
     QVERIFY(productionrecord::upgradeFile(path, applied, error));
     QVERIFY(applied.isEmpty());
