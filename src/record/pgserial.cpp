@@ -3,6 +3,8 @@
 
 #include "pgrecord.h"
 
+#include "record/pgnames.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -38,8 +40,9 @@ bool CPgRecordDb::reserveOnce(const SSerialClaim& claim, bool& taken, SSerialUse
         return fail(QStringLiteral("cannot start a transaction"));
     // A unit carries the number already: given before the reservations were kept, or by a tool
     // that does not keep them.
-    query.prepare(QStringLiteral("SELECT \"time\", host, station, port, model FROM unit_update "
-                                 "WHERE serial = ? ORDER BY \"time\" LIMIT 1"));
+    query.prepare(QStringLiteral("SELECT \"time\", host, station, port, model FROM %1 WHERE "
+                                 "serial = ? ORDER BY \"time\" LIMIT 1")
+                      .arg(pgrecord::kTable));
     query.addBindValue(qint64(claim.serial));
     if (!query.exec())
         return fail(QStringLiteral("cannot look up the serial number"));
@@ -48,9 +51,10 @@ bool CPgRecordDb::reserveOnce(const SSerialClaim& claim, bool& taken, SSerialUse
                query.value(2).toString(), query.value(3).toString(), query.value(4).toString()};
         return held(true);
     }
-    query.prepare(QStringLiteral("INSERT INTO serial_number (serial, attempt_id, unit, station, "
-                                 "host) VALUES (?, ?, ?, ?, ?) ON CONFLICT (serial) DO NOTHING "
-                                 "RETURNING serial"));
+    query.prepare(QStringLiteral("INSERT INTO %1 (serial, attempt_id, unit, station, host) "
+                                 "VALUES (?, ?, ?, ?, ?) ON CONFLICT (serial) DO NOTHING "
+                                 "RETURNING serial")
+                      .arg(pgrecord::kSerialTable));
     query.addBindValue(qint64(claim.serial));
     query.addBindValue(attempt);
     query.addBindValue(claim.unit);
@@ -62,9 +66,9 @@ bool CPgRecordDb::reserveOnce(const SSerialClaim& claim, bool& taken, SSerialUse
         return held(false);
     // Reserved before: by this attempt, by an earlier attempt of this unit, or by another unit.
     query.prepare(QStringLiteral("SELECT s.attempt_id, s.unit, s.\"time\", s.host, s.station, "
-                                 "EXISTS (SELECT 1 FROM unit_update u WHERE u.attempt_id = "
-                                 "s.attempt_id) FROM serial_number s WHERE s.serial = ? FOR "
-                                 "UPDATE"));
+                                 "EXISTS (SELECT 1 FROM %1 u WHERE u.attempt_id = s.attempt_id) "
+                                 "FROM %2 s WHERE s.serial = ? FOR UPDATE")
+                      .arg(pgrecord::kTable, pgrecord::kSerialTable));
     query.addBindValue(qint64(claim.serial));
     if (!query.exec() || !query.next())
         return fail(QStringLiteral("cannot read the serial number's reservation"));
@@ -77,8 +81,9 @@ bool CPgRecordDb::reserveOnce(const SSerialClaim& claim, bool& taken, SSerialUse
     const bool retry = query.value(1).toString() == claim.unit && query.value(5).toBool();
     if (!retry)
         return held(true);
-    query.prepare(QStringLiteral("UPDATE serial_number SET attempt_id = ?, station = ?, host = ?, "
-                                 "\"time\" = now() WHERE serial = ?"));
+    query.prepare(QStringLiteral("UPDATE %1 SET attempt_id = ?, station = ?, host = ?, \"time\" = "
+                                 "now() WHERE serial = ?")
+                      .arg(pgrecord::kSerialTable));
     query.addBindValue(attempt);
     query.addBindValue(claim.station);
     query.addBindValue(QSysInfo::machineHostName());
