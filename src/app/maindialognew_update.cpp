@@ -124,8 +124,7 @@ bool CMainDialogNew::CUpdateHostAdapter::serialNumberFree(int serial, QString& r
     case CRecordSink::ESerialUnknown:
         break;
     }
-    refusal =
-        QStringLiteral("cannot check that serial number %1 is new: %2").arg(serial).arg(refusal);
+    refusal = recordstore::serialUnknownText(quint32(serial), refusal);
     d.m_Attempt.refused = {cliexit::kRecordFailed, QStringLiteral("record-failed"), refusal};
     return false;
 }

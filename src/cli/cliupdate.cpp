@@ -113,8 +113,7 @@ int CCliUpdate::checkSerialIsNew()
         break;
     }
     return finish(cliexit::kRecordFailed, QStringLiteral("record-failed"),
-                  QStringLiteral("cannot check that serial number %1 is new: %2")
-                      .arg(m_Options.serial, text));
+                  recordstore::serialUnknownText(claim.serial, text));
 }
 
 int CCliUpdate::runWorkflow()

@@ -230,6 +230,11 @@ std::unique_ptr<CRecordSink> open(const QString& record, const QString& spool, Q
     return std::make_unique<CPgSink>(uri, spoolPath(record, spool));
 }
 
+QString serialUnknownText(quint32 serial, const QString& why)
+{
+    return QStringLiteral("cannot check that serial number %1 is new: %2").arg(serial).arg(why);
+}
+
 QString serialTakenText(quint32 serial, const QString& where, const QDateTime& when)
 {
     return QStringLiteral("serial number %1 was given before, at %2 on %3; give another one")
@@ -255,9 +260,7 @@ bool reserveSerial(const QString& record, const SSerialClaim& claim, QString& te
     case CRecordSink::ESerialTaken:
         return false;
     case CRecordSink::ESerialUnknown:
-        text = QStringLiteral("cannot check that serial number %1 is new: %2")
-                   .arg(claim.serial)
-                   .arg(text);
+        text = serialUnknownText(claim.serial, text);
         return false;
     }
     return false;

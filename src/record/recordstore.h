@@ -67,6 +67,9 @@ QString spoolPath(const QString& record, const QString& spool);
 // `record sync` to empty; empty for a CSV file.
 QString olderSpoolPath(const QString& record);
 
+// The text of a serial number refused since the record could not be asked (`why`).
+QString serialUnknownText(quint32 serial, const QString& why);
+
 // The text a serial number refused for being given before shows, naming where and when.
 QString serialTakenText(quint32 serial, const QString& where, const QDateTime& when);
 
