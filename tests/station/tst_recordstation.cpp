@@ -150,9 +150,13 @@ void tst_RecordStation::twoStationsThenAnOutage()
         QCOMPARE(station->events(QStringLiteral("summary")).value(0).value("recordWaiting").toInt(),
                  0);
     }
-    QCOMPARE(value("SELECT count(*) || ' ' || count(DISTINCT attempt_id) || ' ' || "
-                   "string_agg(DISTINCT station, ',') FROM unit_update WHERE outcome = 'updated'"),
-             QStringLiteral("6 6 A,B"));
+    const QString rowsSeen = value("SELECT string_agg(station || ' ' || serial || ' ' || outcome, "
+                                   "'; ' ORDER BY station, serial) FROM unit_update");
+    QVERIFY2(
+        value("SELECT count(*) || ' ' || count(DISTINCT attempt_id) || ' ' || "
+              "string_agg(DISTINCT station, ',') FROM unit_update WHERE outcome = "
+              "'updated'") == QLatin1String("6 6 A,B"),
+        qPrintable(rowsSeen + QLatin1Char('\n') + describe(a.finish()) + describe(b.finish())));
     // Each row is the attempt its station began: the worker's line and any the station writes
     // for the same attempt are one row.
     QStringList begun;
