@@ -1,5 +1,6 @@
 #include "cli/clicommandline.h"
 #include "cli/clirunner.h"
+#include "cli/descriptoroutput.h"
 #include "service/exitcodes.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 bool g_Verbose = false;
@@ -59,8 +61,11 @@ int main(int argc, char* argv[])
     QString error;
     const bool parsed = parseCliArguments(QCoreApplication::arguments(), options, error);
 
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+    CDescriptorOutput outDevice(STDOUT_FILENO), errDevice(STDERR_FILENO);
+    outDevice.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    errDevice.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    QTextStream out(&outDevice);
+    QTextStream err(&errDevice);
     if (!parsed) {
         err << "ventaro-cli: " << error << "\nTry 'ventaro-cli --help'.\n";
         return cliexit::kUsage;

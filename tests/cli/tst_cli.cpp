@@ -2,6 +2,7 @@
 
 #include "cliprocess.h"
 
+#include "cli/descriptoroutput.h"
 #include "service/singleinstance.h"
 
 #include <QImage>
@@ -9,6 +10,11 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace clitest;
 
@@ -41,6 +47,8 @@ private slots:
     void plot();
     void planExitCodes_data();
     void planExitCodes();
+    void outputLosesNothing_data();
+    void outputLosesNothing();
 };
 
 void tst_Cli::initTestCase()
@@ -394,6 +402,58 @@ void tst_Cli::planExitCodes()
              describe(r));
     // Nothing was written: the unit saw no upload, serial number or swap request.
     QVERIFY(!bench.simLog().contains(QLatin1String("violation")));
+}
+
+void tst_Cli::outputLosesNothing_data()
+{
+    QTest::addColumn<bool>("nonBlocking");
+    QTest::newRow("writes interrupted by signals") << false;
+    QTest::newRow("a pipe made non-blocking") << true;
+}
+
+// The output to a pipe whose reader lags (a line controller busy elsewhere): its writes wait,
+// are interrupted by signals (as a worker's end interrupts them) and cut short, and every byte
+// arrives in order.
+void tst_Cli::outputLosesNothing()
+{
+    QFETCH(bool, nonBlocking);
+    int fds[2];
+    QCOMPARE(::pipe(fds), 0);
+    if (nonBlocking)
+        ::fcntl(fds[1], F_SETFL, ::fcntl(fds[1], F_GETFL) | O_NONBLOCK);
+    struct sigaction interrupting = {}, old = {};
+    interrupting.sa_handler = [](int) {}; // no SA_RESTART, as Qt's own for SIGCHLD
+    ::sigaction(SIGUSR1, &interrupting, &old);
+    QByteArray expected;
+    for (int i = 0; i < 40000; ++i)
+        expected += QByteArray::number(i) + '\n';
+    std::thread writer([&] {
+        CDescriptorOutput device(fds[1]);
+        device.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        QTextStream out(&device);
+        for (const QByteArray& line : expected.split('\n'))
+            if (!line.isEmpty())
+                out << line << '\n';
+        out.flush();
+        ::close(fds[1]);
+    });
+    for (int i = 0; i < 20; ++i) {
+        QThread::msleep(10);
+        ::pthread_kill(writer.native_handle(), SIGUSR1);
+    }
+    QByteArray got;
+    char chunk[4096];
+    for (ssize_t n; (n = ::read(fds[0], chunk, sizeof chunk)) != 0;) {
+        if (n > 0)
+            got.append(chunk, int(n));
+        if (got.size() % 8 == 0)
+            ::pthread_kill(writer.native_handle(), SIGUSR1);
+    }
+    writer.join();
+    ::close(fds[0]);
+    ::sigaction(SIGUSR1, &old, nullptr);
+    QCOMPARE(got.size(), expected.size());
+    QVERIFY(got == expected);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)
