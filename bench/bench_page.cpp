@@ -118,6 +118,7 @@ struct SWindow
     long events = 0;
     double cpuUs = 0;
     long rssKb = 0;
+    long heapKb = 0;
 };
 
 } // namespace
@@ -199,6 +200,7 @@ int main(int argc, char** argv)
                 window->cpuUs += threadCpuUs() - windowStartUs;
                 window->events += events - windowStartEvents;
                 window->rssKb = residentKb();
+                window->heapKb = long(mallinfo2().uordblks / 1024);
             }
             window = now;
             windowStartUs = threadCpuUs();
@@ -262,6 +264,7 @@ int main(int argc, char** argv)
         window->cpuUs += threadCpuUs() - windowStartUs;
         window->events += events - windowStartEvents;
         window->rssKb = residentKb();
+        window->heapKb = long(mallinfo2().uordblks / 1024);
     }
     const SStationSummary sum = history.summary(units, {}, true);
     QMetaObject::invokeMethod(
@@ -273,8 +276,9 @@ int main(int argc, char** argv)
                 attempts, events, long(reader.messages), double(reader.bytes) / 1e6,
                 long(reader.drops), units.size(), sum.updated, sum.failures);
     for (const SWindow* w : {&early, &late})
-        std::printf("  attempts %6ld-%6ld: resident %6ld kB, coordinator %.1f us per event\n",
-                    w->fromAttempt, w->toAttempt, w->rssKb,
+        std::printf("  attempts %6ld-%6ld: resident %6ld kB (heap in use %6ld kB), coordinator "
+                    "%.1f us per event\n",
+                    w->fromAttempt, w->toAttempt, w->rssKb, w->heapKb,
                     w->events > 0 ? w->cpuUs / double(w->events) : 0.0);
     return 0;
 }

@@ -155,37 +155,35 @@ void CStationHistory::ended(const SStationUnit& unit)
     ++m_Version;
     const bool counts = !unit.superseded && !unit.gone();
     if (remembered(unit.identity)) {
-        SEntry& entry = *this->entry(identityKey(unit.identity), true);
+        const quint64 key = identityKey(unit.identity);
+        SEntry& entry = *this->entry(key, true);
         if (unit.number > entry.routedNumber) {
             entry.routedNumber = unit.number;
-            entry.generation = quint32(unit.generation);
-            entry.port = shared(unit.port);
             entry.updated = passed(unit.exitCode);
-            entry.versions =
+            entry.place = shared(
                 unit.applAfter.isEmpty()
-                    ? 0
-                    : shared(QStringList{unit.bootAfter, unit.applAfter, unit.wifiAfter}.join(
+                    ? unit.port
+                    : QStringList{unit.port, unit.bootAfter, unit.applAfter, unit.wifiAfter}.join(
                           QLatin1Char('\n')));
+            endedOn(unit.port, key, unit.generation);
         }
         if (counts && !ownUnit(unit)) {
-            const QString key = keyText(unit);
             count(partOf(entry), -1);
             if (entry.last == ENotEnded) {
                 ++m_FirstTried;
                 m_FirstPassed += passed(unit.exitCode);
-                entry.firstPassed = passed(unit.exitCode);
             } else if (entry.last == EFailed) {
-                m_Failed[text(entry.failedOutcome)].remove(key);
+                m_EntryFailed.remove(key);
             }
             if (unit.exitCode == cliexit::kOk)
                 entry.updatedMs = qint32(unit.durationMs);
             entry.last = unit.exitCode == cliexit::kOk         ? EOk
                          : unit.exitCode == cliexit::kUpToDate ? EUpToDate
                                                                : EFailed;
-            entry.failedOutcome = entry.last == EFailed ? shared(unit.outcome) : 0;
             if (entry.last == EFailed)
-                m_Failed[unit.outcome].insert(
-                    key, failureText(unit.port, unit.identity.serial, unit.text));
+                m_EntryFailed.insert(
+                    key, {shared(unit.outcome),
+                          failureText(unit.port, unit.identity.serial, unit.text).toUtf8()});
             count(partOf(entry), +1);
             return;
         }
@@ -226,16 +224,29 @@ bool CStationHistory::latest(const SUnitIdentity& identity, SUnitRow& row) const
     row = SUnitRow();
     row.state = SUnitRow::EDone;
     row.identity = identity;
-    row.port = text(found->port);
-    row.generation = found->generation;
     row.updated = found->updated;
-    const QStringList versions = text(found->versions).split(QLatin1Char('\n'));
-    if (versions.size() == 3) {
-        row.bootAfter = versions[0];
-        row.applAfter = versions[1];
-        row.wifiAfter = versions[2];
+    const QStringList place = text(found->place).split(QLatin1Char('\n'));
+    row.port = place[0];
+    if (place.size() == 4) {
+        row.bootAfter = place[1];
+        row.applAfter = place[2];
+        row.wifiAfter = place[3];
     }
+    for (const SOnPort& on : m_OnPort.value(row.port))
+        if (on.key == identityKey(identity))
+            row.generation = on.generation;
     return true;
+}
+
+void CStationHistory::endedOn(const QString& port, quint64 key, quint64 generation)
+{
+    std::vector<SOnPort>& ended = m_OnPort[port];
+    ended.erase(std::remove_if(ended.begin(), ended.end(),
+                               [key](const SOnPort& on) { return on.key == key; }),
+                ended.end());
+    if (int(ended.size()) == kKeptOnPort)
+        ended.erase(ended.begin());
+    ended.push_back({key, generation});
 }
 
 void CStationHistory::prune(SUnits& units, CStationOutput& output)
@@ -367,8 +378,6 @@ SStationSummary CStationHistory::summary(const SUnits& units, const QSet<QString
         sum.failures -= part.failures;
         if (part.updated)
             notTimed.push_back(bin(part.ms));
-        if (final && it->last == EFailed)
-            failed[text(it->failedOutcome)].remove(unit.identity.describe());
     }
     if (final) {
         for (auto it = rowsFailed.cbegin(); it != rowsFailed.cend(); ++it)
@@ -378,6 +387,13 @@ SStationSummary CStationHistory::summary(const SUnits& units, const QSet<QString
             sum.failed[QLatin1String(SStationUnit::kNotStarted)] << failureText(
                 port, 0, QStringLiteral("never identified: the run was ended first"));
             ++sum.failures;
+        }
+        for (auto it = m_EntryFailed.cbegin(); it != m_EntryFailed.cend(); ++it) {
+            if (atWork.contains(it.key()))
+                continue;
+            const SUnitIdentity identity{bool((it.key() >> 40) & 1), quint32(it.key()),
+                                         int(quint8(it.key() >> 32))};
+            failed[text(it->outcome)].insert(identity.describe(), QString::fromUtf8(it->text));
         }
         for (auto it = failed.cbegin(); it != failed.cend(); ++it)
             for (const QString& text : it.value())

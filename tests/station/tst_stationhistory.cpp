@@ -250,10 +250,12 @@ void tst_StationHistory::unitSeenBeforeIsRecognised()
     run.stationMode = true;
     run.startPorts = &startPorts;
     run.present = &ports;
+    // As the enumerator makes them: a hash, all of its 64 bits in use.
+    constexpr quint64 kGeneration = 0x9e3779b97f4a7c15ULL;
     auto sighting = [](const QString& port, quint32 serial, const QString& appl) {
         SSighting seen;
         seen.port = port;
-        seen.generation = 1;
+        seen.generation = kGeneration;
         seen.identity = {true, serial, 3};
         seen.boot = QStringLiteral("2.24.B");
         seen.appl = appl;
@@ -277,7 +279,7 @@ void tst_StationHistory::unitSeenBeforeIsRecognised()
         ident.m_Features = 0x0001;
         return router.route(seen, &ident, run);
     };
-    ports.insert(QStringLiteral("/dev/pts/1"), 1);
+    ports.insert(QStringLiteral("/dev/pts/1"), kGeneration);
     QVERIFY(route(sighting(QStringLiteral("/dev/pts/1"), 60001, "2.24")));
     updated(*units.back());
     for (quint32 serial = 61000; serial < 61000 + 2 * CStationHistory::kKeptDone; ++serial) {
@@ -290,7 +292,7 @@ void tst_StationHistory::unitSeenBeforeIsRecognised()
 
     ports.clear();
     for (const QString& port : present + QStringList{"/dev/pts/3"})
-        ports.insert(port, 1);
+        ports.insert(port, kGeneration);
     QVERIFY(route(sighting(QStringLiteral("/dev/pts/3"), 60001, appl)));
     const SStationUnit& back = *units.back();
     QCOMPARE(back.identity.serial, 60001U);
