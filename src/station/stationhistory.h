@@ -17,10 +17,10 @@ class CStationOutput;
 
 // What the station keeps of the attempts that have ended, so that it can drop their rows and
 // still route and count exactly through a shift of days: per unit identity, its latest ended
-// attempt as routing sees it and its part in the run's figures (16 bytes), the
-// failures for the summary at the end, and counters kept up to date as attempts end. The rows
-// kept are the attempts still going on, each port's latest no-answer row (an answer there later
-// supersedes it) and the latest `kKeptDone` finished attempts, which the page shows.
+// attempt as routing sees it and its part in the run's figures (16 bytes), the failures for the
+// summary at the end, and counters kept up to date as attempts end. The rows kept are the
+// attempts still going on, each port's latest no-answer row (an answer there later supersedes
+// it) and the latest `kKeptDone` finished attempts, which the page shows.
 class CStationHistory
 {
 public:
