@@ -144,6 +144,13 @@ QString CPgRecordDb::errorText(const QString& what, const QSqlQuery& query) cons
     return QStringLiteral("%1 (%2): %3").arg(what, m_Uri.text(), detail.simplified());
 }
 
+bool CPgRecordDb::rolledBack(const QString& what, const QSqlQuery& query, QString& error)
+{
+    error = errorText(what, query);
+    QSqlDatabase::database(m_Name, false).rollback();
+    return false;
+}
+
 bool CPgRecordDb::open(QString& error)
 {
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
@@ -267,11 +274,7 @@ bool CPgRecordDb::init(QStringList& applied, QString& error)
 {
     QSqlDatabase db = QSqlDatabase::database(m_Name, false);
     QSqlQuery query(db);
-    auto fail = [&](const QString& what) {
-        error = errorText(what, query);
-        db.rollback();
-        return false;
-    };
+    auto fail = [&](const QString& what) { return rolledBack(what, query, error); };
     if (!db.transaction()) {
         error = QStringLiteral("cannot start a transaction on %1").arg(m_Uri.text());
         return false;

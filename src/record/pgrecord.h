@@ -59,6 +59,8 @@ private:
     [[nodiscard]] bool reserveOnce(const SSerialClaim& claim, bool& taken, SSerialUse& use,
                                    QString& error);
     QString errorText(const QString& what, const QSqlQuery& query) const;
+    // The transaction of the connection rolled back, `error` said from `query`: false.
+    bool rolledBack(const QString& what, const QSqlQuery& query, QString& error);
 
     SRecordUri m_Uri;
     QString m_Name; // of the connection

@@ -16,11 +16,7 @@ bool CPgRecordDb::reserveOnce(const SSerialClaim& claim, bool& taken, SSerialUse
 {
     QSqlDatabase db = QSqlDatabase::database(m_Name, false);
     QSqlQuery query(db);
-    auto fail = [&](const QString& what) {
-        error = errorText(what, query);
-        db.rollback();
-        return false;
-    };
+    auto fail = [&](const QString& what) { return rolledBack(what, query, error); };
     // Ends the transaction: kept when the number is the attempt's now.
     auto held = [&](bool elsewhere) {
         taken = elsewhere;
