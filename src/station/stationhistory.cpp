@@ -232,9 +232,11 @@ bool CStationHistory::latest(const SUnitIdentity& identity, SUnitRow& row) const
         row.applAfter = place[2];
         row.wifiAfter = place[3];
     }
-    for (const SOnPort& on : m_OnPort.value(row.port))
-        if (on.key == identityKey(identity))
-            row.generation = on.generation;
+    const auto onPort = m_OnPort.constFind(row.port);
+    if (onPort != m_OnPort.constEnd())
+        for (const SOnPort& on : *onPort)
+            if (on.key == found->key())
+                row.generation = on.generation;
     return true;
 }
 
